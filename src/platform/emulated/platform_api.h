@@ -1,0 +1,203 @@
+// The Windows API as the product code sees it on the host: the same names, types and
+// constants as <windows.h>, acting on the in-memory machine of emulator.h. Only what the
+// product calls is declared; every function behaves as its Windows NT counterpart for the
+// cases the product meets (see the comments in the implementation files).
+#pragma once
+
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define CONST const
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef char CHAR;
+typedef std::uint16_t WORD;
+typedef std::uint32_t DWORD;  // 32-bit as on Windows, not Linux's 64-bit long
+typedef std::int32_t LONG;
+typedef unsigned int UINT;
+typedef std::uintptr_t UINT_PTR;
+typedef std::intptr_t LONG_PTR;
+typedef std::uintptr_t ULONG_PTR;
+typedef std::uintptr_t WPARAM;
+typedef std::intptr_t LPARAM;
+typedef std::intptr_t LRESULT;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef BYTE* LPBYTE;
+typedef const BYTE* LPCBYTE;
+typedef DWORD* LPDWORD;
+typedef LONG* PLONG;
+typedef void* LPVOID;
+typedef void* HANDLE;
+typedef LONG LSTATUS;
+typedef DWORD REGSAM;
+
+struct HKEY__ { int unused; };
+typedef HKEY__* HKEY;
+typedef HKEY* PHKEY;
+struct HINSTANCE__ { int unused; };
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+struct HWND__ { int unused; };
+typedef HWND__* HWND;
+struct HMENU__ { int unused; };
+typedef HMENU__* HMENU;
+typedef LONG_PTR (*FARPROC)();
+
+#define TRUE 1
+#define FALSE 0
+#ifndef NULL
+#define NULL nullptr
+#endif
+#define MAX_PATH 260
+
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_CURRENT_DIRECTORY 16L
+#define ERROR_BAD_EXE_FORMAT 193L
+
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_YESNO 0x00000004L
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+#define SW_SHOWDEFAULT 10
+
+typedef struct _SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct _STARTUPINFOA {
+  DWORD cb;
+  LPSTR lpReserved;
+  LPSTR lpDesktop;
+  LPSTR lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  LPBYTE lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct _PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT;
+
+typedef struct tagMSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+} MSG, *LPMSG;
+
+// KERNEL32
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                           LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                           LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                           DWORD dwCreationFlags, LPVOID lpEnvironment,
+                           LPCSTR lpCurrentDirectory, LPSTARTUPINFOA lpStartupInfo,
+                           LPPROCESS_INFORMATION lpProcessInformation);
+void WINAPI Sleep(DWORD dwMilliseconds);
+LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
+LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2);
+int WINAPI lstrlenA(LPCSTR lpString);
+int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
+LPSTR WINAPI GetCommandLineA(void);
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+[[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
+
+// ADVAPI32
+LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
+LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
+LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+LONG WINAPI RegCloseKey(HKEY hKey);
+LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData);
+LONG WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData);
+LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                             LPBYTE lpData, LPDWORD lpcbData);
+
+// USER32
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
+int WINAPI wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName,
+                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
+                            HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg);
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
+BOOL WINAPI DestroyWindow(HWND hWnd);
+
+// The GUI entry that the product defines.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
