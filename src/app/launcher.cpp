@@ -1,0 +1,82 @@
+// The launcher: what the user starts from the install folder. It cannot delete its own file
+// while it runs, so it hands the work to a copy of itself in the temp folder.
+#include "app/messages.h"
+#include "app/stages.h"
+#include "common/text_buffer.h"
+#include "manifest/manifest.h"
+#include "registry/key_tree.h"
+
+// The running executable's full path. A path cut to the buffer is no path: refuse it here,
+// before the user is asked anything.
+static BOOL GetOwnPath(LPSTR ownPath) {
+  DWORD length = GetModuleFileNameA(NULL, ownPath, MAX_PATH);
+  return length != 0 && length < MAX_PATH && FindLastBackslash(ownPath) >= 0;
+}
+
+// The temp folder as reported; a length at or above the capacity means the buffer was not
+// filled at all.
+static BOOL GetTempFolder(LPSTR tempFolder) {
+  DWORD length = GetTempPathA(MAX_PATH, tempFolder);
+  return length != 0 && length < MAX_PATH;
+}
+
+static BOOL BuildTempCopyPath(LPCSTR tempFolder, LPSTR copyPath) {
+  return CopyIfFits(copyPath, MAX_PATH, tempFolder) && AppendBackslash(copyPath, MAX_PATH) &&
+         AppendIfFits(copyPath, MAX_PATH, TempCopyFileName);
+}
+
+// The copy's path stands in quotes, so a temp folder with blanks still leaves the worker a
+// tail equal to the install folder. Sized for the longest paths, so it cannot fail.
+static void BuildHandOffCommandLine(LPCSTR copyPath, LPCSTR installFolder, LPSTR commandLine) {
+  lstrcpyA(commandLine, "\"");
+  AppendIfFits(commandLine, HandOffCommandLineCapacity, copyPath);
+  AppendIfFits(commandLine, HandOffCommandLineCapacity, "\" ");
+  AppendIfFits(commandLine, HandOffCommandLineCapacity, installFolder);
+}
+
+static BOOL StartWorker(LPSTR copyPath, LPSTR commandLine, LPCSTR tempFolder) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process;
+  // The handles are left to close with this process: the launcher never waits for the worker.
+  return CreateProcessA(copyPath, commandLine, NULL, NULL, FALSE, 0, NULL, tempFolder, &startup,
+                        &process);
+}
+
+static void DeleteMachineWideEntries(void) {
+  DeleteProductKey(HKEY_LOCAL_MACHINE, UninstallKeyPath);
+
+  HKEY appPaths;
+  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, AppPathsKeyPath, &appPaths) == ERROR_SUCCESS) {
+    DeleteKeyTree(appPaths, AppPathKeyName);
+    RegCloseKey(appPaths);
+  }
+}
+
+BOOL RunLauncherStage(HINSTANCE instance, LPCSTR caption) {
+  char ownPath[MAX_PATH];
+  if (!GetOwnPath(ownPath)) return FALSE;
+
+  // The install folder loses its trailing backslash; at a drive root it is "X:" alone.
+  char installFolder[MAX_PATH];
+  lstrcpyA(installFolder, ownPath);
+  installFolder[FindLastBackslash(installFolder)] = '\0';
+
+  if (ShowPathMessage(instance, caption, IDS_CONFIRM, installFolder, MB_YESNO) != IDYES) {
+    return TRUE;
+  }
+
+  char tempFolder[MAX_PATH];
+  char copyPath[MAX_PATH];
+  if (!GetTempFolder(tempFolder) || !BuildTempCopyPath(tempFolder, copyPath)) return FALSE;
+  if (!CopyFileA(ownPath, copyPath, FALSE)) return FALSE;
+
+  char commandLine[HandOffCommandLineCapacity];
+  BuildHandOffCommandLine(copyPath, installFolder, commandLine);
+  if (!StartWorker(copyPath, commandLine, tempFolder)) return FALSE;
+
+  // Only now, with the worker on its way: a failure before this point must leave the
+  // product registered, so the user can run the uninstall again.
+  DeleteMachineWideEntries();
+  return TRUE;
+}

@@ -1,0 +1,47 @@
+// Everything the uninstaller removes is fixed here: names, tables and registry locations.
+#pragma once
+
+#include "manifest/message_ids.h"
+#include "platform_api.h"
+
+extern const char ProductName[];
+extern const char MakerName[];
+extern const char UninstallerFileName[];
+extern const char TempCopyFileName[];
+extern const char AppPathKeyName[];
+extern const char ShortcutExtension[];
+extern const char DrainWindowClass[];
+extern const char GroupFolderPath[];
+
+// Walked up to their null entry.
+extern const char* const ProgramFileNames[];
+extern const char* const GroupShortcutNames[];
+extern const char* const ProductShortcutFolders[];  // Shell Folders values, in deletion order
+
+// Walked by count: the extensions have no end entry.
+extern const char* const AssociatedExtensions[];
+enum { AssociatedExtensionCount = 5 };
+
+extern const char UninstallKeyPath[];  // HKEY_LOCAL_MACHINE
+extern const char AppPathsKeyPath[];  // HKEY_LOCAL_MACHINE
+extern const char MakerKeyPath[];  // HKEY_CURRENT_USER
+extern const char SoftwareKeyPath[];  // HKEY_CURRENT_USER, when the maker's key fails
+extern const char ShellFoldersKeyPath[];  // HKEY_CURRENT_USER, read only
+extern const char UndoClassKeyName[];
+extern const char ShellNewKeyName[];
+extern const char ProgramsFolderValue[];
+
+enum {
+  CaptionCapacity = 128,
+  MessageCapacity = 299,
+  // Formatting replaces the two characters of "%s" with a path of up to MAX_PATH - 1.
+  FormattedMessageCapacity = MessageCapacity - 2 + MAX_PATH,
+  ShellPathCapacity = 520,
+  RegistryValueCapacity = 520,
+  KeyNameBufferSize = 256,
+  KeyNameCapacity = 255,
+  LauncherDeleteAttempts = 41,
+  LauncherRetryPauseMs = 50,
+  // A quote, the copy path, a quote, a blank, the install folder and the terminator.
+  HandOffCommandLineCapacity = 1 + (MAX_PATH - 1) + 1 + 1 + (MAX_PATH - 1) + 1
+};

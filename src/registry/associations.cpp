@@ -1,0 +1,59 @@
+#include "registry/associations.h"
+
+#include "manifest/manifest.h"
+#include "registry/key_tree.h"
+
+// Reads the default value of `key` (or of its subkey `subkey`) as a string. A value that does
+// not fit, or any other failure, is a failed read.
+static BOOL ReadDefaultValue(HKEY key, LPCSTR subkey, LPSTR value) {
+  LONG size = RegistryValueCapacity;
+  value[0] = '\0';
+  if (RegQueryValueA(key, subkey, value, &size) != ERROR_SUCCESS) return FALSE;
+  // A string stored without its terminator comes back without one; end it inside what the
+  // platform filled, or treat it as too long.
+  if (size <= 0) {
+    value[0] = '\0';
+  } else if (value[size - 1] != '\0') {
+    if (size >= RegistryValueCapacity) return FALSE;
+    value[size] = '\0';
+  }
+  return TRUE;
+}
+
+static void RestoreExtension(LPCSTR extension) {
+  HKEY key;
+  if (RegOpenKeyA(HKEY_CLASSES_ROOT, extension, &key) != ERROR_SUCCESS) return;
+
+  char value[RegistryValueCapacity];
+  // Only an extension that still names the product is ours; exact case, as the installer wrote it.
+  if (!ReadDefaultValue(key, NULL, value) || lstrcmpA(value, ProductName) != 0) {
+    RegCloseKey(key);
+    return;
+  }
+
+  if (!ReadDefaultValue(key, UndoClassKeyName, value) || value[0] == '\0' ||
+      lstrcmpA(value, ProductName) == 0) {
+    // Nothing to give back: the extension existed only for the product.
+    RegCloseKey(key);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, extension);
+    return;
+  }
+
+  RegSetValueA(key, NULL, REG_SZ, value, (DWORD)lstrlenA(value));
+  RegDeleteKeyA(key, UndoClassKeyName);
+  RegDeleteKeyA(key, ShellNewKeyName);
+  RegCloseKey(key);
+}
+
+BOOL RestoreAssociations(void) {
+  // DeleteKeyTree cannot tell an absent class from one that resists deletion; this open can.
+  HKEY classKey;
+  if (RegOpenKeyA(HKEY_CLASSES_ROOT, ProductName, &classKey) != ERROR_SUCCESS) return TRUE;
+  RegCloseKey(classKey);
+
+  // While the class stays, the extensions keep pointing at something that works.
+  if (!DeleteKeyTree(HKEY_CLASSES_ROOT, ProductName)) return FALSE;
+
+  for (int i = 0; i < AssociatedExtensionCount; ++i) RestoreExtension(AssociatedExtensions[i]);
+  return TRUE;
+}
