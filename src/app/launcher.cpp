@@ -25,6 +25,17 @@ static BOOL BuildTempCopyPath(LPCSTR tempFolder, LPSTR copyPath) {
          AppendIfFits(copyPath, MAX_PATH, TempCopyFileName);
 }
 
+// Any program of the user can write to the temp folder, and the name is fixed: a link planted
+// there would send an elevated copy wherever it points. Deleting removes a link itself, not its
+// target, and the copy then refuses to overwrite, so a file re-created in between fails the
+// stage instead of being followed. A copy still in use cannot be deleted and fails as well.
+static BOOL PlaceTempCopy(LPCSTR ownPath, LPCSTR copyPath) {
+  if (GetFileAttributesA(copyPath) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(copyPath)) {
+    return FALSE;
+  }
+  return CopyFileA(ownPath, copyPath, TRUE);
+}
+
 // The copy's path stands in quotes, so a temp folder with blanks still leaves the worker a
 // tail equal to the install folder. Sized for the longest paths, so it cannot fail.
 static void BuildHandOffCommandLine(LPCSTR copyPath, LPCSTR installFolder, LPSTR commandLine) {
@@ -69,7 +80,7 @@ BOOL RunLauncherStage(HINSTANCE instance, LPCSTR caption) {
   char tempFolder[MAX_PATH];
   char copyPath[MAX_PATH];
   if (!GetTempFolder(tempFolder) || !BuildTempCopyPath(tempFolder, copyPath)) return FALSE;
-  if (!CopyFileA(ownPath, copyPath, FALSE)) return FALSE;
+  if (!PlaceTempCopy(ownPath, copyPath)) return FALSE;
 
   char commandLine[HandOffCommandLineCapacity];
   BuildHandOffCommandLine(copyPath, installFolder, commandLine);

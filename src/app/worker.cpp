@@ -18,7 +18,9 @@ static void DrainStartupMessages(HINSTANCE instance) {
   DestroyWindow(window);
 }
 
-static BOOL FileExists(LPCSTR path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+static BOOL FileExists(LPCSTR path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 static int LongestInstalledName(void) {
   int longest = LongestName(ProgramFileNames);

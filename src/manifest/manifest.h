@@ -22,10 +22,10 @@ extern const char* const ProductShortcutFolders[];  // Shell Folders values, in 
 extern const char* const AssociatedExtensions[];
 enum { AssociatedExtensionCount = 5 };
 
-extern const char UninstallKeyPath[];  // HKEY_LOCAL_MACHINE
-extern const char AppPathsKeyPath[];  // HKEY_LOCAL_MACHINE
-extern const char MakerKeyPath[];  // HKEY_CURRENT_USER
-extern const char SoftwareKeyPath[];  // HKEY_CURRENT_USER, when the maker's key fails
+extern const char UninstallKeyPath[];     // HKEY_LOCAL_MACHINE
+extern const char AppPathsKeyPath[];      // HKEY_LOCAL_MACHINE
+extern const char MakerKeyPath[];         // HKEY_CURRENT_USER
+extern const char SoftwareKeyPath[];      // HKEY_CURRENT_USER, when the maker's key fails
 extern const char ShellFoldersKeyPath[];  // HKEY_CURRENT_USER, read only
 extern const char UndoClassKeyName[];
 extern const char ShellNewKeyName[];

@@ -3,7 +3,9 @@
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
 
-static BOOL FileExists(LPCSTR path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+static BOOL FileExists(LPCSTR path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 BOOL ReadShellFolderPath(LPCSTR valueName, LPSTR path) {
   HKEY key;
