@@ -1,0 +1,76 @@
+# Windows build: Uninstall.exe, a GUI program with no C runtime and no C++ library that imports
+# only KERNEL32, ADVAPI32 and USER32.
+enable_language(RC)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # i686 decorates cdecl names with a leading underscore; x86_64 does not.
+  set(UNINSTALL_ENTRY_SYMBOL _UninstallerStartup)
+  set(UNINSTALL_WINDOWS_VERSION 4.0)
+  # Pushing call arguments instead of storing them into a reserved area saves about a quarter of
+  # the code, but GCC allows it only without stack probes. A frame that skips past the 4 KiB
+  # guard page below the stack faults without a probe, so frames are capped well below that
+  # instead, and a larger one fails the build rather than the program. Windows itself only keeps
+  # the stack 4-byte aligned on i686, so GCC need not align it further (no SSE is used).
+  set(UNINSTALL_ARCH_OPTIONS -mno-accumulate-outgoing-args -mno-stack-arg-probe
+    -Wframe-larger-than=3072 -mpreferred-stack-boundary=2)
+else()
+  # The loader refuses an x86_64 image that claims a Windows version below 5.2.
+  set(UNINSTALL_ENTRY_SYMBOL UninstallerStartup)
+  set(UNINSTALL_WINDOWS_VERSION 5.2)
+  set(UNINSTALL_ARCH_OPTIONS)
+endif()
+string(REPLACE "." ";" _version_parts ${UNINSTALL_WINDOWS_VERSION})
+list(GET _version_parts 0 UNINSTALL_WINDOWS_MAJOR)
+list(GET _version_parts 1 UNINSTALL_WINDOWS_MINOR)
+
+# The program's own memset/memcpy: they must not be compiled into calls to themselves.
+file(GLOB WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
+set_source_files_properties(${WIN32_PLATFORM_SOURCES} PROPERTIES
+  COMPILE_OPTIONS "-fno-builtin;-fno-tree-loop-distribute-patterns")
+
+set(UNINSTALL_RESOURCES ${CMAKE_SOURCE_DIR}/res/uninstall.rc)
+# windres reads these through the script; CMake does not see the icon on its own.
+set_source_files_properties(${UNINSTALL_RESOURCES} PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/res/strings.rc;${CMAKE_SOURCE_DIR}/res/orbelle.ico;${CMAKE_SOURCE_DIR}/src/manifest/message_ids.h")
+
+add_executable(Uninstall ${PRODUCT_SOURCES} ${WIN32_PLATFORM_SOURCES} ${UNINSTALL_RESOURCES})
+target_include_directories(Uninstall PRIVATE
+  ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/platform/win32 ${CMAKE_SOURCE_DIR}/res)
+
+# Whatever the build type: the size of the shipped program is a target, and nothing in it may
+# need the runtime support that exceptions, RTTI, unwind tables or stack protectors call into.
+target_compile_options(Uninstall PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:${WARNINGS} -Os -fno-exceptions -fno-rtti
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector
+    -fomit-frame-pointer -ffunction-sections -fdata-sections -fno-ident ${UNINSTALL_ARCH_OPTIONS}>)
+
+# The standard libraries CMake would add for MinGW (gdi32, shell32, ole32, ...) are not wanted.
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+set(CMAKE_C_STANDARD_LIBRARIES "")
+
+set(UNINSTALL_MAP ${CMAKE_BINARY_DIR}/Uninstall.map)
+set(UNINSTALL_LINKER_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/uninstall.ld)
+set_property(TARGET Uninstall APPEND PROPERTY LINK_DEPENDS ${UNINSTALL_LINKER_SCRIPT})
+target_link_options(Uninstall PRIVATE
+  -nostdlib
+  -s
+  # Three sections instead of five: see the script for the size this saves and why it is safe.
+  LINKER:--script=${UNINSTALL_LINKER_SCRIPT}
+  # A missing entry symbol is only a warning to ld, which then starts the program at the
+  # beginning of .text; every warning must stop the build instead.
+  LINKER:--fatal-warnings
+  LINKER:--entry,${UNINSTALL_ENTRY_SYMBOL}
+  LINKER:--subsystem,windows:${UNINSTALL_WINDOWS_VERSION}
+  LINKER:--major-os-version,${UNINSTALL_WINDOWS_MAJOR}
+  LINKER:--minor-os-version,${UNINSTALL_WINDOWS_MINOR}
+  LINKER:--gc-sections
+  # Same input, same bytes: lets a rebuilt program be compared with the shipped one.
+  LINKER:--no-insert-timestamp
+  # The tests find the entry symbol's address here and compare it with the PE header; the
+  # names stay as the linker sees them (with i686's leading underscore, not demangled).
+  LINKER:-Map,${UNINSTALL_MAP}
+  LINKER:--no-demangle)
+# libgcc after the import libraries: it supplies ___chkstk_ms (the stack probe that GCC calls for
+# frames over 4 KiB on x86_64) and, on i686, the 64-bit division helpers; neither pulls in a DLL.
+target_link_libraries(Uninstall PRIVATE kernel32 advapi32 user32 gcc)
+set_property(TARGET Uninstall APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${UNINSTALL_MAP})
