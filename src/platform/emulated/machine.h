@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,11 @@ struct FileSystem {
   FsNode& CreateFile(std::string_view absolutePath, Bytes content = {});
 };
 
+// The full form of a drive-absolute path as Windows would spell it: "C:\A\b" (a drive root is
+// "C:\"), separators unified, "." and ".." resolved, trailing dots and blanks of each name
+// dropped; "" when the path is not drive-absolute. Lock keys compare as UpperName of this.
+std::string CanonicalPath(std::string_view absolutePath);
+
 // ---------------------------------------------------------------- scenario and faults
 enum class Answer { First, Second };  // yes/ok press the first button, no/cancel the second
 
@@ -93,6 +99,12 @@ struct Faults {
   long failCallNumber = 0;
   long checkedCalls = 0;
 };
+
+// The operations that Faults::failingOperations may name (exact Win32 spelling), so the image
+// reader can reject an unknown name. The fault sweep counts the same list minus RegCloseKey,
+// whose result nobody checks.
+std::span<const char* const> FailableOperations();
+bool IsFailableOperation(std::string_view name);
 
 inline constexpr const char* kDefaultExe = "C:\\Program Files\\Orbelle\\Uninstall.exe";
 inline constexpr const char* kDefaultTemp = "C:\\WINDOWS\\TEMP\\";
@@ -116,6 +128,13 @@ struct Process {
   bool running = false;
   bool ended = false;
   int exitCode = 0;
+  // Emulator bookkeeping
+  std::string modulePath;  // full path that GetModuleFileNameA reports
+  std::string imageFile;  // full path of the file that runs (a link's target): in use while running
+  bool runsProduct = true;  // false: started from a file that is not the product; it ends at once
+  std::uint32_t defaultDllDirectories = 0;  // what SetDefaultDllDirectories was given
+  std::uint32_t lastError = 0;  // GetLastError
+  std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
 };
 
 struct Window {
@@ -123,6 +142,7 @@ struct Window {
   int process = 0;
   std::string className;
   std::vector<std::uint32_t> queue;  // posted messages not yet removed
+  std::vector<std::uint32_t> dispatched;  // messages passed to DispatchMessageA, in order
   bool destroyed = false;
 };
 
@@ -144,7 +164,8 @@ struct Machine {
   // a readable transcript can interleave calls with events.
   struct TraceLine {
     std::size_t afterEvents = 0;
-    std::string text;
+    std::string text;  // "2: DeleteFileA(\"C:\\x\") = FALSE (ERROR_SHARING_VIOLATION)"
+    int process = 0;  // the process that made the call (also the text's prefix)
   };
   std::vector<TraceLine> trace;
   std::vector<std::string> restartDeletes;  // MoveFileExA(..., DELAY_UNTIL_REBOOT) requests
@@ -152,6 +173,21 @@ struct Machine {
   std::size_t messageBoxes = 0;
   std::uint64_t clockMs = 0;  // advanced by Sleep
   int openKeys = 0;  // registry handles opened and not yet closed
+
+  // false models a Windows without SetDefaultDllDirectories (before the KB2533623 update):
+  // GetProcAddress then returns NULL for it.
+  bool offersSetDefaultDllDirectories = true;
+
+  // Emulator bookkeeping: open registry handles (openKeys is their number), and the product's
+  // file as process 1 found it (a started file with other bytes runs no product code).
+  struct KeyHandle {
+    RegKey* key = nullptr;  // nullptr once the key was deleted (ERROR_KEY_DELETED)
+    int process = 0;
+    std::string path;  // HKEY_LOCAL_MACHINE\Software\X, for the trace
+  };
+  std::map<std::uintptr_t, KeyHandle> keyHandles;
+  std::uintptr_t nextKeyHandle = 0x1000;
+  std::optional<Bytes> productImage;
 };
 
 // The product's process entry (derives the tail, calls WinMain, ends with ExitProcess).
@@ -166,5 +202,31 @@ inline constexpr std::size_t kMaxMessageBoxes = 2000;
 // Starts process 1 from machine.exePath with an empty tail and runs every process it starts,
 // each after its parent has ended, in order.
 RunStatus Run(Machine& machine, EntryPoint entry);
+
+// Starts process 1 from `image` with `commandLine` and `currentDir` as given, instead of the
+// user's start; for tests that run the worker on its own with a tail of their choosing.
+RunStatus Run(Machine& machine, EntryPoint entry, const std::string& image,
+              const std::string& commandLine, const std::string& currentDir);
+
+// For tests that call product functions without a full run: while it lives, the machine is the
+// current one and a new process of it is running, with the given current folder ("" = the
+// image's folder) and image ("" = machine.exePath). It records no start or exit event; the
+// process counts as ended afterwards. ExitProcess or a stopped run inside it throws out of it.
+class ActiveProcess {
+ public:
+  explicit ActiveProcess(Machine& machine, std::string_view currentDir = {},
+                         std::string_view image = {});
+  ~ActiveProcess();
+  ActiveProcess(const ActiveProcess&) = delete;
+  ActiveProcess& operator=(const ActiveProcess&) = delete;
+
+  Process& process() const;
+
+ private:
+  Machine& machine_;
+  int id_;
+  Machine* previousMachine_;
+  int previousProcess_;
+};
 
 }  // namespace emu

@@ -1,0 +1,83 @@
+// CreateProcessA: the new process is queued and runs after its parent has ended (Run).
+#include "paths.h"
+#include "platform_api.h"
+#include "state.h"
+#include "trace_format.h"
+
+namespace {
+
+using emu::detail::Location;
+
+// Without lpApplicationName Windows takes the program from the command line's first token.
+std::string FirstToken(const char* commandLine) {
+  std::string line(commandLine);
+  if (!line.empty() && line[0] == '"') {
+    auto close = line.find('"', 1);
+    return line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  }
+  return line.substr(0, line.find_first_of(" \t"));
+}
+
+}  // namespace
+
+BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES,
+                           LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR lpCurrentDirectory,
+                           LPSTARTUPINFOA lpStartupInfo,
+                           LPPROCESS_INFORMATION lpProcessInformation) {
+  using namespace emu::detail;
+  emu::Machine& machine = CurrentMachine();
+  std::string call = "CreateProcessA(" + Quote(lpApplicationName) + ", " + Quote(lpCommandLine) +
+                     ", " + Quote(lpCurrentDirectory) + ") = ";
+  auto fail = [&](DWORD error) {
+    SetError(error);
+    Trace(call + FailedWith(error));
+    return FALSE;
+  };
+  if (InjectedFailure("CreateProcessA")) return fail(ERROR_ACCESS_DENIED);
+  if (!lpStartupInfo || lpStartupInfo->cb != sizeof(STARTUPINFOA) || !lpProcessInformation) {
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  if (!lpApplicationName && !lpCommandLine) return fail(ERROR_INVALID_PARAMETER);
+  std::string application = lpApplicationName ? lpApplicationName : FirstToken(lpCommandLine);
+
+  // The image: a missing file is ERROR_FILE_NOT_FOUND, a missing folder on the way
+  // ERROR_PATH_NOT_FOUND, a folder ERROR_ACCESS_DENIED, as Windows reports them.
+  Location image = LocateForProcess(application.c_str());
+  if (image.error) return fail(image.error);
+  if (!image.node) return fail(ERROR_FILE_NOT_FOUND);
+  Location file = FollowLink(machine.files, image);
+  if (file.error) return fail(file.error);
+  if (!file.node) return fail(ERROR_FILE_NOT_FOUND);
+  if (image.root || IsDirectory(*file.node)) return fail(ERROR_ACCESS_DENIED);
+
+  // A current folder that is missing, no folder or too long fails the start: ERROR_DIRECTORY.
+  std::string currentDir = CurrentProcess().currentDir;
+  if (lpCurrentDirectory) {
+    Location folder = LocateForProcess(lpCurrentDirectory);
+    if (!folder.error && folder.node) folder = FollowLink(machine.files, folder);
+    if (folder.error || !folder.node || !IsDirectory(*folder.node)) return fail(ERROR_DIRECTORY);
+    currentDir = folder.RealPath();
+  }
+
+  std::string commandLine = lpCommandLine ? lpCommandLine : application;
+  bool product = !machine.productImage || file.node->content == *machine.productImage;
+  int id = AddProcess(machine, application, commandLine, currentDir);
+  emu::Process& started = machine.processes.back();
+  started.modulePath = image.RealPath();
+  started.imageFile = file.RealPath();
+  started.runsProduct = product;
+
+  emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Start, id);
+  event.image = application;
+  event.commandLine = commandLine;
+  event.currentDir = lpCurrentDirectory ? lpCurrentDirectory : currentDir;
+  machine.events.push_back(std::move(event));
+
+  auto pid = static_cast<DWORD>(0x1000 + 8 * id);
+  lpProcessInformation->hProcess = reinterpret_cast<HANDLE>(std::uintptr_t{0x2000} + 8u * id);
+  lpProcessInformation->hThread = reinterpret_cast<HANDLE>(std::uintptr_t{0x2004} + 8u * id);
+  lpProcessInformation->dwProcessId = pid;
+  lpProcessInformation->dwThreadId = pid + 4;
+  Trace(call + "TRUE (process " + std::to_string(id) + (product ? "" : ", no product code") + ")");
+  return TRUE;
+}

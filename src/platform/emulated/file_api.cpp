@@ -1,0 +1,170 @@
+// KERNEL32's file functions on the machine's drives.
+#include "file_use.h"
+#include "paths.h"
+#include "platform_api.h"
+#include "state.h"
+#include "trace_format.h"
+
+using emu::FsNode;
+using emu::detail::FailedWith;
+using emu::detail::Location;
+using emu::detail::Quote;
+using emu::detail::Trace;
+
+namespace {
+
+// Records a failed call: the last error and the trace line.
+BOOL Fail(const std::string& call, DWORD error) {
+  emu::detail::SetError(error);
+  Trace(call + " = " + FailedWith(error));
+  return FALSE;
+}
+
+BOOL Succeed(const std::string& call) {
+  Trace(call + " = TRUE");
+  return TRUE;
+}
+
+void RemoveNode(const Location& location) {
+  location.folder->children.erase(emu::UpperName(location.node->name));
+}
+
+}  // namespace
+
+// A link answers with its own attributes (FILE_ATTRIBUTE_REPARSE_POINT), not its target's.
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+  std::string call = "GetFileAttributesA(" + Quote(lpFileName) + ")";
+  auto fail = [&](DWORD error) {
+    emu::detail::SetError(error);
+    Trace(call + " = INVALID_FILE_ATTRIBUTES (" + emu::detail::ErrorName(error) + ")");
+    return INVALID_FILE_ATTRIBUTES;
+  };
+  if (emu::detail::InjectedFailure("GetFileAttributesA")) return fail(ERROR_ACCESS_DENIED);
+  Location location = emu::detail::LocateForProcess(lpFileName);
+  if (location.error) return fail(location.error);
+  if (!location.node) return fail(ERROR_FILE_NOT_FOUND);
+  const FsNode& node = *location.node;
+  // "C:\file.txt\" asks for a folder: NT rejects the name.
+  if (!node.directory && location.trailingSeparator) return fail(ERROR_INVALID_NAME);
+  DWORD attributes = node.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if (node.linkTarget) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  Trace(call + " = " + emu::detail::Hex(attributes));
+  return attributes;
+}
+
+// Deleting a link deletes the link, never its target. The running image gives
+// ERROR_ACCESS_DENIED, a file another program holds open ERROR_SHARING_VIOLATION.
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  std::string call = "DeleteFileA(" + Quote(lpFileName) + ")";
+  if (emu::detail::InjectedFailure("DeleteFileA")) return Fail(call, ERROR_ACCESS_DENIED);
+  Location location = emu::detail::LocateForProcess(lpFileName);
+  if (location.error) return Fail(call, location.error);
+  if (location.root) return Fail(call, ERROR_ACCESS_DENIED);
+  if (!location.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  if (location.node->directory) return Fail(call, ERROR_ACCESS_DENIED);
+  if (location.trailingSeparator) return Fail(call, ERROR_INVALID_NAME);
+  emu::Machine& machine = emu::detail::CurrentMachine();
+  std::string path = location.RealPath();
+  auto block = emu::detail::CountDeletionAttempt(machine, path);
+  if (emu::detail::IsRunningImage(machine, path)) return Fail(call, ERROR_ACCESS_DENIED);
+  if (block.locked) return Fail(call, ERROR_SHARING_VIOLATION);
+  if (block.releasing) return Fail(call, ERROR_ACCESS_DENIED);
+  RemoveNode(location);
+  return Succeed(call);
+}
+
+// Only an empty folder goes. A drive root cannot be removed; a folder that a running process
+// has as its current folder is held open by it (ERROR_SHARING_VIOLATION); a link to a folder
+// is removed as a link.
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  std::string call = "RemoveDirectoryA(" + Quote(lpPathName) + ")";
+  if (emu::detail::InjectedFailure("RemoveDirectoryA")) return Fail(call, ERROR_ACCESS_DENIED);
+  Location location = emu::detail::LocateForProcess(lpPathName);
+  if (location.error) return Fail(call, location.error);
+  if (location.root) return Fail(call, ERROR_ACCESS_DENIED);
+  if (!location.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  if (!location.node->directory) return Fail(call, ERROR_DIRECTORY);
+  emu::Machine& machine = emu::detail::CurrentMachine();
+  std::string path = location.RealPath();
+  if (emu::detail::IsRunningCurrentFolder(machine, path)) {
+    return Fail(call, ERROR_SHARING_VIOLATION);
+  }
+  if (emu::detail::CountDeletionAttempt(machine, path).locked) {
+    return Fail(call, ERROR_SHARING_VIOLATION);
+  }
+  if (!location.node->linkTarget && !location.node->children.empty()) {
+    return Fail(call, ERROR_DIR_NOT_EMPTY);
+  }
+  RemoveNode(location);
+  return Succeed(call);
+}
+
+// The copy replaces the destination unless bFailIfExists. A destination that is a link is
+// followed and its target written: Windows opens the destination by name and the link
+// redirects it, which is what a planted link in a shared folder exploits.
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+  std::string call = "CopyFileA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) + ", " +
+                     (bFailIfExists ? "TRUE" : "FALSE") + ")";
+  if (emu::detail::InjectedFailure("CopyFileA")) return Fail(call, ERROR_ACCESS_DENIED);
+  emu::Machine& machine = emu::detail::CurrentMachine();
+
+  Location source = emu::detail::LocateForProcess(lpExistingFileName);
+  if (source.error) return Fail(call, source.error);
+  if (!source.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  if (!source.node->directory && source.trailingSeparator) return Fail(call, ERROR_INVALID_NAME);
+  source = emu::detail::FollowLink(machine.files, source);
+  if (source.error) return Fail(call, source.error);
+  if (!source.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  if (source.root || source.node->directory) return Fail(call, ERROR_ACCESS_DENIED);
+
+  Location named = emu::detail::LocateForProcess(lpNewFileName);
+  if (named.error) return Fail(call, named.error);
+  if (named.root || (named.node && named.node->directory)) return Fail(call, ERROR_ACCESS_DENIED);
+  if (named.trailingSeparator) return Fail(call, ERROR_INVALID_NAME);
+  if (named.node && bFailIfExists) return Fail(call, ERROR_FILE_EXISTS);
+  Location target = emu::detail::FollowLink(machine.files, named);
+  if (target.error) return Fail(call, target.error);
+  if (!target.folder && !target.root) return Fail(call, ERROR_PATH_NOT_FOUND);
+  if (target.root || (target.node && target.node->directory)) {
+    return Fail(call, ERROR_ACCESS_DENIED);
+  }
+  if (target.node == source.node) return Fail(call, ERROR_SHARING_VIOLATION);
+  for (const std::string& path : {named.RealPath(), target.RealPath()}) {
+    if (emu::detail::IsRunningImage(machine, path) ||
+        emu::detail::HeldAgainstWriting(machine, path)) {
+      return Fail(call, ERROR_SHARING_VIOLATION);
+    }
+  }
+
+  emu::Bytes content = source.node->content;
+  if (!target.node) {
+    auto created = std::make_unique<FsNode>();
+    created->name = target.name;
+    target.node = created.get();
+    target.folder->children[emu::UpperName(target.name)] = std::move(created);
+  }
+  target.node->content = std::move(content);
+  return Succeed(call);
+}
+
+// Only the delayed deletion is modelled: the request is recorded as passed and nothing is
+// deleted, since the machine after a run is the machine before the restart. Windows does not
+// look for the file when it records the request.
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  std::string call = "MoveFileExA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) +
+                     ", " + emu::detail::Hex(dwFlags) + ")";
+  if (emu::detail::InjectedFailure("MoveFileExA")) return Fail(call, ERROR_ACCESS_DENIED);
+  if (!lpExistingFileName) return Fail(call, ERROR_INVALID_PARAMETER);
+  if (std::string_view(lpExistingFileName).size() >= MAX_PATH) {
+    return Fail(call, ERROR_FILENAME_EXCED_RANGE);
+  }
+  if (lpNewFileName) return Fail(call, ERROR_NOT_SUPPORTED);  // renames: not modelled
+  if (!(dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT)) return Fail(call, ERROR_INVALID_PARAMETER);
+  emu::Machine& machine = emu::detail::CurrentMachine();
+  machine.restartDeletes.push_back(lpExistingFileName);
+  emu::Event event =
+      emu::detail::NewEvent(emu::Event::Kind::RestartDelete, emu::detail::CurrentProcess().id);
+  event.path = lpExistingFileName;
+  machine.events.push_back(std::move(event));
+  return Succeed(call);
+}

@@ -1,0 +1,65 @@
+#include "file_use.h"
+
+namespace emu::detail {
+namespace {
+
+bool SamePath(const std::string& a, const std::string& b) {
+  return SameName(a, b);
+}
+
+// Lock keys come from images and tests as written; compare their full forms.
+template <class Locks>
+auto FindLock(Locks& locked, const std::string& fullPath) -> decltype(&locked.begin()->second) {
+  for (auto& [key, lock] : locked) {
+    std::string full = CanonicalPath(key);
+    if (SamePath(full.empty() ? key : full, fullPath)) return &lock;
+  }
+  return nullptr;
+}
+
+bool Holds(const Lock& lock) {
+  return lock.always || lock.failures > 0;
+}
+
+// The launcher's file, once no process runs from it, stays held for faults.imageRelease more
+// deletions: Windows unmaps an exited process's image a moment after the exit.
+bool IsReleasingLauncher(const Machine& machine, const std::string& fullPath) {
+  return machine.faults.imageRelease > 0 && SamePath(CanonicalPath(machine.exePath), fullPath) &&
+         !IsRunningImage(machine, fullPath);
+}
+
+}  // namespace
+
+bool IsRunningImage(const Machine& machine, const std::string& fullPath) {
+  for (const auto& process : machine.processes) {
+    if (process.running && SamePath(process.imageFile, fullPath)) return true;
+  }
+  return false;
+}
+
+bool IsRunningCurrentFolder(const Machine& machine, const std::string& fullPath) {
+  for (const auto& process : machine.processes) {
+    if (process.running && SamePath(process.currentDir, fullPath)) return true;
+  }
+  return false;
+}
+
+DeletionBlock CountDeletionAttempt(Machine& machine, const std::string& fullPath) {
+  DeletionBlock block;
+  if (Lock* lock = FindLock(machine.faults.locked, fullPath); lock && Holds(*lock)) {
+    block.locked = true;
+    if (!lock->always) --lock->failures;
+  }
+  if (IsReleasingLauncher(machine, fullPath)) {
+    block.releasing = true;
+    --machine.faults.imageRelease;
+  }
+  return block;
+}
+
+bool HeldAgainstWriting(const Machine& machine, const std::string& fullPath) {
+  const Lock* lock = FindLock(machine.faults.locked, fullPath);
+  return (lock && Holds(*lock)) || IsReleasingLauncher(machine, fullPath);
+}
+
+}  // namespace emu::detail

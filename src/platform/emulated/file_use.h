@@ -1,0 +1,26 @@
+// Files and folders in use: running images, current folders, locks and the launcher's file
+// while Windows still releases it.
+#pragma once
+
+#include <string>
+
+#include "machine.h"
+
+namespace emu::detail {
+
+bool IsRunningImage(const Machine& machine, const std::string& fullPath);
+bool IsRunningCurrentFolder(const Machine& machine, const std::string& fullPath);
+
+struct DeletionBlock {
+  bool locked = false;     // [locked] still holds the file
+  bool releasing = false;  // the ended launcher's image is not released yet
+};
+// One deletion attempt: counts against every lock that applies, so the first max(N, R)
+// attempts fail.
+DeletionBlock CountDeletionAttempt(Machine& machine, const std::string& fullPath);
+
+// A copy onto the file would fail: locked, or the ended launcher's image still held. Uses no
+// count.
+bool HeldAgainstWriting(const Machine& machine, const std::string& fullPath);
+
+}  // namespace emu::detail

@@ -1,0 +1,172 @@
+// KERNEL32's process functions: the command line, modules, the own path, the temporary folder,
+// the last error, pauses and the end of the process.
+#include <cstring>
+
+#include "handles.h"
+#include "platform_api.h"
+#include "state.h"
+#include "trace_format.h"
+
+using emu::detail::CurrentMachine;
+using emu::detail::CurrentProcess;
+using emu::detail::ErrorName;
+using emu::detail::Quote;
+using emu::detail::SetError;
+using emu::detail::Trace;
+
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+  auto slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Handed out by GetProcAddress. Windows accepts only a combination of the LOAD_LIBRARY_SEARCH
+// flags that its documentation lists; anything else is ERROR_INVALID_PARAMETER.
+BOOL WINAPI EmulatedSetDefaultDllDirectories(DWORD flags) {
+  const DWORD allowed = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
+                        LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+  std::string call = "SetDefaultDllDirectories(" + emu::detail::Hex(flags) + ")";
+  if (flags == 0 || (flags & ~allowed) != 0) {
+    SetError(ERROR_INVALID_PARAMETER);
+    Trace(call + " = " + emu::detail::FailedWith(ERROR_INVALID_PARAMETER));
+    return FALSE;
+  }
+  CurrentProcess().defaultDllDirectories = flags;
+  Trace(call + " = TRUE");
+  return TRUE;
+}
+
+}  // namespace
+
+DWORD WINAPI GetLastError(void) {
+  return CurrentProcess().lastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode) {
+  SetError(dwErrCode);
+}
+
+LPSTR WINAPI GetCommandLineA(void) {
+  std::string& line = *CurrentProcess().commandLineBuffer;
+  Trace("GetCommandLineA() = " + Quote(line));
+  return line.data();
+}
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+  std::string call = "GetModuleHandleA(" + Quote(lpModuleName) + ") = ";
+  if (!lpModuleName || emu::SameName(lpModuleName, FileNameOf(CurrentProcess().modulePath))) {
+    Trace(call + "the program");
+    return emu::detail::ProcessInstance();
+  }
+  if (emu::SameName(lpModuleName, "KERNEL32") || emu::SameName(lpModuleName, "KERNEL32.DLL")) {
+    Trace(call + "KERNEL32");
+    return emu::detail::Kernel32Module();
+  }
+  SetError(ERROR_MOD_NOT_FOUND);
+  Trace(call + "NULL (ERROR_MOD_NOT_FOUND)");
+  return NULL;
+}
+
+// Export names are case-sensitive. An ordinal (a "name" below 0x10000) names nothing here.
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  bool ordinal = reinterpret_cast<std::uintptr_t>(lpProcName) < 0x10000;
+  std::string call =
+      "GetProcAddress(" +
+      std::string(hModule == emu::detail::Kernel32Module()
+                      ? "KERNEL32"
+                      : emu::detail::Hex(reinterpret_cast<std::uintptr_t>(hModule))) +
+      ", " +
+      (ordinal ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpProcName))
+               : Quote(lpProcName)) +
+      ") = ";
+  if (hModule == emu::detail::Kernel32Module() && !ordinal &&
+      std::strcmp(lpProcName, "SetDefaultDllDirectories") == 0 &&
+      CurrentMachine().offersSetDefaultDllDirectories) {
+    Trace(call + "SetDefaultDllDirectories");
+    return reinterpret_cast<FARPROC>(
+        reinterpret_cast<void (*)()>(&EmulatedSetDefaultDllDirectories));
+  }
+  bool knownModule = hModule == emu::detail::Kernel32Module() || hModule == NULL ||
+                     hModule == emu::detail::ProcessInstance();
+  DWORD error = knownModule ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND;
+  SetError(error);
+  Trace(call + "NULL (" + ErrorName(error) + ")");
+  return NULL;
+}
+
+// Windows XP's behaviour, the worst a caller meets: a path that does not fit is cut to the
+// capacity without a terminator, the result is the capacity and the last error ERROR_SUCCESS.
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+  std::string call =
+      "GetModuleFileNameA(" +
+      std::string(hModule ? emu::detail::Hex(reinterpret_cast<std::uintptr_t>(hModule)) : "NULL") +
+      ", " + std::to_string(nSize) + ") = ";
+  auto fail = [&](DWORD error) {
+    SetError(error);
+    Trace(call + "0 (" + ErrorName(error) + ")");
+    return DWORD{0};
+  };
+  if (emu::detail::InjectedFailure("GetModuleFileNameA")) return fail(ERROR_NOT_ENOUGH_MEMORY);
+  std::string path;
+  if (hModule == NULL || hModule == emu::detail::ProcessInstance()) {
+    path = CurrentProcess().modulePath;
+  } else if (hModule == emu::detail::Kernel32Module()) {
+    path = emu::detail::kKernel32Path;
+  } else {
+    return fail(ERROR_MOD_NOT_FOUND);
+  }
+  if (!lpFilename && nSize > 0) return fail(ERROR_INVALID_PARAMETER);
+  if (path.size() + 1 > nSize) {
+    if (nSize > 0) std::memcpy(lpFilename, path.data(), nSize);
+    SetError(ERROR_SUCCESS);
+    Trace(call + std::to_string(nSize) + " (cut, no terminator) " + Quote(path.substr(0, nSize)));
+    return nSize;
+  }
+  std::memcpy(lpFilename, path.c_str(), path.size() + 1);
+  Trace(call + std::to_string(path.size()) + " " + Quote(path));
+  return static_cast<DWORD>(path.size());
+}
+
+// When the path does not fit, the result is the size needed (terminator included) and the
+// buffer is left as it was.
+DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
+  std::string call = "GetTempPathA(" + std::to_string(nBufferLength) + ") = ";
+  if (emu::detail::InjectedFailure("GetTempPathA")) {
+    SetError(ERROR_NOT_ENOUGH_MEMORY);
+    Trace(call + "0 (ERROR_NOT_ENOUGH_MEMORY)");
+    return 0;
+  }
+  const std::string& temp = CurrentMachine().tempPath;
+  auto needed = static_cast<DWORD>(temp.size() + 1);
+  if (nBufferLength < needed) {
+    Trace(call + std::to_string(needed) + " (does not fit; buffer untouched)");
+    return needed;
+  }
+  if (!lpBuffer) {
+    SetError(ERROR_INVALID_PARAMETER);
+    Trace(call + "0 (ERROR_INVALID_PARAMETER)");
+    return 0;
+  }
+  std::memcpy(lpBuffer, temp.c_str(), temp.size() + 1);
+  Trace(call + std::to_string(temp.size()) + " " + Quote(temp));
+  return needed - 1;
+}
+
+// Nothing waits: the machine's clock moves on.
+void WINAPI Sleep(DWORD dwMilliseconds) {
+  emu::Machine& machine = CurrentMachine();
+  machine.clockMs += dwMilliseconds;
+  emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Sleep, CurrentProcess().id);
+  event.ms = dwMilliseconds;
+  Trace("Sleep(" + std::to_string(dwMilliseconds) + ")");
+  machine.events.push_back(std::move(event));
+}
+
+void WINAPI ExitProcess(UINT uExitCode) {
+  int code = static_cast<int>(uExitCode);
+  int id = CurrentProcess().id;
+  Trace("ExitProcess(" + std::to_string(code) + ")");
+  emu::detail::RecordExit(CurrentMachine(), id, code);
+  throw emu::detail::ProcessExit{code};
+}

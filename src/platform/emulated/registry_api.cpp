@@ -1,0 +1,275 @@
+// ADVAPI32's registry functions. HKEY_CLASSES_ROOT is a tree of its own on this machine.
+#include <algorithm>
+#include <cstring>
+
+#include "platform_api.h"
+#include "state.h"
+#include "trace_format.h"
+
+using emu::RegKey;
+using emu::detail::ErrorName;
+using emu::detail::Quote;
+using emu::detail::Trace;
+
+namespace {
+
+constexpr unsigned char kMarker = 0xCC;  // what Windows leaves undefined, for sanitizer runs
+
+struct OpenKey {
+  RegKey* key = nullptr;
+  std::string path;  // for the trace
+  LONG error = ERROR_SUCCESS;
+};
+
+std::optional<emu::Root> PredefinedRoot(HKEY handle) {
+  if (handle == HKEY_LOCAL_MACHINE) return emu::Root::LocalMachine;
+  if (handle == HKEY_CURRENT_USER) return emu::Root::CurrentUser;
+  if (handle == HKEY_CLASSES_ROOT) return emu::Root::ClassesRoot;
+  return std::nullopt;
+}
+
+// Handles belong to the process that opened them. A handle whose key was deleted (through it
+// or another handle) stays valid for closing but every other use is ERROR_KEY_DELETED (NT).
+OpenKey Resolve(HKEY handle) {
+  emu::Machine& machine = emu::detail::CurrentMachine();
+  if (auto root = PredefinedRoot(handle)) {
+    return {&machine.registry.RootKey(*root), emu::RootName(*root)};
+  }
+  auto found = machine.keyHandles.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == machine.keyHandles.end() ||
+      found->second.process != emu::detail::CurrentProcess().id) {
+    return {nullptr, emu::detail::Hex(reinterpret_cast<std::uintptr_t>(handle)),
+            ERROR_INVALID_HANDLE};
+  }
+  if (!found->second.key) return {nullptr, found->second.path, ERROR_KEY_DELETED};
+  return {found->second.key, found->second.path};
+}
+
+// A key path below an open key: NT rejects a leading or doubled backslash
+// (ERROR_BAD_PATHNAME) and ignores a trailing one.
+LONG SplitSubKey(std::string_view path, std::vector<std::string_view>& names) {
+  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  while (!path.empty()) {
+    auto slash = path.find('\\');
+    auto name = path.substr(0, slash);
+    if (name.empty()) return ERROR_BAD_PATHNAME;
+    names.push_back(name);
+    if (slash == std::string_view::npos) break;
+    path.remove_prefix(slash + 1);
+  }
+  return ERROR_SUCCESS;
+}
+
+// Walks `sub` below `from`; create makes missing keys (RegCreateKey's way).
+OpenKey Walk(OpenKey from, const char* sub, bool create) {
+  if (from.error || !sub || !*sub) return from;
+  std::vector<std::string_view> names;
+  if (LONG error = SplitSubKey(sub, names)) return {nullptr, from.path, error};
+  for (auto name : names) {
+    RegKey* next = create ? &from.key->Create(name) : from.key->Find(name);
+    if (!next) return {nullptr, from.path, ERROR_FILE_NOT_FOUND};
+    from.key = next;
+    from.path += "\\" + next->name;
+  }
+  return from;
+}
+
+std::string Name(HKEY handle) {
+  if (auto root = PredefinedRoot(handle)) return emu::RootName(*root);
+  auto& handles = emu::detail::CurrentMachine().keyHandles;
+  auto found = handles.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == handles.end()) return emu::detail::Hex(reinterpret_cast<std::uintptr_t>(handle));
+  return "[" + found->second.path + "]";
+}
+
+LONG Result(const std::string& call, LONG status, const std::string& detail = {}) {
+  Trace(call + " = " + ErrorName(static_cast<std::uint32_t>(status)) +
+        (detail.empty() ? "" : " " + detail));
+  return status;
+}
+
+RegKey* FindParentBelow(RegKey& key, const RegKey* child) {
+  for (auto& [upper, sub] : key.subkeys) {
+    if (sub.get() == child) return &key;
+    if (RegKey* found = FindParentBelow(*sub, child)) return found;
+  }
+  return nullptr;
+}
+
+RegKey* FindParent(emu::Registry& registry, const RegKey* child) {
+  for (auto root : {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
+    if (RegKey* found = FindParentBelow(registry.RootKey(root), child)) return found;
+  }
+  return nullptr;
+}
+
+void FillMarker(void* buffer, std::size_t size) {
+  if (buffer && size > 0) std::memset(buffer, kMarker, size);
+}
+
+}  // namespace
+
+// A NULL or empty subkey gives back the very handle passed in: no new handle, nothing more to
+// close (the documented RegOpenKey behaviour). On failure *phkResult is NULL.
+LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+  std::string call = "RegOpenKeyA(" + Name(hKey) + ", " + Quote(lpSubKey) + ")";
+  if (!phkResult) return Result(call, ERROR_INVALID_PARAMETER);
+  *phkResult = NULL;
+  if (emu::detail::InjectedFailure("RegOpenKeyA")) return Result(call, ERROR_ACCESS_DENIED);
+  OpenKey from = Resolve(hKey);
+  if (from.error) return Result(call, from.error);
+  if (!lpSubKey || !*lpSubKey) {
+    *phkResult = hKey;
+    return Result(call, ERROR_SUCCESS, "(the same handle)");
+  }
+  OpenKey opened = Walk(from, lpSubKey, false);
+  if (opened.error) return Result(call, opened.error);
+  emu::Machine& machine = emu::detail::CurrentMachine();
+  std::uintptr_t value = machine.nextKeyHandle;
+  machine.nextKeyHandle += 4;
+  machine.keyHandles[value] = {opened.key, emu::detail::CurrentProcess().id, opened.path};
+  machine.openKeys = static_cast<int>(machine.keyHandles.size());
+  *phkResult = reinterpret_cast<HKEY>(value);
+  return Result(call, ERROR_SUCCESS, "[" + opened.path + "]");
+}
+
+// Subkeys come in ascending order of their upper-cased names. A name that does not fit with its
+// terminator is ERROR_MORE_DATA; after any failure the buffer holds nothing usable.
+LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
+  std::string call = "RegEnumKeyA(" + Name(hKey) + ", " + std::to_string(dwIndex) + ", " +
+                     std::to_string(cchName) + ")";
+  auto fail = [&](LONG status) {
+    FillMarker(lpName, cchName);
+    return Result(call, status);
+  };
+  if (emu::detail::InjectedFailure("RegEnumKeyA")) return fail(ERROR_ACCESS_DENIED);
+  OpenKey key = Resolve(hKey);
+  if (key.error) return fail(key.error);
+  if (!lpName) return fail(ERROR_INVALID_PARAMETER);
+  if (dwIndex >= key.key->subkeys.size()) return fail(ERROR_NO_MORE_ITEMS);
+  const std::string& name = std::next(key.key->subkeys.begin(), dwIndex)->second->name;
+  if (name.size() + 1 > cchName) return fail(ERROR_MORE_DATA);
+  std::memcpy(lpName, name.c_str(), name.size() + 1);
+  return Result(call, ERROR_SUCCESS, Quote(name));
+}
+
+// NT deletes only a key without subkeys (ERROR_ACCESS_DENIED otherwise). Handles still open on
+// the deleted key turn into ERROR_KEY_DELETED. An empty subkey names the key of hKey itself.
+LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  std::string call = "RegDeleteKeyA(" + Name(hKey) + ", " + Quote(lpSubKey) + ")";
+  if (emu::detail::InjectedFailure("RegDeleteKeyA")) return Result(call, ERROR_ACCESS_DENIED);
+  if (!lpSubKey) return Result(call, ERROR_INVALID_PARAMETER);
+  OpenKey from = Resolve(hKey);
+  if (from.error) return Result(call, from.error);
+  std::vector<std::string_view> names;
+  if (LONG error = SplitSubKey(lpSubKey, names)) return Result(call, error);
+  if (names.empty()) {
+    // The key of hKey itself; a root cannot go.
+    if (PredefinedRoot(hKey)) return Result(call, ERROR_ACCESS_DENIED);
+    RegKey* parent = FindParent(emu::detail::CurrentMachine().registry, from.key);
+    if (!parent) return Result(call, ERROR_FILE_NOT_FOUND);
+    names.push_back(from.key->name);
+    from.key = parent;
+  }
+  std::string_view last = names.back();
+  names.pop_back();
+  for (auto name : names) {
+    from.key = from.key->Find(name);
+    if (!from.key) return Result(call, ERROR_FILE_NOT_FOUND);
+  }
+  RegKey* doomed = from.key->Find(last);
+  if (!doomed) return Result(call, ERROR_FILE_NOT_FOUND);
+  if (doomed->denied || !doomed->subkeys.empty()) return Result(call, ERROR_ACCESS_DENIED);
+  for (auto& [value, handle] : emu::detail::CurrentMachine().keyHandles) {
+    if (handle.key == doomed) handle.key = nullptr;
+  }
+  from.key->Remove(last);
+  return Result(call, ERROR_SUCCESS);
+}
+
+// Closing a root is a harmless no-op; an unknown handle is ERROR_INVALID_HANDLE. An injected
+// failure leaves the handle open, so the leak shows in openKeys.
+LONG WINAPI RegCloseKey(HKEY hKey) {
+  std::string call = "RegCloseKey(" + Name(hKey) + ")";
+  if (emu::detail::InjectedFailure("RegCloseKey")) return Result(call, ERROR_INVALID_HANDLE);
+  if (PredefinedRoot(hKey)) return Result(call, ERROR_SUCCESS);
+  emu::Machine& machine = emu::detail::CurrentMachine();
+  auto found = machine.keyHandles.find(reinterpret_cast<std::uintptr_t>(hKey));
+  if (found == machine.keyHandles.end() ||
+      found->second.process != emu::detail::CurrentProcess().id) {
+    return Result(call, ERROR_INVALID_HANDLE);
+  }
+  machine.keyHandles.erase(found);
+  machine.openKeys = static_cast<int>(machine.keyHandles.size());
+  return Result(call, ERROR_SUCCESS);
+}
+
+// The default value of the key or of its subkey. A default never set reads as "" (size 1), as
+// the 16-bit API always did; a default that is not REG_SZ is ERROR_INVALID_DATA. A string
+// stored without a terminator gets one. Too small a buffer: ERROR_MORE_DATA, the size needed
+// in *lpcbData, and the buffer's contents undefined.
+LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData) {
+  std::string call = "RegQueryValueA(" + Name(hKey) + ", " + Quote(lpSubKey) + ", " +
+                     (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")";
+  if (emu::detail::InjectedFailure("RegQueryValueA")) return Result(call, ERROR_ACCESS_DENIED);
+  if (lpData && !lpcbData) return Result(call, ERROR_INVALID_PARAMETER);
+  OpenKey key = Walk(Resolve(hKey), lpSubKey, false);
+  if (key.error) return Result(call, key.error);
+  emu::Bytes data{0};
+  if (const emu::RegValue* value = key.key->FindValue("")) {
+    if (value->type != REG_SZ) return Result(call, ERROR_INVALID_DATA);
+    data = value->data;
+    if (data.empty() || data.back() != 0) data.push_back(0);
+  }
+  auto needed = static_cast<LONG>(data.size());
+  if (!lpcbData) return Result(call, ERROR_SUCCESS);
+  LONG capacity = std::max<LONG>(*lpcbData, 0);
+  *lpcbData = needed;
+  if (!lpData) return Result(call, ERROR_SUCCESS, "size " + std::to_string(needed));
+  if (capacity < needed) {
+    FillMarker(lpData, static_cast<std::size_t>(capacity));
+    return Result(call, ERROR_MORE_DATA, "size " + std::to_string(needed));
+  }
+  std::memcpy(lpData, data.data(), data.size());
+  return Result(call, ERROR_SUCCESS, Quote(lpData));
+}
+
+// Sets the default value of the key or of its subkey (created when missing). Only REG_SZ is
+// accepted, and Windows takes the size from the string itself: cbData is ignored.
+LONG WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData) {
+  std::string call = "RegSetValueA(" + Name(hKey) + ", " + Quote(lpSubKey) + ", " +
+                     std::to_string(dwType) + ", " + Quote(lpData) + ", " + std::to_string(cbData) +
+                     ")";
+  if (emu::detail::InjectedFailure("RegSetValueA")) return Result(call, ERROR_ACCESS_DENIED);
+  if (dwType != REG_SZ || !lpData) return Result(call, ERROR_INVALID_PARAMETER);
+  OpenKey key = Walk(Resolve(hKey), lpSubKey, true);
+  if (key.error) return Result(call, key.error);
+  key.key->SetString("", lpData);
+  return Result(call, ERROR_SUCCESS);
+}
+
+// A named value (NULL or "" is the default value). Without a data buffer only the size is
+// reported, exactly. The bytes come back as stored: no terminator is added.
+LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                             LPBYTE lpData, LPDWORD lpcbData) {
+  std::string call = "RegQueryValueExA(" + Name(hKey) + ", " + Quote(lpValueName) + ", " +
+                     (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")";
+  if (emu::detail::InjectedFailure("RegQueryValueExA")) return Result(call, ERROR_ACCESS_DENIED);
+  if (lpReserved || (lpData && !lpcbData)) return Result(call, ERROR_INVALID_PARAMETER);
+  OpenKey key = Resolve(hKey);
+  if (key.error) return Result(call, key.error);
+  const emu::RegValue* value = key.key->FindValue(lpValueName ? lpValueName : "");
+  if (!value) return Result(call, ERROR_FILE_NOT_FOUND);
+  if (lpType) *lpType = value->type;
+  if (!lpcbData) return Result(call, ERROR_SUCCESS);
+  DWORD capacity = *lpcbData;
+  auto needed = static_cast<DWORD>(value->data.size());
+  *lpcbData = needed;
+  if (!lpData) return Result(call, ERROR_SUCCESS, "size " + std::to_string(needed));
+  if (capacity < needed) {
+    FillMarker(lpData, capacity);
+    return Result(call, ERROR_MORE_DATA, "size " + std::to_string(needed));
+  }
+  std::memcpy(lpData, value->data.data(), needed);
+  return Result(call, ERROR_SUCCESS, "size " + std::to_string(needed));
+}

@@ -1,0 +1,181 @@
+// KERNEL32's and USER32's string functions: pure, so they need no running process and leave
+// no trace line (they would drown the calls that change the machine).
+#include <cstdarg>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "platform_api.h"
+
+namespace {
+
+constexpr std::size_t kWsprintfLimit = 1024;  // wsprintfA writes at most 1024 bytes
+
+}  // namespace
+
+// Windows guards these with an exception handler, so a NULL pointer gives NULL, not a crash.
+LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2) {
+  if (!lpString1 || !lpString2) return NULL;
+  return std::strcpy(lpString1, lpString2);
+}
+
+LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2) {
+  if (!lpString1 || !lpString2) return NULL;
+  return std::strcat(lpString1, lpString2);
+}
+
+int WINAPI lstrlenA(LPCSTR lpString) {
+  return lpString ? static_cast<int>(std::strlen(lpString)) : 0;
+}
+
+// Windows compares with the user locale's word sort; callers here rely only on equality, so
+// this compares unsigned bytes (equal strings give 0 either way). NULL sorts before any text.
+int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
+  if (!lpString1 || !lpString2) return lpString1 ? 1 : (lpString2 ? -1 : 0);
+  int order = std::strcmp(lpString1, lpString2);
+  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+namespace {
+
+struct Spec {
+  bool left = false, zero = false, alternate = false;
+  int width = 0;
+  int precision = -1;
+  bool wide = false;
+};
+
+void Pad(std::string& out, const std::string& body, const Spec& spec, bool numeric) {
+  std::size_t width = spec.width > 0 ? static_cast<std::size_t>(spec.width) : 0;
+  if (body.size() >= width) {
+    out += body;
+  } else if (spec.left) {
+    out += body + std::string(width - body.size(), ' ');
+  } else {
+    char fill = spec.zero && numeric ? '0' : ' ';
+    std::string padding(width - body.size(), fill);
+    // Zero padding goes after the sign.
+    if (fill == '0' && !body.empty() && body[0] == '-') {
+      out += "-" + padding + body.substr(1);
+    } else {
+      out += padding + body;
+    }
+  }
+}
+
+std::string Digits(std::uint32_t value, unsigned base, bool upper, int precision) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string text;
+  do {
+    text.insert(text.begin(), digits[value % base]);
+    value /= base;
+  } while (value);
+  if (precision >= 0 && text.size() < static_cast<std::size_t>(precision)) {
+    text.insert(0, static_cast<std::size_t>(precision) - text.size(), '0');
+  }
+  return text;
+}
+
+// A UTF-16 string from a wide argument, kept to its ASCII letters ('?' for the rest), which is
+// what the code page conversion gives for the texts a program of this kind passes.
+std::string Narrow(const std::uint16_t* text) {
+  std::string narrow;
+  for (; text && *text; ++text) narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
+  return narrow;
+}
+
+}  // namespace
+
+// The USER32 subset of printf: flags - 0 #, a width, a precision, the l/h modifiers and
+// c C d i s S u x X. The long of the l modifier is 32 bits, as on Windows. An unknown type
+// letter is copied as it stands. Output stops at 1023 characters and a terminator.
+int WINAPI wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
+  if (!lpOut || !lpFmt) return 0;
+  std::va_list args;
+  va_start(args, lpFmt);
+  std::string out;
+  for (const char* p = lpFmt; *p && out.size() < kWsprintfLimit; ++p) {
+    if (*p != '%') {
+      out += *p;
+      continue;
+    }
+    Spec spec;
+    ++p;
+    for (;; ++p) {
+      if (*p == '-')
+        spec.left = true;
+      else if (*p == '0')
+        spec.zero = true;
+      else if (*p == '#')
+        spec.alternate = true;
+      else
+        break;
+    }
+    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+    if (*p == '.') {
+      spec.precision = 0;
+      while (*++p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p - '0');
+    }
+    if (*p == 'l' || *p == 'w') {
+      spec.wide = true;
+      ++p;
+    } else if (*p == 'h') {
+      ++p;
+    }
+    switch (*p) {
+      case '\0':
+        --p;  // a lone '%' at the end prints nothing
+        break;
+      case 'c':
+      case 'C': {
+        int c = va_arg(args, int);
+        Pad(out,
+            std::string(1, static_cast<char>(*p == 'C' || spec.wide ? (c < 0x80 ? c : '?') : c)),
+            spec, false);
+        break;
+      }
+      case 's':
+      case 'S': {
+        std::string text;
+        if (*p == 'S' || spec.wide) {
+          text = Narrow(va_arg(args, const std::uint16_t*));
+        } else {
+          const char* s = va_arg(args, const char*);
+          text = s ? s : "(null)";
+        }
+        if (spec.precision >= 0 && text.size() > static_cast<std::size_t>(spec.precision)) {
+          text.resize(static_cast<std::size_t>(spec.precision));
+        }
+        Pad(out, text, spec, false);
+        break;
+      }
+      case 'd':
+      case 'i': {
+        std::int32_t value = va_arg(args, std::int32_t);
+        std::uint32_t magnitude =
+            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+        Pad(out, (value < 0 ? "-" : "") + Digits(magnitude, 10, false, spec.precision), spec, true);
+        break;
+      }
+      case 'u':
+        Pad(out, Digits(va_arg(args, std::uint32_t), 10, false, spec.precision), spec, true);
+        break;
+      case 'x':
+      case 'X': {
+        bool upper = *p == 'X';
+        std::uint32_t value = va_arg(args, std::uint32_t);
+        std::string body = Digits(value, 16, upper, spec.precision);
+        if (spec.alternate && value) body = (upper ? "0X" : "0x") + body;
+        Pad(out, body, spec, true);
+        break;
+      }
+      default:
+        out += *p;
+        break;
+    }
+  }
+  va_end(args);
+  if (out.size() > kWsprintfLimit - 1) out.resize(kWsprintfLimit - 1);
+  std::memcpy(lpOut, out.c_str(), out.size() + 1);
+  return static_cast<int>(out.size());
+}

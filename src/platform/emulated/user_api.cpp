@@ -1,0 +1,258 @@
+// USER32: string resources, message boxes, and the windows of the start-up message drain.
+#include <cstring>
+
+#include "handles.h"
+#include "platform_api.h"
+#include "state.h"
+#include "string_table.h"
+#include "trace_format.h"
+
+using emu::detail::CurrentMachine;
+using emu::detail::CurrentProcess;
+using emu::detail::Quote;
+using emu::detail::SetError;
+using emu::detail::Trace;
+
+namespace {
+
+// Posted to every new window, so the product's start-up drain finds a queue to empty:
+// WM_NULL, which the system posts to wake a thread's queue, and a registered message (the
+// 0xC000 range) standing for the broadcasts that the shell posts to every top-level window,
+// hidden ones included.
+constexpr std::uint32_t kShellBroadcast = 0xC0F1;
+constexpr std::uint32_t kStartupMessages[] = {WM_NULL, kShellBroadcast};
+
+constexpr const char* kSystemClasses[] = {"BUTTON",    "COMBOBOX",  "COMBOLBOX", "EDIT",  "LISTBOX",
+                                          "MDICLIENT", "SCROLLBAR", "STATIC",    "#32770"};
+
+std::string MessageName(std::uint32_t message) {
+  if (message == WM_NULL) return "WM_NULL";
+  return emu::detail::Hex(message);
+}
+
+std::string WindowName(HWND window) {
+  int id = emu::detail::WindowId(window);
+  return id ? "window " + std::to_string(id)
+            : emu::detail::Hex(reinterpret_cast<std::uintptr_t>(window));
+}
+
+// The window of this process behind a handle, or nullptr (with the error Windows gives).
+emu::Window* OwnWindow(HWND handle, DWORD& error) {
+  auto& windows = CurrentMachine().windows;
+  int id = emu::detail::WindowId(handle);
+  if (id < 1 || static_cast<std::size_t>(id) > windows.size() || windows[id - 1].destroyed) {
+    error = ERROR_INVALID_WINDOW_HANDLE;
+    return nullptr;
+  }
+  if (windows[id - 1].process != CurrentProcess().id) {
+    error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  return &windows[id - 1];
+}
+
+struct Buttons {
+  const char* style;
+  int first, second;
+};
+
+Buttons ButtonsOf(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+      return {"MB_OKCANCEL", IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+      return {"MB_ABORTRETRYIGNORE", IDABORT, IDRETRY};
+    case MB_YESNOCANCEL:
+      return {"MB_YESNOCANCEL", IDYES, IDNO};
+    case MB_YESNO:
+      return {"MB_YESNO", IDYES, IDNO};
+    case MB_RETRYCANCEL:
+      return {"MB_RETRYCANCEL", IDRETRY, IDCANCEL};
+    default:
+      return {"MB_OK", IDOK, IDOK};
+  }
+}
+
+const char* AnswerName(int answer) {
+  switch (answer) {
+    case IDOK:
+      return "IDOK";
+    case IDCANCEL:
+      return "IDCANCEL";
+    case IDABORT:
+      return "IDABORT";
+    case IDRETRY:
+      return "IDRETRY";
+    case IDYES:
+      return "IDYES";
+    default:
+      return "IDNO";
+  }
+}
+
+}  // namespace
+
+// Copies at most cchBufferMax - 1 characters and a terminator. An unknown ID gives 0 and an
+// empty string. A capacity of 0, which LoadStringA does not support (it corrupts memory on
+// Windows), is refused here.
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
+  std::string call =
+      "LoadStringA(" + std::to_string(uID) + ", " + std::to_string(cchBufferMax) + ") = ";
+  if (!lpBuffer || cchBufferMax <= 0) {
+    SetError(ERROR_INVALID_PARAMETER);
+    Trace(call + "0 (ERROR_INVALID_PARAMETER)");
+    return 0;
+  }
+  const emu::StringResource* found = nullptr;
+  if (hInstance == NULL || hInstance == emu::detail::ProcessInstance()) {
+    for (std::size_t i = 0; i < emu::kStringTableSize; ++i) {
+      if (emu::kStringTable[i].id == uID) found = &emu::kStringTable[i];
+    }
+  }
+  if (!found) {
+    lpBuffer[0] = '\0';
+    SetError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    Trace(call + "0 (ERROR_RESOURCE_NAME_NOT_FOUND)");
+    return 0;
+  }
+  std::size_t length =
+      std::min(std::strlen(found->text), static_cast<std::size_t>(cchBufferMax - 1));
+  std::memcpy(lpBuffer, found->text, length);
+  lpBuffer[length] = '\0';
+  Trace(call + std::to_string(length) + " " + Quote(std::string_view(lpBuffer, length)));
+  return static_cast<int>(length);
+}
+
+// Each box takes the next scripted answer (an MB_OK box too, which can only answer IDOK); when
+// the answers run out the default, first button is pressed. The box past kMaxMessageBoxes
+// stops the run: a file locked for ever while every answer retries would never end.
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  emu::Machine& machine = CurrentMachine();
+  if (machine.messageBoxes >= emu::kMaxMessageBoxes) {
+    Trace("(message box " + std::to_string(machine.messageBoxes + 1) + ": the run stops)");
+    throw emu::detail::RunStopped{};
+  }
+  ++machine.messageBoxes;
+  Buttons buttons = ButtonsOf(uType);
+  emu::Answer answer = emu::Answer::First;
+  if (machine.answersUsed < machine.answers.size()) answer = machine.answers[machine.answersUsed++];
+  int pressed = answer == emu::Answer::First ? buttons.first : buttons.second;
+
+  emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Message, CurrentProcess().id);
+  // Windows shows "Error" for a NULL caption.
+  event.caption = lpCaption ? lpCaption : "Error";
+  event.text = lpText ? lpText : "";
+  event.style = buttons.style;
+  event.answer = AnswerName(pressed);
+  Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + Quote(lpText) +
+        ", " + Quote(lpCaption) + ", " + buttons.style + ") = " + event.answer);
+  machine.events.push_back(std::move(event));
+  return pressed;
+}
+
+// Only the system classes exist here (the product registers none); names compare
+// case-insensitively. An atom or an unknown class gives NULL.
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD, int, int, int,
+                            int, HWND, HMENU, HINSTANCE, LPVOID) {
+  bool atom = reinterpret_cast<std::uintptr_t>(lpClassName) < 0x10000;
+  std::string call = "CreateWindowExA(" +
+                     (atom ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpClassName))
+                           : Quote(lpClassName)) +
+                     ", " + Quote(lpWindowName) + ") = ";
+  bool known = false;
+  for (const char* name : kSystemClasses)
+    known = known || (!atom && emu::SameName(lpClassName, name));
+  if (!known) {
+    SetError(ERROR_CANNOT_FIND_WND_CLASS);
+    Trace(call + "NULL (ERROR_CANNOT_FIND_WND_CLASS)");
+    return NULL;
+  }
+  emu::Machine& machine = CurrentMachine();
+  emu::Window window;
+  window.id = static_cast<int>(machine.windows.size()) + 1;
+  window.process = CurrentProcess().id;
+  window.className = lpClassName;
+  window.queue.assign(std::begin(kStartupMessages), std::end(kStartupMessages));
+  machine.windows.push_back(std::move(window));
+  HWND handle = emu::detail::WindowHandle(machine.windows.back().id);
+  Trace(call + WindowName(handle));
+  return handle;
+}
+
+// Messages come in the order posted. hWnd NULL takes any window of the process, (HWND)-1 only
+// thread messages (there are none here); both filter bounds 0 take every message.
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg) {
+  std::string call = "PeekMessageA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " +
+                     std::to_string(wMsgFilterMin) + ", " + std::to_string(wMsgFilterMax) + ", " +
+                     (wRemoveMsg & PM_REMOVE ? "PM_REMOVE" : "PM_NOREMOVE") + ") = ";
+  auto matches = [&](std::uint32_t message) {
+    return (wMsgFilterMin == 0 && wMsgFilterMax == 0) ||
+           (message >= wMsgFilterMin && message <= wMsgFilterMax);
+  };
+  emu::Machine& machine = CurrentMachine();
+  std::vector<emu::Window*> candidates;
+  if (hWnd == NULL) {
+    for (auto& window : machine.windows) {
+      if (window.process == CurrentProcess().id && !window.destroyed) candidates.push_back(&window);
+    }
+  } else if (hWnd != reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1))) {
+    DWORD error = 0;
+    emu::Window* window = OwnWindow(hWnd, error);
+    if (!window) {
+      SetError(error);
+      Trace(call + emu::detail::FailedWith(error));
+      return FALSE;
+    }
+    candidates.push_back(window);
+  }
+  for (emu::Window* window : candidates) {
+    for (auto it = window->queue.begin(); it != window->queue.end(); ++it) {
+      if (!lpMsg || !matches(*it)) continue;
+      *lpMsg = MSG{};
+      lpMsg->hwnd = emu::detail::WindowHandle(window->id);
+      lpMsg->message = *it;
+      lpMsg->time = static_cast<DWORD>(machine.clockMs);
+      if (wRemoveMsg & PM_REMOVE) window->queue.erase(it);
+      Trace(call + "TRUE " + MessageName(lpMsg->message));
+      return TRUE;
+    }
+  }
+  Trace(call + "FALSE");
+  return FALSE;
+}
+
+// The system classes' window procedures ignore these messages; the dispatch is recorded.
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
+  if (!lpMsg) {
+    Trace("DispatchMessageA(NULL) = 0");
+    return 0;
+  }
+  DWORD error = 0;
+  std::string call =
+      "DispatchMessageA(" + WindowName(lpMsg->hwnd) + ", " + MessageName(lpMsg->message) + ") = 0";
+  if (emu::Window* window = OwnWindow(lpMsg->hwnd, error)) {
+    window->dispatched.push_back(lpMsg->message);
+  } else {
+    SetError(error);
+    call += " (" + emu::detail::ErrorName(error) + ")";
+  }
+  Trace(call);
+  return 0;
+}
+
+// A window of another process cannot be destroyed (ERROR_ACCESS_DENIED); its queue goes with it.
+BOOL WINAPI DestroyWindow(HWND hWnd) {
+  std::string call = "DestroyWindow(" + WindowName(hWnd) + ") = ";
+  DWORD error = 0;
+  emu::Window* window = OwnWindow(hWnd, error);
+  if (!window) {
+    SetError(error);
+    Trace(call + emu::detail::FailedWith(error));
+    return FALSE;
+  }
+  window->destroyed = true;
+  window->queue.clear();
+  Trace(call + "TRUE");
+  return TRUE;
+}
