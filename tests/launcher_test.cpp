@@ -1,0 +1,245 @@
+// The launcher's flows, each as a whole run from the user's start: what the user sees, which
+// worker is started how, and what the machine looks like afterwards.
+#include <gtest/gtest.h>
+
+#include "support/case_name.h"
+#include "support/installed_machine.h"
+#include "support/run_support.h"
+
+namespace {
+
+using test::Box;
+using test::ConfirmText;
+using test::kInternalError;
+using test::kSuccess;
+
+const std::string kFolder = "C:\\Program Files\\Orbelle";
+const std::string kWorker = "C:\\WINDOWS\\TEMP\\obuninst.tmp";
+const std::string kHandOff = "\"" + kWorker + "\" " + kFolder + "|C:\\WINDOWS\\TEMP\\";
+
+enum class Outcome { Unchanged, FullUninstall, CopyLeftBehind, WorkerFoundNothing };
+
+struct LauncherCase {
+  const char* behaviour;
+  test::Install install;
+  std::string exe;  // empty: the install folder's Uninstall.exe
+  std::vector<emu::Answer> answers;
+  std::vector<std::string> failing;  // operations that fail on every call
+  std::vector<std::string> lockedAlways;
+  std::vector<std::string> extraFiles;
+  std::vector<std::string> boxes;
+  std::vector<std::string> started;
+  Outcome outcome;
+};
+
+const std::string kLongTemp = "C:\\" + std::string(246, 't') + "\\";  // 250 characters
+const std::string kLongExeFolder = "C:\\" + std::string(250, 'x');
+
+const LauncherCase kCases[] = {
+    {"No changes nothing and shows nothing more",
+     {},
+     "",
+     {emu::Answer::Second},
+     {},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDNO", ConfirmText(kFolder))},
+     {},
+     Outcome::Unchanged},
+    {"Yes copies, starts the worker with the install folder and uninstalls everything",
+     {},
+     "",
+     {},
+     {},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
+     {kWorker + "|" + kHandOff},
+     Outcome::FullUninstall},
+    {"an executable at a drive root shows and hands over the drive alone",
+     {"C:"},
+     "",
+     {},
+     {},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText("C:")), Box(2, "MB_OK", "IDOK", kSuccess)},
+     {kWorker + "|\"" + kWorker + "\" C:|C:\\WINDOWS\\TEMP\\"},
+     Outcome::FullUninstall},
+    {"a temp folder without a backslash gets one before the copy's name",
+     {kFolder, "C:\\TEMP"},
+     "",
+     {},
+     {},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
+     {"C:\\TEMP\\obuninst.tmp|\"C:\\TEMP\\obuninst.tmp\" " + kFolder + "|C:\\TEMP"},
+     Outcome::FullUninstall},
+    {"a temp folder with blanks still hands over the install folder exactly",
+     {kFolder, "C:\\Documents and Settings\\pat\\Local Settings\\Temp\\"},
+     "",
+     {},
+     {},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
+     {"C:\\Documents and Settings\\pat\\Local Settings\\Temp\\obuninst.tmp|\"C:\\Documents and "
+      "Settings\\pat\\Local Settings\\Temp\\obuninst.tmp\" " +
+      kFolder + "|C:\\Documents and Settings\\pat\\Local Settings\\Temp\\"},
+     Outcome::FullUninstall},
+    {"an existing copy is replaced",
+     {},
+     "",
+     {},
+     {},
+     {},
+     {kWorker},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
+     {kWorker + "|" + kHandOff},
+     Outcome::FullUninstall},
+    {"a copy in use cannot be replaced: internal error, nothing removed",
+     {},
+     "",
+     {},
+     {},
+     {kWorker},
+     {kWorker},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::Unchanged},
+    {"a failed copy: internal error, nothing removed",
+     {},
+     "",
+     {},
+     {"CopyFileA"},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::Unchanged},
+    {"no temp folder: internal error, nothing removed",
+     {},
+     "",
+     {},
+     {"GetTempPathA"},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::Unchanged},
+    {"a temp folder longer than the buffer: internal error, nothing removed",
+     {kFolder, "C:\\" + std::string(260, 't') + "\\"},
+     "",
+     {},
+     {},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::Unchanged},
+    {"a copy path of 260 characters or more: internal error, nothing removed",
+     {kFolder, kLongTemp},
+     "",
+     {},
+     {},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::Unchanged},
+    {"a failed start leaves the copy behind and the machine-wide entries in place",
+     {},
+     "",
+     {},
+     {"CreateProcessA"},
+     {},
+     {},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::CopyLeftBehind},
+    {"no own path: internal error before any question",
+     {},
+     "",
+     {},
+     {"GetModuleFileNameA"},
+     {},
+     {},
+     {Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::Unchanged},
+    {"an own path cut by the buffer: internal error before any question",
+     {},
+     kLongExeFolder + "\\Uninstall.exe",
+     {},
+     {},
+     {},
+     {kLongExeFolder + "\\Uninstall.exe"},
+     {Box(1, "MB_OK", "IDOK", kInternalError)},
+     {},
+     Outcome::Unchanged},
+    {"a launcher of another name starts the worker, which finds no Uninstall.exe",
+     {},
+     kFolder + "\\Setup.exe",
+     {},
+     {},
+     {},
+     {kFolder + "\\Setup.exe"},
+     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kInternalError)},
+     {kWorker + "|" + kHandOff},
+     Outcome::WorkerFoundNothing},
+};
+
+class Launcher : public testing::TestWithParam<LauncherCase> {};
+
+TEST_P(Launcher, Flow) {
+  const LauncherCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine(c.install));
+  test::AddLines(machine, c.extraFiles);
+  if (!c.exe.empty()) test::RemoveFile(machine, c.install.folder + "\\Uninstall.exe");
+  machine.exePath = c.exe.empty() ? c.install.folder + "\\Uninstall.exe" : c.exe;
+  machine.tempPath = c.install.temp;
+  machine.answers = c.answers;
+  for (const auto& op : c.failing) machine.faults.failingOperations.insert(op);
+  for (const auto& path : c.lockedAlways) machine.faults.locked[emu::UpperName(path)] = {true, 0};
+
+  test::RunResult run = test::RunUninstall(machine);
+
+  EXPECT_EQ(run.status, emu::RunStatus::Completed);
+  EXPECT_EQ(test::Boxes(machine), c.boxes);
+  EXPECT_EQ(test::StartedProcesses(machine), c.started);
+  for (int code : test::ExitCodes(machine)) EXPECT_EQ(code, 0);
+  EXPECT_EQ(machine.openKeys, 0);
+
+  std::set<std::string> removed, added;
+  std::string temp = c.install.temp.back() == '\\' ? c.install.temp : c.install.temp + "\\";
+  switch (c.outcome) {
+    case Outcome::Unchanged:
+      break;
+    case Outcome::FullUninstall:
+      removed = test::FullyRemoved(c.install);
+      added = test::FullyAdded(c.install);
+      for (const auto& extra : c.extraFiles) {  // a replaced copy is no new file
+        added.erase(extra);
+      }
+      break;
+    case Outcome::CopyLeftBehind:
+      added = {temp + "obuninst.tmp"};
+      break;
+    case Outcome::WorkerFoundNothing: {
+      const std::string uninstall = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+      for (const auto& line : test::FullyRemoved(c.install)) {
+        if (line.rfind(uninstall, 0) == 0) removed.insert(line);
+      }
+      added = {temp + "obuninst.tmp"};
+      break;
+    }
+  }
+  EXPECT_EQ(run.removed, removed) << "removed:" << test::Join(run.removed);
+  EXPECT_EQ(run.added, added) << "added:" << test::Join(run.added);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Launcher, testing::ValuesIn(kCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+}  // namespace

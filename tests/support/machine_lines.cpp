@@ -1,0 +1,138 @@
+#include "support/machine_lines.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform_api.h"
+
+namespace test {
+namespace {
+
+struct KeyRef {
+  emu::Root root;
+  std::string path;
+};
+
+KeyRef SplitKey(const std::string& full) {
+  auto slash = full.find('\\');
+  std::string rootName = full.substr(0, slash);
+  auto root = emu::ParseRootName(rootName);
+  if (!root) throw std::invalid_argument("not a registry root: " + full);
+  return {*root, slash == std::string::npos ? std::string() : full.substr(slash + 1)};
+}
+
+bool IsRegistryLine(const std::string& line) {
+  return line.rfind("HK", 0) == 0;
+}
+
+std::string ShortRoot(emu::Root root) {
+  switch (root) {
+    case emu::Root::LocalMachine:
+      return "HKLM";
+    case emu::Root::CurrentUser:
+      return "HKCU";
+    case emu::Root::ClassesRoot:
+      return "HKCR";
+  }
+  return "?";
+}
+
+std::string ValueText(const emu::RegValue& value) {
+  const auto& data = value.data;
+  bool terminatedString = value.type == REG_SZ && !data.empty() && data.back() == 0 &&
+                          std::find(data.begin(), data.end() - 1, 0) == data.end() - 1;
+  if (terminatedString) return std::string(data.begin(), data.end() - 1);
+  std::string text = "type" + std::to_string(value.type) + ":";
+  static const char* kHex = "0123456789abcdef";
+  for (auto byte : data) {
+    text += kHex[byte >> 4];
+    text += kHex[byte & 15];
+  }
+  return text;
+}
+
+void SnapshotKey(const emu::RegKey& key, const std::string& path, std::set<std::string>& out) {
+  if (path.find('\\') != std::string::npos) out.insert(path);
+  for (const auto& value : key.values) {
+    out.insert(path + "|" + (value.name.empty() ? "@" : value.name) + "|" + ValueText(value));
+  }
+  for (const auto& [upper, child] : key.subkeys)
+    SnapshotKey(*child, path + "\\" + child->name, out);
+}
+
+void SnapshotFolder(const emu::FsNode& node, const std::string& path, std::set<std::string>& out) {
+  for (const auto& [upper, child] : node.children) {
+    std::string childPath = path + child->name;
+    if (child->linkTarget) {
+      out.insert(childPath + " -> " + *child->linkTarget);
+    } else if (child->directory) {
+      out.insert(childPath + "\\");
+      SnapshotFolder(*child, childPath + "\\", out);
+    } else {
+      out.insert(childPath);
+    }
+  }
+}
+
+}  // namespace
+
+void AddLines(emu::Machine& machine, const Lines& lines) {
+  for (const auto& line : lines) {
+    if (IsRegistryLine(line)) {
+      auto bar = line.find('|');
+      KeyRef ref = SplitKey(line.substr(0, bar));
+      emu::RegKey& key = machine.registry.CreateKey(ref.root, ref.path);
+      if (bar == std::string::npos) continue;
+      auto second = line.find('|', bar + 1);
+      if (second == std::string::npos) throw std::invalid_argument("value without data: " + line);
+      std::string name = line.substr(bar + 1, second - bar - 1);
+      key.SetString(name == "@" ? "" : name, line.substr(second + 1));
+    } else if (!line.empty() && line.back() == '\\') {
+      machine.files.CreateFolder(line);
+    } else {
+      machine.files.CreateFile(line);
+    }
+  }
+}
+
+emu::Machine MakeMachine(const Lines& lines) {
+  emu::Machine machine;
+  AddLines(machine, lines);
+  return machine;
+}
+
+void RemoveFile(emu::Machine& machine, const std::string& path) {
+  auto cut = path.find_last_of('\\');
+  emu::FsNode* parent = machine.files.Find(path.substr(0, cut));
+  if (parent == nullptr || parent->children.erase(emu::UpperName(path.substr(cut + 1))) != 1) {
+    throw std::invalid_argument("no such file: " + path);
+  }
+}
+
+std::set<std::string> Snapshot(const emu::Machine& machine) {
+  std::set<std::string> out;
+  for (auto root : {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
+    SnapshotKey(machine.registry.RootKey(root), ShortRoot(root), out);
+  }
+  for (const auto& [letter, root] : machine.files.drives) {
+    SnapshotFolder(root, std::string(1, letter) + ":\\", out);
+  }
+  return out;
+}
+
+Change Compare(const std::set<std::string>& before, const std::set<std::string>& after) {
+  Change change;
+  std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                      std::inserter(change.removed, change.removed.end()));
+  std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                      std::inserter(change.added, change.added.end()));
+  return change;
+}
+
+std::string Join(const std::set<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += "\n  " + line;
+  return text.empty() ? " (none)" : text;
+}
+
+}  // namespace test

@@ -1,0 +1,80 @@
+#include "support/run_support.h"
+
+#include <gtest/gtest.h>
+
+#include "support/machine_lines.h"
+
+extern "C" void UninstallerStartup(void);
+
+namespace test {
+
+const char kInternalError[] = "Internal error, unable to continue uninstall process.";
+const char kSuccess[] = "Uninstall successfully completed.";
+
+std::string ConfirmText(const std::string& installFolder) {
+  return "The \"Uninstall Orbelle\" procedure will:\n"
+         "\n"
+         "* Remove Orbelle Program Files from the " +
+         installFolder +
+         " folder.\n"
+         "* Remove the Orbelle program group.\n"
+         "* Remove Orbelle icons from the Desktop and Start Menu.\n"
+         "* Remove Orbelle registry.\n"
+         "* Restore original associations to VRML files.\n"
+         "\n"
+         "Do you want to continue?";
+}
+
+std::string StillRunningText(const std::string& path) {
+  return path +
+         " is still running and must be closed before uninstalling.  Press OK to continue "
+         "waiting or Cancel to stop waiting.  If you Cancel you will not be able to uninstall.";
+}
+
+std::string Box(int process, const char* style, const char* answer, const std::string& text) {
+  return std::to_string(process) + "|" + style + "|" + answer + "|" + text;
+}
+
+std::vector<std::string> Boxes(const emu::Machine& machine) {
+  std::vector<std::string> boxes;
+  for (const auto& event : machine.events) {
+    if (event.kind != emu::Event::Kind::Message) continue;
+    EXPECT_EQ(event.caption, "Uninstall Orbelle");
+    boxes.push_back(Box(event.process, event.style.c_str(), event.answer.c_str(), event.text));
+  }
+  return boxes;
+}
+
+RunResult RunUninstall(emu::Machine& machine) {
+  auto before = Snapshot(machine);
+  RunResult result{emu::Run(machine, &UninstallerStartup), {}, {}};
+  auto change = Compare(before, Snapshot(machine));
+  result.removed = std::move(change.removed);
+  result.added = std::move(change.added);
+  return result;
+}
+
+std::vector<std::string> StartedProcesses(const emu::Machine& machine) {
+  std::vector<std::string> started;
+  for (const auto& event : machine.events) {
+    if (event.kind == emu::Event::Kind::Start && event.process > 1) {
+      started.push_back(event.image + "|" + event.commandLine + "|" + event.currentDir);
+    }
+  }
+  return started;
+}
+
+std::vector<int> ExitCodes(const emu::Machine& machine) {
+  std::vector<int> codes;
+  for (const auto& process : machine.processes)
+    codes.push_back(process.ended ? process.exitCode : -1);
+  return codes;
+}
+
+int SleepCount(const emu::Machine& machine) {
+  int count = 0;
+  for (const auto& event : machine.events) count += event.kind == emu::Event::Kind::Sleep;
+  return count;
+}
+
+}  // namespace test

@@ -1,0 +1,300 @@
+// The worker's edge cases as whole runs: started on its own with a chosen tail, or after the
+// launcher where the launcher's exit matters. The whole machine is compared afterwards.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "support/case_name.h"
+#include "support/installed_machine.h"
+#include "support/run_support.h"
+
+extern "C" void UninstallerStartup(void);
+
+namespace {
+
+using test::Box;
+using test::kInternalError;
+using test::kSuccess;
+using test::StillRunningText;
+
+const std::string kFolder = "C:\\Program Files\\Orbelle";
+const std::string kCopy = "C:\\WINDOWS\\TEMP\\obuninst.tmp";
+const std::string kHalcyra = "HKCU\\Software\\Halcyra";
+const std::string kDesktopShortcut = "C:\\WINDOWS\\Desktop\\Orbelle.lnk";
+
+std::set<std::string> WorkerRemoves(const test::Install& install = {}) {
+  std::set<std::string> removed;
+  for (const auto& line : test::FullyRemoved(install)) {
+    if (line.rfind("HKLM", 0) != 0) removed.insert(line);  // the launcher's part
+  }
+  return removed;
+}
+
+std::set<std::string> WorkerAdds(const test::Install& install = {}) {
+  auto added = test::FullyAdded(install);
+  added.erase(install.temp + "obuninst.tmp");  // the copy was there before the worker
+  return added;
+}
+
+struct WorkerCase {
+  const char* behaviour;
+  std::string tail;
+  test::Install install;
+  std::function<void(emu::Machine&)> prepare;
+  std::vector<emu::Answer> answers;
+  std::vector<std::string> boxes;  // process 1 is the worker
+  std::function<void(std::set<std::string>& removed, std::set<std::string>& added)> expect;
+  bool restartDelete = true;
+};
+
+void Nothing(std::set<std::string>& removed, std::set<std::string>& added) {
+  removed.clear();
+  added.clear();
+}
+
+void Everything(std::set<std::string>&, std::set<std::string>&) {}
+
+void Lock(emu::Machine& machine, const std::string& path, int failures) {
+  machine.faults.locked[emu::UpperName(path)] = {failures < 0, failures < 0 ? 0 : failures};
+}
+
+const std::string kHlp = kFolder + "\\Orbelle.hlp";
+
+const WorkerCase kCases[] = {
+    {"a tail without a trailing backslash",
+     kFolder,
+     {},
+     nullptr,
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     Everything},
+    {"a tail with a trailing backslash gets no second one",
+     kFolder + "\\",
+     {},
+     nullptr,
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     Everything},
+    {"a drive-root tail works at the root, whose removal fails harmlessly",
+     "C:",
+     {"C:"},
+     nullptr,
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     Everything},
+    {"a hand-typed tail with quotes finds no Uninstall.exe and removes nothing",
+     "\"" + kFolder + "\"",
+     {},
+     nullptr,
+     {},
+     {Box(1, "MB_OK", "IDOK", kInternalError)},
+     Nothing},
+    {"a tail too long for the working path with a name removes nothing",
+     "C:\\" + std::string(243, 'f'),
+     {},
+     nullptr,
+     {},
+     {Box(1, "MB_OK", "IDOK", kInternalError)},
+     Nothing},
+    {"a missing program file is skipped without a prompt",
+     kFolder,
+     {},
+     [](emu::Machine& m) { test::RemoveFile(m, kFolder + "\\Orbelle.gid"); },
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     [](auto& removed, auto&) { removed.erase(kFolder + "\\Orbelle.gid"); }},
+    {"a file in use is retried after each OK until it can be deleted",
+     kFolder,
+     {},
+     [](emu::Machine& m) { Lock(m, kHlp, 2); },
+     {},
+     {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
+      Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)), Box(1, "MB_OK", "IDOK", kSuccess)},
+     Everything},
+    {"a file that stays locked through OK answers is given up at Cancel; the rest still goes",
+     kFolder,
+     {},
+     [](emu::Machine& m) { Lock(m, kHlp, -1); },
+     {emu::Answer::First, emu::Answer::First, emu::Answer::Second},
+     {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
+      Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
+      Box(1, "MB_OKCANCEL", "IDCANCEL", StillRunningText(kHlp)),
+      Box(1, "MB_OK", "IDOK", kInternalError)},
+     [](auto& removed, auto&) { removed.erase(kHlp); }},
+    {"without a user file the install folder goes too",
+     kFolder,
+     {},
+     [](emu::Machine& m) { test::RemoveFile(m, kFolder + "\\My World.wrl"); },
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     [](auto& removed, auto&) { removed.insert(kFolder + "\\"); }},
+    {"a Cancel keeps the install folder even when it would be empty",
+     kFolder,
+     {},
+     [](emu::Machine& m) {
+       test::RemoveFile(m, kFolder + "\\My World.wrl");
+       Lock(m, kFolder + "\\Orbelle.exe", 1);
+     },
+     {emu::Answer::Second},
+     {Box(1, "MB_OKCANCEL", "IDCANCEL", StillRunningText(kFolder + "\\Orbelle.exe")),
+      Box(1, "MB_OK", "IDOK", kInternalError)},
+     [](auto& removed, auto&) { removed.erase(kFolder + "\\Orbelle.exe"); }},
+    {"settings directly under Software are deleted when the maker's key is missing",
+     kFolder,
+     {},
+     [](emu::Machine& m) {
+       m.registry.RootKey(emu::Root::CurrentUser).Find("Software")->Remove("Halcyra");
+       test::AddLines(m, {"HKCU\\Software\\Orbelle\\Old|v|1"});
+     },
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     [](auto& removed, auto&) {
+       std::erase_if(removed, [](const auto& l) { return l.rfind(kHalcyra, 0) == 0; });
+       removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle\\Old",
+                       "HKCU\\Software\\Orbelle\\Old|v|1"});
+     }},
+    {"settings directly under Software are deleted when the maker's key has no product key",
+     kFolder,
+     {},
+     [](emu::Machine& m) {
+       m.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra")->Remove("Orbelle");
+       test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
+     },
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     [](auto& removed, auto&) {
+       std::erase_if(removed, [](const auto& l) { return l.rfind(kHalcyra, 0) == 0; });
+       removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle|v|1"});
+     }},
+    {"settings directly under Software are deleted when the maker's product key resists",
+     kFolder,
+     {},
+     [](emu::Machine& m) {
+       m.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle")->denied = true;
+       test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
+     },
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     [](auto& removed, auto&) {
+       removed.erase(kHalcyra + "\\Orbelle");  // its subkeys go, the key stays
+       removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle|v|1"});
+     }},
+    {"a failing shortcut stops the chain; later shortcuts stay, the group still goes",
+     kFolder,
+     {},
+     [](emu::Machine& m) { Lock(m, kDesktopShortcut, -1); },
+     {},
+     {Box(1, "MB_OK", "IDOK", kInternalError)},
+     [](auto& removed, auto&) {
+       removed.erase(kDesktopShortcut);
+       removed.erase("C:\\WINDOWS\\Start Menu\\Orbelle.lnk");
+     }},
+    {"a class that cannot be deleted keeps the extensions and every shortcut; the group goes",
+     kFolder,
+     {},
+     [](emu::Machine& m) { m.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true; },
+     {},
+     {Box(1, "MB_OK", "IDOK", kInternalError)},
+     [](auto& removed, auto& added) {
+       std::erase_if(removed, [](const auto& l) {
+         bool extension = l.rfind("HKCR\\.", 0) == 0;
+         bool productShortcut =
+             l.find(".lnk") != std::string::npos && l.find("\\Halcyra\\") == std::string::npos;
+         return extension || productShortcut;
+       });
+       removed.erase("HKCR\\Orbelle");
+       removed.erase("HKCR\\Orbelle|@|VRML World");
+       added.clear();
+     }},
+    {"an own path cut short schedules no deletion; the closing goes as usual",
+     kFolder,
+     {},
+     nullptr,
+     {},
+     {Box(1, "MB_OK", "IDOK", kSuccess)},
+     Everything,
+     false},
+};
+
+class Worker : public testing::TestWithParam<WorkerCase> {};
+
+TEST_P(Worker, Run) {
+  const WorkerCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine(c.install));
+  // The copy the launcher made; a long one for the case whose own path does not fit.
+  std::string image =
+      c.restartDelete ? kCopy : "C:\\WINDOWS\\TEMP\\" + std::string(250, 'w') + ".tmp";
+  test::AddLines(machine, {image});
+  if (c.prepare) c.prepare(machine);
+  machine.answers = c.answers;
+  auto before = test::Snapshot(machine);
+
+  auto status = emu::Run(machine, &UninstallerStartup, image, "\"" + image + "\" " + c.tail,
+                         "C:\\WINDOWS\\TEMP\\");
+
+  EXPECT_EQ(status, emu::RunStatus::Completed);
+  EXPECT_EQ(test::Boxes(machine), c.boxes);
+  EXPECT_EQ(test::ExitCodes(machine), std::vector<int>{0});
+  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(machine.restartDeletes,
+            c.restartDelete ? std::vector<std::string>{image} : std::vector<std::string>{});
+
+  auto removed = WorkerRemoves(c.install);
+  auto added = WorkerAdds(c.install);
+  c.expect(removed, added);
+  auto change = test::Compare(before, test::Snapshot(machine));
+  EXPECT_EQ(change.removed, removed) << "removed:" << test::Join(change.removed);
+  EXPECT_EQ(change.added, added) << "added:" << test::Join(change.added);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Worker, testing::ValuesIn(kCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+// The success box comes before the restart request, the internal error after it.
+TEST(WorkerClosing, OrdersTheMessageAndTheRestartRequest) {
+  for (bool fail : {false, true}) {
+    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    test::AddLines(machine, {kCopy});
+    if (fail) Lock(machine, kDesktopShortcut, -1);
+    emu::Run(machine, &UninstallerStartup, kCopy, "\"" + kCopy + "\" " + kFolder,
+             "C:\\WINDOWS\\TEMP\\");
+    std::vector<std::string> closing;
+    for (const auto& e : machine.events) {
+      if (e.kind == emu::Event::Kind::Message) closing.push_back(e.text);
+      if (e.kind == emu::Event::Kind::RestartDelete) closing.push_back("restart:" + e.path);
+    }
+    std::vector<std::string> expected = {kSuccess, "restart:" + kCopy};
+    if (fail) expected = {"restart:" + kCopy, kInternalError};
+    EXPECT_EQ(closing, expected);
+  }
+}
+
+// The launcher's file stays locked for a while after the launcher has ended: 41 attempts with a
+// pause after each failure are the whole budget.
+TEST(WorkerWait, GivesUpOnTheLauncherFileAfterFortyOneAttempts) {
+  struct Row {
+    int release;
+    int sleeps;
+    bool uninstalled;
+  };
+  for (const Row& row : {Row{0, 0, true}, Row{40, 40, true}, Row{41, 41, false}}) {
+    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    machine.faults.imageRelease = row.release;
+    test::RunResult run = test::RunUninstall(machine);
+    EXPECT_EQ(test::SleepCount(machine), row.sleeps) << row.release;
+    EXPECT_EQ(machine.clockMs, 50u * row.sleeps) << row.release;
+    auto boxes = test::Boxes(machine);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], Box(2, "MB_OK", "IDOK", row.uninstalled ? kSuccess : kInternalError));
+    EXPECT_EQ(machine.restartDeletes, std::vector<std::string>{kCopy});
+    if (row.uninstalled) {
+      EXPECT_EQ(run.removed, test::FullyRemoved());
+    } else {
+      // Only the launcher's machine-wide entries went; the worker removed nothing.
+      for (const auto& line : run.removed) EXPECT_EQ(line.rfind("HKLM", 0), 0u) << line;
+      EXPECT_EQ(run.added, std::set<std::string>{kCopy});
+    }
+  }
+}
+
+}  // namespace
