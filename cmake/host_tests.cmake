@@ -1,0 +1,24 @@
+# unit_tests: every tests/*.cpp (and the shared helpers in tests/support/) in one GoogleTest
+# executable, linked with the product and the emulated machine.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/*.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+add_executable(unit_tests ${UNIT_TEST_SOURCES})
+target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(unit_tests PRIVATE product emulator GTest::gtest_main)
+target_compile_options(unit_tests PRIVATE ${WARNINGS})
+# The image reader and writer have their own tests here too.
+if(TARGET machine_image)
+  target_link_libraries(unit_tests PRIVATE machine_image)
+endif()
+
+# Until the string table is generated from res/strings.rc, the emulator tests define a small
+# one of their own.
+if(NOT EXISTS ${CMAKE_SOURCE_DIR}/cmake/host_strings.cmake)
+  target_compile_definitions(unit_tests PRIVATE EMU_STRING_TABLE_STUB=1)
+endif()
+
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)

@@ -1,0 +1,253 @@
+// The emulated file functions against NT's behaviour, one behaviour a case.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/emulated/machine.h"
+#include "platform_api.h"
+#include "support/case_name.h"
+
+namespace {
+
+const std::string kExe = emu::kDefaultExe;  // C:\Program Files\Orbelle\Uninstall.exe
+const std::string kFolder = "C:\\Program Files\\Orbelle";
+const std::string kLong = "C:\\" + std::string(300, 'n');
+
+// The install folder with the exe and a help file, an empty folder, the temp folder, a link to
+// a system file, and a path too long for the program's own calls.
+emu::Machine SampleFiles() {
+  emu::Machine machine;
+  machine.files.CreateFile(kExe, {'M', 'Z'});
+  machine.files.CreateFile(kFolder + "\\Orbelle.hlp", {'h'});
+  machine.files.CreateFolder("C:\\Empty");
+  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE", {'u'});
+  machine.files.CreateFile("C:\\WINDOWS\\TEMP\\obuninst.tmp").linkTarget =
+      "C:\\WINDOWS\\SYSTEM\\USER.EXE";
+  machine.files.CreateFile(kLong);
+  return machine;
+}
+
+struct AttributesCase {
+  const char* behaviour;
+  std::string path;
+  DWORD attributes;
+  DWORD error;  // with INVALID_FILE_ATTRIBUTES
+};
+
+const AttributesCase kAttributesCases[] = {
+    {"a file is archive", kExe, FILE_ATTRIBUTE_ARCHIVE, 0},
+    {"a folder is directory", kFolder, FILE_ATTRIBUTE_DIRECTORY, 0},
+    {"a folder with trailing backslash is directory", kFolder + "\\", FILE_ATTRIBUTE_DIRECTORY, 0},
+    {"a link shows itself as reparse point", "C:\\WINDOWS\\TEMP\\obuninst.tmp",
+     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 0},
+    {"names compare case-insensitively", "c:/program files/ORBELLE/uninstall.EXE",
+     FILE_ATTRIBUTE_ARCHIVE, 0},
+    {"a relative path starts at the current folder", "Orbelle.hlp", FILE_ATTRIBUTE_ARCHIVE, 0},
+    {"dot dot goes up a folder", "..\\Orbelle\\.\\Orbelle.hlp", FILE_ATTRIBUTE_ARCHIVE, 0},
+    {"a trailing dot is dropped from a name", kExe + ".", FILE_ATTRIBUTE_ARCHIVE, 0},
+    {"a drive letter alone is its root", "C:", FILE_ATTRIBUTE_DIRECTORY, 0},
+    {"a missing file is not found", kFolder + "\\Nope.txt", INVALID_FILE_ATTRIBUTES,
+     ERROR_FILE_NOT_FOUND},
+    {"a missing folder on the way is path not found", "C:\\Nope\\x.txt", INVALID_FILE_ATTRIBUTES,
+     ERROR_PATH_NOT_FOUND},
+    {"a file with trailing backslash is an invalid name", kExe + "\\", INVALID_FILE_ATTRIBUTES,
+     ERROR_INVALID_NAME},
+    {"a path of 260 characters is too long", kLong, INVALID_FILE_ATTRIBUTES,
+     ERROR_FILENAME_EXCED_RANGE},
+    {"a missing drive is path not found", "Q:\\x", INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND},
+};
+
+class FileAttributes : public testing::TestWithParam<AttributesCase> {};
+
+TEST_P(FileAttributes, Of) {
+  const AttributesCase& c = GetParam();
+  emu::Machine machine = SampleFiles();
+  emu::ActiveProcess process(machine);
+  SetLastError(0xDEAD);
+  EXPECT_EQ(GetFileAttributesA(c.path.c_str()), c.attributes);
+  EXPECT_EQ(GetLastError(), c.error ? c.error : 0xDEAD) << "success leaves the last error alone";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FileAttributes, testing::ValuesIn(kAttributesCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+struct DeleteCase {
+  const char* behaviour;
+  std::string path;
+  DWORD error;  // 0: deleted
+  bool lockAlways;
+  std::string image;  // the running process's image ("" = a file not on this list)
+};
+
+const DeleteCase kDeleteCases[] = {
+    {"a file is deleted", kFolder + "\\Orbelle.hlp", 0, false, ""},
+    {"a folder is access denied", "C:\\Empty", ERROR_ACCESS_DENIED, false, ""},
+    {"a missing file is not found", "C:\\Empty\\x", ERROR_FILE_NOT_FOUND, false, ""},
+    {"a locked file is a sharing violation", kFolder + "\\Orbelle.hlp", ERROR_SHARING_VIOLATION,
+     true, ""},
+    {"the running image is access denied", kExe, ERROR_ACCESS_DENIED, false, kExe},
+    {"a link is deleted, not its target", "C:\\WINDOWS\\TEMP\\obuninst.tmp", 0, false, ""},
+    {"a path of 260 characters is too long", kLong, ERROR_FILENAME_EXCED_RANGE, false, ""},
+};
+
+class DeleteFile : public testing::TestWithParam<DeleteCase> {};
+
+TEST_P(DeleteFile, Attempt) {
+  const DeleteCase& c = GetParam();
+  emu::Machine machine = SampleFiles();
+  if (c.lockAlways) machine.faults.locked[emu::UpperName(c.path)] = {true, 0};
+  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP",
+                             c.image.empty() ? "C:\\WINDOWS\\TEMP\\w.tmp" : c.image);
+  EXPECT_EQ(DeleteFileA(c.path.c_str()), c.error ? FALSE : TRUE);
+  if (c.error) {
+    EXPECT_EQ(GetLastError(), c.error);
+  }
+  EXPECT_EQ(machine.files.Find(c.path) == nullptr, c.error == 0 || c.error == ERROR_FILE_NOT_FOUND);
+  EXPECT_NE(machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE"), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeleteFile, testing::ValuesIn(kDeleteCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+struct HoldCase {
+  const char* behaviour;
+  int locked;    // [locked] N on the launcher's file
+  int release;   // image_release R
+  int failures;  // deletions that fail before one succeeds: max(N, R)
+};
+
+const HoldCase kHoldCases[] = {
+    {"a lock alone", 2, 0, 2},
+    {"the image release alone", 0, 3, 3},
+    {"the release outlasts the lock", 2, 3, 3},
+    {"the lock outlasts the release", 4, 1, 4},
+};
+
+class LauncherFileHold : public testing::TestWithParam<HoldCase> {};
+
+TEST_P(LauncherFileHold, CountsEveryAttemptAgainstEveryLock) {
+  const HoldCase& c = GetParam();
+  emu::Machine machine = SampleFiles();
+  machine.faults.locked[emu::UpperName(kExe)] = {false, c.locked};
+  machine.faults.imageRelease = c.release;
+  emu::ActiveProcess worker(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  for (int attempt = 1; attempt <= c.failures; ++attempt) {
+    EXPECT_FALSE(DeleteFileA(kExe.c_str())) << "attempt " << attempt;
+  }
+  EXPECT_TRUE(DeleteFileA(kExe.c_str()));
+  EXPECT_EQ(machine.faults.imageRelease, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LauncherFileHold, testing::ValuesIn(kHoldCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+struct RemoveCase {
+  const char* behaviour;
+  std::string path;
+  DWORD error;  // 0: removed
+};
+
+const RemoveCase kRemoveCases[] = {
+    {"an empty folder is removed", "C:\\Empty", 0},
+    {"a folder with files stays", kFolder, ERROR_DIR_NOT_EMPTY},
+    {"a file is not a directory", kExe, ERROR_DIRECTORY},
+    {"a missing folder is not found", "C:\\Nope", ERROR_FILE_NOT_FOUND},
+    {"a drive letter alone is the root", "C:", ERROR_ACCESS_DENIED},
+    {"a drive root stays", "C:\\", ERROR_ACCESS_DENIED},
+    {"the current folder of a running process is in use", "C:\\WINDOWS\\TEMP",
+     ERROR_SHARING_VIOLATION},
+};
+
+class RemoveDirectory : public testing::TestWithParam<RemoveCase> {};
+
+TEST_P(RemoveDirectory, Attempt) {
+  const RemoveCase& c = GetParam();
+  emu::Machine machine = SampleFiles();
+  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP");
+  EXPECT_EQ(RemoveDirectoryA(c.path.c_str()), c.error ? FALSE : TRUE);
+  if (c.error) {
+    EXPECT_EQ(GetLastError(), c.error);
+  }
+  EXPECT_EQ(machine.files.Find(c.path) == nullptr, c.error == 0 || c.error == ERROR_FILE_NOT_FOUND);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RemoveDirectory, testing::ValuesIn(kRemoveCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+struct CopyCase {
+  const char* behaviour;
+  std::string to;
+  BOOL failIfExists;
+  DWORD error;          // 0: copied
+  std::string written;  // the file that holds the exe's bytes afterwards
+};
+
+const CopyCase kCopyCases[] = {
+    {"a new file is created", "C:\\WINDOWS\\TEMP\\new.tmp", FALSE, 0, "C:\\WINDOWS\\TEMP\\new.tmp"},
+    {"an existing file is replaced", kFolder + "\\Orbelle.hlp", FALSE, 0,
+     kFolder + "\\Orbelle.hlp"},
+    {"fail if exists keeps an existing file", kFolder + "\\Orbelle.hlp", TRUE, ERROR_FILE_EXISTS,
+     ""},
+    {"a locked destination is a sharing violation", "C:\\WINDOWS\\SYSTEM\\USER.EXE", FALSE,
+     ERROR_SHARING_VIOLATION, ""},
+    {"the running image cannot be written", "C:\\WINDOWS\\TEMP\\w.tmp", FALSE,
+     ERROR_SHARING_VIOLATION, ""},
+    {"a missing destination folder is path not found", "C:\\Nope\\x.tmp", FALSE,
+     ERROR_PATH_NOT_FOUND, ""},
+    {"a folder destination is access denied", "C:\\Empty", FALSE, ERROR_ACCESS_DENIED, ""},
+    {"a link destination writes its target", "C:\\WINDOWS\\TEMP\\obuninst.tmp", FALSE, 0,
+     "C:\\WINDOWS\\SYSTEM\\USER.EXE"},
+};
+
+class CopyFile : public testing::TestWithParam<CopyCase> {};
+
+TEST_P(CopyFile, FromTheExe) {
+  const CopyCase& c = GetParam();
+  emu::Machine machine = SampleFiles();
+  machine.files.CreateFile("C:\\WINDOWS\\TEMP\\w.tmp");
+  machine.faults.locked[emu::UpperName("C:\\WINDOWS\\SYSTEM\\USER.EXE")] = {false, 2};
+  if (c.written.starts_with("C:\\WINDOWS\\SYSTEM")) machine.faults.locked.clear();
+  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  EXPECT_EQ(CopyFileA(kExe.c_str(), c.to.c_str(), c.failIfExists), c.error ? FALSE : TRUE);
+  if (c.error) {
+    EXPECT_EQ(GetLastError(), c.error);
+  }
+  if (!c.written.empty()) {
+    EXPECT_EQ(machine.files.Find(c.written)->content, emu::Bytes({'M', 'Z'}));
+  }
+  EXPECT_NE(machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp")->linkTarget, std::nullopt)
+      << "a link stays a link";
+  if (!machine.faults.locked.empty()) {
+    EXPECT_EQ(machine.faults.locked.begin()->second.failures, 2) << "a copy uses no lock count";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CopyFile, testing::ValuesIn(kCopyCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+TEST(MoveFileEx, DelayedDeletionIsRecordedAndDeletesNothing) {
+  emu::Machine machine = SampleFiles();
+  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  EXPECT_TRUE(MoveFileExA("C:\\WINDOWS\\TEMP\\obuninst.tmp", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_EQ(machine.restartDeletes, std::vector<std::string>{"C:\\WINDOWS\\TEMP\\obuninst.tmp"});
+  ASSERT_EQ(machine.events.size(), 1u);
+  EXPECT_EQ(machine.events[0].kind, emu::Event::Kind::RestartDelete);
+  EXPECT_NE(machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp"), nullptr);
+  EXPECT_FALSE(MoveFileExA("C:\\x", nullptr, 0)) << "no new name needs the delay flag";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST(FileFaults, NamedOperationFailsAndTheTraceSaysWhy) {
+  emu::Machine machine = SampleFiles();
+  machine.faults.failingOperations = {"CopyFileA"};
+  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  EXPECT_FALSE(CopyFileA(kExe.c_str(), "C:\\WINDOWS\\TEMP\\new.tmp", FALSE));
+  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\TEMP\\new.tmp"), nullptr);
+  ASSERT_FALSE(machine.trace.empty());
+  EXPECT_EQ(machine.trace.back().text,
+            "1: CopyFileA(\"C:\\\\Program Files\\\\Orbelle\\\\Uninstall.exe\", "
+            "\"C:\\\\WINDOWS\\\\TEMP\\\\new.tmp\", FALSE) = FALSE (ERROR_ACCESS_DENIED)");
+}
+
+}  // namespace

@@ -1,0 +1,309 @@
+// The emulated processes, modules, strings, message boxes and windows against Windows'
+// behaviour, one behaviour a case.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/emulated/machine.h"
+#include "platform/emulated/string_table.h"
+#include "platform_api.h"
+#include "support/case_name.h"
+
+#ifdef EMU_STRING_TABLE_STUB
+// Stands in until the build generates the table from res/strings.rc.
+namespace emu {
+const StringResource kStringTable[] = {{16, "Uninstall Orbelle"}};
+const std::size_t kStringTableSize = 1;
+}  // namespace emu
+#endif
+
+namespace {
+
+const std::string kExe = emu::kDefaultExe;
+const std::string kCopy = "C:\\WINDOWS\\TEMP\\obuninst.tmp";
+
+// What the scripted program does in each process; Run calls it through a plain function.
+std::function<void()> g_program;
+void Entry() {
+  g_program();
+}
+
+emu::Machine Installed() {
+  emu::Machine machine;
+  machine.files.CreateFile(kExe, {'M', 'Z'});
+  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  return machine;
+}
+
+std::vector<std::string> EventLines(const emu::Machine& machine) {
+  std::vector<std::string> lines;
+  for (const auto& e : machine.events) {
+    std::string p = std::to_string(e.process) + " ";
+    switch (e.kind) {
+      case emu::Event::Kind::Start:
+        lines.push_back(p + "start " + e.image + " | " + e.commandLine + " | " + e.currentDir);
+        break;
+      case emu::Event::Kind::Message:
+        lines.push_back(p + "message " + e.style + " " + e.answer);
+        break;
+      case emu::Event::Kind::Sleep:
+        lines.push_back(p + "sleep " + std::to_string(e.ms));
+        break;
+      case emu::Event::Kind::RestartDelete:
+        lines.push_back(p + "restart_delete " + e.path);
+        break;
+      case emu::Event::Kind::Exit:
+        lines.push_back(p + "exit " + std::to_string(e.code));
+        break;
+    }
+  }
+  return lines;
+}
+
+BOOL Start(const char* image, const char* commandLine, const char* folder, DWORD size) {
+  STARTUPINFOA startup{};
+  startup.cb = size;
+  PROCESS_INFORMATION info{};
+  std::string line = commandLine ? commandLine : "";
+  return CreateProcessA(image, commandLine ? line.data() : nullptr, nullptr, nullptr, FALSE, 0,
+                        nullptr, folder, &startup, &info);
+}
+
+TEST(Run, StartsTheLauncherQuotedInItsFolderAndQueuesWhatItStarts) {
+  emu::Machine machine = Installed();
+  machine.files.CreateFile(kCopy, {'M', 'Z'});
+  g_program = [] {
+    std::string line = GetCommandLineA();
+    if (line.front() == '"' && line.find(' ', line.find('"', 1)) == std::string::npos) {
+      EXPECT_TRUE(
+          Start(kCopy.c_str(), "\"x\" C:\\Folder", "C:\\WINDOWS\\TEMP\\", sizeof(STARTUPINFOA)));
+      Sleep(50);
+      ExitProcess(0);
+    }
+    ExitProcess(7);
+  };
+  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Completed);
+  EXPECT_EQ(EventLines(machine),
+            (std::vector<std::string>{
+                "1 start " + kExe + " | \"" + kExe + "\" | C:\\Program Files\\Orbelle",
+                "2 start " + kCopy + " | \"x\" C:\\Folder | C:\\WINDOWS\\TEMP\\", "1 sleep 50",
+                "1 exit 0", "2 exit 7"}));
+  EXPECT_EQ(machine.clockMs, 50u);
+  EXPECT_EQ(machine.processes[1].currentDir, "C:\\WINDOWS\\TEMP");
+}
+
+TEST(Run, ExeAtADriveRootRunsInTheRootAndAnEntryThatReturnsExitsWithZero) {
+  emu::Machine machine;
+  machine.exePath = "D:\\Uninstall.exe";
+  machine.files.CreateFile(machine.exePath);
+  g_program = [] {};
+  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Completed);
+  EXPECT_EQ(EventLines(machine),
+            (std::vector<std::string>{"1 start D:\\Uninstall.exe | \"D:\\Uninstall.exe\" | D:\\",
+                                      "1 exit 0"}));
+  EXPECT_NE(machine.trace.back().text.find("without ExitProcess"), std::string::npos);
+}
+
+TEST(Run, AFileThatIsNotTheProductRunsNoProductCode) {
+  emu::Machine machine = Installed();
+  machine.files.CreateFile("C:\\WINDOWS\\NOTEPAD.EXE", {'N'});
+  int runs = 0;
+  g_program = [&runs] {
+    ++runs;
+    Start("C:\\WINDOWS\\NOTEPAD.EXE", nullptr, nullptr, sizeof(STARTUPINFOA));
+    ExitProcess(0);
+  };
+  emu::Run(machine, &Entry);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(EventLines(machine).back(), "2 exit 0");
+}
+
+struct StartCase {
+  const char* behaviour;
+  const char* image;
+  const char* folder;
+  DWORD startupSize;
+  DWORD error;
+};
+
+const std::string kLongImage = "C:\\WINDOWS\\TEMP\\" + std::string(250, 'w') + ".exe";
+
+const StartCase kStartCases[] = {
+    {"a missing image is not found", "C:\\WINDOWS\\TEMP\\nope.exe", nullptr, sizeof(STARTUPINFOA),
+     ERROR_FILE_NOT_FOUND},
+    {"a missing current folder is a bad directory", kCopy.c_str(), "C:\\Nope", sizeof(STARTUPINFOA),
+     ERROR_DIRECTORY},
+    {"a file as current folder is a bad directory", kCopy.c_str(), kExe.c_str(),
+     sizeof(STARTUPINFOA), ERROR_DIRECTORY},
+    {"a wrong start-up size is invalid", kCopy.c_str(), nullptr, 4, ERROR_INVALID_PARAMETER},
+    {"an image path of 260 characters is too long", kLongImage.c_str(), nullptr,
+     sizeof(STARTUPINFOA), ERROR_FILENAME_EXCED_RANGE},
+    {"a folder as image is access denied", "C:\\WINDOWS\\TEMP", nullptr, sizeof(STARTUPINFOA),
+     ERROR_ACCESS_DENIED},
+};
+
+class CreateProcess : public testing::TestWithParam<StartCase> {};
+
+TEST_P(CreateProcess, Fails) {
+  const StartCase& c = GetParam();
+  emu::Machine machine = Installed();
+  machine.files.CreateFile(kCopy);
+  emu::ActiveProcess process(machine);
+  EXPECT_FALSE(Start(c.image, "x", c.folder, c.startupSize));
+  EXPECT_EQ(GetLastError(), c.error);
+  EXPECT_EQ(machine.processes.size(), 1u) << "nothing is queued";
+  EXPECT_TRUE(machine.events.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CreateProcess, testing::ValuesIn(kStartCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+TEST(OwnPath, ModuleFileNameIsCutWithoutTerminatorAndTempPathReportsTheSizeNeeded) {
+  emu::Machine machine = Installed();
+  emu::ActiveProcess process(machine);
+  char buffer[64];
+  std::memset(buffer, 'z', sizeof buffer);
+  EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, sizeof buffer), kExe.size());
+  EXPECT_STREQ(buffer, kExe.c_str());
+  std::memset(buffer, 'z', sizeof buffer);
+  EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, 10), 10u) << "XP: the capacity when cut";
+  EXPECT_EQ(std::string(buffer, 11), kExe.substr(0, 10) + "z") << "no terminator is written";
+
+  std::memset(buffer, 'z', sizeof buffer);
+  EXPECT_EQ(GetTempPathA(5, buffer), std::strlen(emu::kDefaultTemp) + 1);
+  EXPECT_EQ(buffer[0], 'z') << "a path that does not fit leaves the buffer alone";
+  EXPECT_EQ(GetTempPathA(sizeof buffer, buffer), std::strlen(emu::kDefaultTemp));
+  EXPECT_STREQ(buffer, emu::kDefaultTemp);
+}
+
+TEST(Modules, Kernel32AndSetDefaultDllDirectories) {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  for (bool offered : {true, false}) {
+    emu::Machine machine = Installed();
+    machine.offersSetDefaultDllDirectories = offered;
+    emu::ActiveProcess process(machine);
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    EXPECT_NE(kernel32, nullptr);
+    EXPECT_EQ(GetModuleHandleA("KERNEL32"), kernel32) << "with or without .DLL";
+    EXPECT_EQ(GetModuleHandleA("user32"), nullptr);
+    EXPECT_EQ(GetProcAddress(kernel32, "setdefaultdlldirectories"), nullptr)
+        << "export names are case-sensitive";
+    FARPROC found = GetProcAddress(kernel32, "SetDefaultDllDirectories");
+    EXPECT_EQ(found != nullptr, offered);
+    if (!found) continue;
+    auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void (*)()>(found));
+    EXPECT_FALSE(set(0x1)) << "flags outside LOAD_LIBRARY_SEARCH_* are refused";
+    EXPECT_TRUE(set(LOAD_LIBRARY_SEARCH_SYSTEM32));
+    EXPECT_EQ(process.process().defaultDllDirectories, DWORD{LOAD_LIBRARY_SEARCH_SYSTEM32});
+  }
+}
+
+TEST(MessageBox, EachBoxTakesTheNextAnswerAndTheDefaultWhenTheyRunOut) {
+  emu::Machine machine = Installed();
+  machine.answers = {emu::Answer::Second, emu::Answer::Second, emu::Answer::Second};
+  emu::ActiveProcess process(machine);
+  EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_YESNO), IDNO);
+  EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OK), IDOK) << "an OK box can only say OK";
+  EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OKCANCEL), IDCANCEL);
+  EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OKCANCEL), IDOK) << "out of answers: the default";
+  EXPECT_EQ(
+      EventLines(machine),
+      (std::vector<std::string>{"1 message MB_YESNO IDNO", "1 message MB_OK IDOK",
+                                "1 message MB_OKCANCEL IDCANCEL", "1 message MB_OKCANCEL IDOK"}));
+}
+
+TEST(MessageBox, TheBoxPastTheLimitStopsTheRunWithoutExitEvents) {
+  emu::Machine machine = Installed();
+  g_program = [] {
+    for (;;) MessageBoxA(nullptr, "in use", "c", MB_OKCANCEL);
+  };
+  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Stopped);
+  EXPECT_EQ(machine.messageBoxes, emu::kMaxMessageBoxes);
+  EXPECT_EQ(machine.events.size(), emu::kMaxMessageBoxes + 1) << "start and the boxes, no exit";
+  EXPECT_FALSE(machine.processes[0].ended);
+}
+
+TEST(Windows, StartupDrainRemovesThePostedMessagesThenTheWindowGoes) {
+  emu::Machine machine = Installed();
+  emu::ActiveProcess process(machine);
+  EXPECT_EQ(
+      CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+      nullptr);
+  HWND window = CreateWindowExA(0, "static", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr) << "system classes match case-insensitively";
+  MSG message;
+  EXPECT_TRUE(PeekMessageA(&message, window, 0, 0, PM_NOREMOVE));
+  int drained = 0;
+  while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+    DispatchMessageA(&message);
+    ++drained;
+  }
+  EXPECT_GT(drained, 0) << "a new window finds posted messages";
+  EXPECT_EQ(machine.windows[0].dispatched.size(), static_cast<std::size_t>(drained));
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_FALSE(DestroyWindow(window));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_TRUE(machine.windows[0].destroyed);
+}
+
+TEST(Strings, LoadStringCutsToTheCapacity) {
+  emu::Machine machine = Installed();
+  emu::ActiveProcess process(machine);
+  const emu::StringResource& first = emu::kStringTable[0];
+  char buffer[128];
+  EXPECT_EQ(LoadStringA(nullptr, first.id, buffer, sizeof buffer),
+            static_cast<int>(std::strlen(first.text)));
+  EXPECT_STREQ(buffer, first.text);
+  EXPECT_EQ(LoadStringA(nullptr, first.id, buffer, 4), 3);
+  EXPECT_EQ(std::string(buffer), std::string(first.text, 3));
+  EXPECT_EQ(LoadStringA(nullptr, 0xFFFF, buffer, sizeof buffer), 0);
+  EXPECT_STREQ(buffer, "");
+}
+
+struct FormatCase {
+  const char* behaviour;
+  std::function<int(char*)> format;
+  const char* text;
+};
+
+const FormatCase kFormatCases[] = {
+    {"a string fills its place", [](char* out) { return wsprintfA(out, "in %s now", "C:\\A"); },
+     "in C:\\A now"},
+    {"signed and unsigned numbers",
+     [](char* out) { return wsprintfA(out, "%d %u %ld", -5, 7u, 9); }, "-5 7 9"},
+    {"hex and width with zeros",
+     [](char* out) { return wsprintfA(out, "%x %04X %c%%", 255, 10, 'z'); }, "ff 000A z%"},
+    {"a NULL string prints as null", [](char* out) { return wsprintfA(out, "%s", (char*)nullptr); },
+     "(null)"},
+    {"output stops at 1023 characters",
+     [](char* out) {
+       return wsprintfA(out, "%s%s", std::string(1000, 'a').c_str(), std::string(100, 'b').c_str());
+     },
+     nullptr},
+};
+
+class Wsprintf : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(Wsprintf, Formats) {
+  const FormatCase& c = GetParam();
+  std::vector<char> out(2048, 'z');
+  int length = c.format(out.data());
+  std::string expected = c.text ? c.text : std::string(1000, 'a') + std::string(23, 'b');
+  EXPECT_EQ(length, static_cast<int>(expected.size()));
+  EXPECT_EQ(std::string(out.data()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Wsprintf, testing::ValuesIn(kFormatCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+TEST(Strings, CompareIsCaseSensitiveAndNullIsHarmless) {
+  EXPECT_EQ(lstrcmpA("Orbelle", "Orbelle"), 0);
+  EXPECT_NE(lstrcmpA("Orbelle", "ORBELLE"), 0);
+  EXPECT_EQ(lstrlenA(nullptr), 0);
+  EXPECT_EQ(lstrcpyA(nullptr, "x"), nullptr);
+}
+
+}  // namespace
