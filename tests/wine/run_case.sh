@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# One Wine test: the real Uninstall.exe on one machine image, held against uninstall-sim.
+#
+#   run_case.sh --name NAME --image CASE_DIR --base DEFAULT_IMAGE --exe Uninstall.exe
+#               --arch x86_64|i686 --work WINE_WORK --harness wine-harness --sim uninstall-sim
+#               [--shots]
+#
+# 1. copies the template prefix (make_template.sh) and lays the image on it;
+# 2. runs the exe there under a private Xvfb, orbrun.exe answering the boxes from answers=
+#    and recording them (with --shots, a PNG of each box goes to the case folder);
+# 3. orbrun writes the registry and the pending restart deletions once the program's
+#    processes have ended, while the session still runs; then the session ends;
+# 4. uninstall-sim runs the same image with Wine's temp folder, and wine-harness compares.
+# Exit 0 when the runs agree, 1 when not, 77 (skipped) when this machine cannot run ARCH.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine_lib.sh"
+source "$here/compose_image.sh"
+
+name= image= base= exe= arch=x86_64 work= harness= sim= shots=
+while (($#)); do
+  case $1 in
+    --name) name=$2; shift 2 ;;
+    --image) image=$2; shift 2 ;;
+    --base) base=$2; shift 2 ;;
+    --exe) exe=$2; shift 2 ;;
+    --arch) arch=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --harness) harness=$2; shift 2 ;;
+    --sim) sim=$2; shift 2 ;;
+    --shots) shots=1; shift ;;
+    *) wine_log "run_case.sh: unknown argument $1"; exit 2 ;;
+  esac
+done
+for var in name image base exe work harness sim; do
+  [[ -n ${!var} ]] || { wine_log "run_case.sh: missing --$var"; exit 2; }
+done
+[[ -f $work/template/ready ]] || { wine_log "no template prefix in $work (wine_template failed?)"; exit 1; }
+[[ -f $exe ]] || { wine_log "no $exe"; exit 1; }
+
+trap wine_cleanup EXIT
+case_dir=$work/cases/$name
+rm -rf "$case_dir"
+mkdir -p "$case_dir"
+compose_image "$base" "$image" "$case_dir/image" || exit 1
+
+cp -a "$work/template/prefix" "$case_dir/prefix"
+wine_check_prefix "$case_dir/prefix" || exit 1
+wine_use_prefix "$case_dir/prefix" "$case_dir" || exit 1
+
+if [[ $arch == i686 ]]; then
+  # Only where 32-bit code runs (wine32 installed and a kernel that allows it): detect.
+  if ! timeout 60 "$WINE64" 'C:\orbtest\orbnop32.exe' >/dev/null 2>&1; then
+    echo "SKIPPED: this machine cannot run 32-bit programs under Wine"
+    exit 77
+  fi
+  timeout 30 "$WINESERVER" -w
+fi
+
+"$harness" prepare --image "$case_dir/image" --prefix "$WINEPREFIX" --exe "$exe" \
+  ${shots:+--handshake} --timeout-ms 90000 || exit 1
+
+FBDIR=$case_dir/screen
+wine_start_display "$FBDIR" || exit 1
+wine_start_server "$case_dir/wineserver.log"
+start=$(date +%s%N)
+wine_run_plan "${shots:+$case_dir}"
+run_status=$?
+elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+wine_end_server
+wine_cleanup
+echo "$name ($arch): Wine run took $elapsed_ms ms, orbrun status $run_status"
+
+results=$WINEPREFIX/drive_c/orbtest/out
+"$harness" sim-image --image "$case_dir/image" --results "$results" --out "$case_dir/sim-image" \
+  || exit 1
+"$sim" "$case_dir/sim-image" --out "$case_dir/sim-out" >"$case_dir/sim.txt" 2>&1 \
+  || { wine_log "uninstall-sim failed:"; cat "$case_dir/sim.txt" >&2; exit 1; }
+"$harness" check --image "$case_dir/image" --prefix "$WINEPREFIX" \
+  --template "$work/template/prefix" --results "$results" --outcome "$case_dir/wine-out" \
+  --sim "$case_dir/sim-out"

@@ -1,0 +1,97 @@
+#include "event_log.h"
+
+#include <windows.h>
+
+#include <set>
+
+#include "wide_text.h"
+
+namespace guest {
+
+EventLog::EventLog(const std::wstring& file) {
+  file_ = _wfopen(file.c_str(), L"wb");
+}
+
+EventLog::~EventLog() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void EventLog::Line(const std::string& json) {
+  if (file_ == nullptr) return;
+  std::fputs(json.c_str(), file_);
+  std::fputc('\n', file_);
+  // The host reads the log after a timeout too; what was written must be on disk.
+  std::fflush(file_);
+}
+
+void EventLog::Start(int process, const std::wstring& image, const std::wstring& commandLine,
+                     const std::wstring& currentDir) {
+  Line("{\"event\":\"start\",\"process\":" + std::to_string(process) +
+       ",\"image\":" + JsonString(image) + ",\"command_line\":" + JsonString(commandLine) +
+       ",\"current_dir\":" + JsonString(currentDir) + "}");
+}
+
+void EventLog::Message(int process, const std::wstring& caption, const std::wstring& text,
+                       const std::vector<BoxButton>& buttons, int answer) {
+  std::string list;
+  for (const BoxButton& button : buttons) {
+    if (!list.empty()) list += ",";
+    list += JsonString(button.text);
+  }
+  Line("{\"event\":\"message\",\"process\":" + std::to_string(process) +
+       ",\"caption\":" + JsonString(caption) + ",\"text\":" + JsonString(text) + ",\"style\":\"" +
+       StyleName(buttons) + "\",\"answer\":\"" + AnswerName(answer) + "\",\"buttons\":[" + list +
+       "]}");
+}
+
+void EventLog::Exit(int process, unsigned long code) {
+  Line("{\"event\":\"exit\",\"process\":" + std::to_string(process) +
+       ",\"code\":" + std::to_string(code) + "}");
+}
+
+void EventLog::RestartDelete(const std::wstring& path) {
+  Line("{\"event\":\"restart_delete\",\"path\":" + JsonString(path) + "}");
+}
+
+void EventLog::Temp(const std::wstring& path) {
+  Line("{\"event\":\"temp\",\"path\":" + JsonString(path) + "}");
+}
+
+void EventLog::Note(const std::wstring& text) {
+  Line("{\"event\":\"harness_error\",\"text\":" + JsonString(text) + "}");
+}
+
+const char* AnswerName(int id) {
+  switch (id) {
+    case IDOK:
+      return "IDOK";
+    case IDCANCEL:
+      return "IDCANCEL";
+    case IDABORT:
+      return "IDABORT";
+    case IDRETRY:
+      return "IDRETRY";
+    case IDIGNORE:
+      return "IDIGNORE";
+    case IDYES:
+      return "IDYES";
+    case IDNO:
+      return "IDNO";
+    default:
+      return "ID_UNKNOWN";
+  }
+}
+
+std::string StyleName(const std::vector<BoxButton>& buttons) {
+  std::set<int> ids;
+  for (const BoxButton& button : buttons) ids.insert(button.id);
+  if (ids == std::set<int>{IDOK}) return "MB_OK";
+  if (ids == std::set<int>{IDOK, IDCANCEL}) return "MB_OKCANCEL";
+  if (ids == std::set<int>{IDYES, IDNO}) return "MB_YESNO";
+  if (ids == std::set<int>{IDYES, IDNO, IDCANCEL}) return "MB_YESNOCANCEL";
+  if (ids == std::set<int>{IDRETRY, IDCANCEL}) return "MB_RETRYCANCEL";
+  if (ids == std::set<int>{IDABORT, IDRETRY, IDIGNORE}) return "MB_ABORTRETRYIGNORE";
+  return "MB_UNKNOWN";
+}
+
+}  // namespace guest

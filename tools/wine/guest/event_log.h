@@ -1,0 +1,43 @@
+// The run as it happened, one JSON object a line, in the field order of the simulator's
+// transcript so the host side reads both the same way.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace guest {
+
+struct BoxButton {
+  int id = 0;
+  std::wstring text;
+};
+
+class EventLog {
+ public:
+  explicit EventLog(const std::wstring& file);
+  EventLog(const EventLog&) = delete;
+  EventLog& operator=(const EventLog&) = delete;
+  ~EventLog();
+
+  bool ok() const { return file_ != nullptr; }
+  void Start(int process, const std::wstring& image, const std::wstring& commandLine,
+             const std::wstring& currentDir);
+  void Message(int process, const std::wstring& caption, const std::wstring& text,
+               const std::vector<BoxButton>& buttons, int answer);
+  void Exit(int process, unsigned long code);
+  void RestartDelete(const std::wstring& path);
+  void Temp(const std::wstring& path);
+  void Note(const std::wstring& text);  // a harness problem: the host side fails the case
+
+ private:
+  void Line(const std::string& json);
+  std::FILE* file_ = nullptr;
+};
+
+// "IDOK", "IDCANCEL", ... for a button or dialog result.
+const char* AnswerName(int id);
+// "MB_OK", "MB_OKCANCEL", "MB_YESNO", ... from the buttons a box shows.
+std::string StyleName(const std::vector<BoxButton>& buttons);
+
+}  // namespace guest

@@ -1,0 +1,196 @@
+#include "outcome_compare.h"
+
+#include <map>
+#include <set>
+
+#include "encoding.h"
+#include "machine_snapshot.h"
+
+namespace wine_harness {
+namespace {
+
+using machine_image::AnsiToUtf8;
+using machine_image::Snapshot;
+using Kind = emu::Event::Kind;
+
+std::string Describe(const machine_image::SnapshotValue& value) {
+  std::string text = "type " + std::to_string(value.type) + ", ";
+  const bool isString = value.type == 1 || value.type == 2;
+  if (isString) {
+    std::string data(value.data.begin(), value.data.end());
+    while (!data.empty() && data.back() == '\0') data.pop_back();
+    return text + "\"" + AnsiToUtf8(data) + "\"";
+  }
+  static const char* const kDigits = "0123456789abcdef";
+  for (const std::uint8_t byte : value.data) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+  return text;
+}
+
+std::string ValueName(const machine_image::SnapshotValue& value) {
+  return AnsiToUtf8(value.key) + " value " +
+         (value.name.empty() ? "@" : "\"" + AnsiToUtf8(value.name) + "\"");
+}
+
+void CompareRegistry(const Snapshot& wine, const Snapshot& sim, std::vector<std::string>& out) {
+  for (const auto& [upper, spelled] : sim.keys) {
+    if (!wine.keys.contains(upper))
+      out.push_back("key " + AnsiToUtf8(spelled) + ": gone under Wine, kept by the emulator");
+  }
+  for (const auto& [upper, spelled] : wine.keys) {
+    if (!sim.keys.contains(upper))
+      out.push_back("key " + AnsiToUtf8(spelled) + ": kept under Wine, gone in the emulator");
+  }
+  for (const auto& [id, value] : sim.values) {
+    const auto found = wine.values.find(id);
+    const std::string key = id.substr(0, id.find('\n'));
+    if (found == wine.values.end()) {
+      // A value of a key that is gone on one side is already told above.
+      if (wine.keys.contains(key)) out.push_back(ValueName(value) + ": missing under Wine");
+    } else if (found->second.type != value.type || found->second.data != value.data) {
+      out.push_back(ValueName(value) + ": Wine has " + Describe(found->second) + ", the emulator " +
+                    Describe(value));
+    }
+  }
+  for (const auto& [id, value] : wine.values) {
+    const std::string key = id.substr(0, id.find('\n'));
+    if (!sim.values.contains(id) && sim.keys.contains(key)) {
+      out.push_back(ValueName(value) + ": only under Wine (" + Describe(value) + ")");
+    }
+  }
+}
+
+void CompareFiles(const Snapshot& wine, const Snapshot& sim, std::vector<std::string>& out) {
+  for (const auto& [upper, entry] : sim.files) {
+    const auto found = wine.files.find(upper);
+    if (found == wine.files.end()) {
+      out.push_back(AnsiToUtf8(entry.path) + ": gone under Wine, kept by the emulator");
+    } else if (found->second.folder != entry.folder) {
+      out.push_back(AnsiToUtf8(entry.path) + ": a " + (found->second.folder ? "folder" : "file") +
+                    " under Wine, a " + (entry.folder ? "folder" : "file") + " in the emulator");
+    }
+  }
+  for (const auto& [upper, entry] : wine.files) {
+    if (!sim.files.contains(upper))
+      out.push_back(AnsiToUtf8(entry.path) + ": present under Wine only");
+  }
+}
+
+std::vector<const emu::Event*> OfKind(const emu::Machine& machine, Kind kind) {
+  std::vector<const emu::Event*> events;
+  for (const emu::Event& event : machine.events) {
+    if (event.kind == kind) events.push_back(&event);
+  }
+  return events;
+}
+
+std::string Quote(const std::string& ansi) {
+  std::string text;
+  for (const char c : AnsiToUtf8(ansi)) text += c == '\n' ? std::string("\\n") : std::string(1, c);
+  return "\"" + text + "\"";
+}
+
+void CompareMessages(const emu::Machine& wine, const emu::Machine& sim,
+                     std::vector<std::string>& out) {
+  const auto wineBoxes = OfKind(wine, Kind::Message);
+  const auto simBoxes = OfKind(sim, Kind::Message);
+  if (wineBoxes.size() != simBoxes.size()) {
+    out.push_back("message boxes: " + std::to_string(wineBoxes.size()) + " under Wine, " +
+                  std::to_string(simBoxes.size()) + " in the emulator");
+  }
+  for (std::size_t i = 0; i < std::min(wineBoxes.size(), simBoxes.size()); ++i) {
+    const emu::Event& w = *wineBoxes[i];
+    const emu::Event& s = *simBoxes[i];
+    const std::string which = "message box " + std::to_string(i + 1) + ": ";
+    if (w.process != s.process) {
+      out.push_back(which + "shown by process " + std::to_string(w.process) + " under Wine, " +
+                    std::to_string(s.process) + " in the emulator");
+    }
+    if (w.caption != s.caption)
+      out.push_back(which + "caption " + Quote(w.caption) + " vs " + Quote(s.caption));
+    // Paths inside the text come from GetModuleFileName, which Wine answers in the case the
+    // file has on disk: letter case alone is no difference.
+    if (!emu::SameName(w.text, s.text))
+      out.push_back(which + "text " + Quote(w.text) + " vs " + Quote(s.text));
+    if (w.style != s.style) out.push_back(which + "style " + w.style + " vs " + s.style);
+    if (w.answer != s.answer) out.push_back(which + "answer " + w.answer + " vs " + s.answer);
+  }
+}
+
+std::string FolderWithoutSlash(const std::string& path) {
+  if (path.size() > 3 && path.back() == '\\') return path.substr(0, path.size() - 1);
+  return path;
+}
+
+void CompareProcesses(const emu::Machine& wine, const emu::Machine& sim,
+                      std::vector<std::string>& out) {
+  std::map<int, const emu::Event*> wineStarts, simStarts, wineExits, simExits;
+  for (const emu::Event* e : OfKind(wine, Kind::Start)) wineStarts[e->process] = e;
+  for (const emu::Event* e : OfKind(sim, Kind::Start)) simStarts[e->process] = e;
+  for (const emu::Event* e : OfKind(wine, Kind::Exit)) wineExits[e->process] = e;
+  for (const emu::Event* e : OfKind(sim, Kind::Exit)) simExits[e->process] = e;
+  if (wineStarts.size() != simStarts.size()) {
+    out.push_back("processes: " + std::to_string(wineStarts.size()) + " under Wine, " +
+                  std::to_string(simStarts.size()) + " in the emulator");
+  }
+  for (const auto& [number, s] : simStarts) {
+    const auto found = wineStarts.find(number);
+    if (found == wineStarts.end()) continue;
+    const emu::Event& w = *found->second;
+    const std::string which = "process " + std::to_string(number) + ": ";
+    if (!emu::SameName(w.image, s->image))
+      out.push_back(which + "image " + Quote(w.image) + " vs " + Quote(s->image));
+    if (!emu::SameName(w.commandLine, s->commandLine)) {
+      out.push_back(which + "command line " + Quote(w.commandLine) + " vs " +
+                    Quote(s->commandLine));
+    }
+    if (!emu::SameName(FolderWithoutSlash(w.currentDir), FolderWithoutSlash(s->currentDir))) {
+      out.push_back(which + "current folder " + Quote(w.currentDir) + " vs " +
+                    Quote(s->currentDir));
+    }
+  }
+  for (const auto& [number, s] : simExits) {
+    const auto found = wineExits.find(number);
+    if (found == wineExits.end()) {
+      out.push_back("process " + std::to_string(number) + ": no exit under Wine");
+    } else if (found->second->code != s->code) {
+      out.push_back("process " + std::to_string(number) + ": exit code " +
+                    std::to_string(found->second->code) + " vs " + std::to_string(s->code));
+    }
+  }
+}
+
+void CompareRestartDeletes(const emu::Machine& wine, const emu::Machine& sim,
+                           std::vector<std::string>& out) {
+  std::map<std::string, std::string> winePaths, simPaths;
+  for (const emu::Event* e : OfKind(wine, Kind::RestartDelete))
+    winePaths[emu::UpperName(e->path)] = e->path;
+  for (const emu::Event* e : OfKind(sim, Kind::RestartDelete))
+    simPaths[emu::UpperName(e->path)] = e->path;
+  for (const auto& [upper, path] : simPaths) {
+    if (!winePaths.contains(upper))
+      out.push_back("restart deletion of " + AnsiToUtf8(path) + ": missing under Wine");
+  }
+  for (const auto& [upper, path] : winePaths) {
+    if (!simPaths.contains(upper))
+      out.push_back("restart deletion of " + AnsiToUtf8(path) + ": under Wine only");
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> CompareOutcomes(const emu::Machine& wine, const emu::Machine& simulated) {
+  std::vector<std::string> out;
+  const Snapshot wineSnap = machine_image::TakeSnapshot(wine);
+  const Snapshot simSnap = machine_image::TakeSnapshot(simulated);
+  CompareRegistry(wineSnap, simSnap, out);
+  CompareFiles(wineSnap, simSnap, out);
+  CompareMessages(wine, simulated, out);
+  CompareProcesses(wine, simulated, out);
+  CompareRestartDeletes(wine, simulated, out);
+  return out;
+}
+
+}  // namespace wine_harness

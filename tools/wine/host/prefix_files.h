@@ -1,0 +1,35 @@
+// The drives of a Wine prefix seen with Windows eyes: drive C: is the folder drive_c/ of the
+// prefix, other letters are folders drive_d/... linked from dosdevices/. Wine finds a name
+// whatever its letter case, so laying an image on a prefix must reuse a folder that is there
+// in another case ("C:\WINDOWS" is Wine's "windows") instead of making a second one.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "machine.h"
+
+namespace wine_harness {
+
+namespace fs = std::filesystem;
+
+// The host path for a drive-absolute Windows path (ANSI), each part matched in any case
+// against what exists; parts that do not exist keep the given spelling. With create, the
+// folders on the way are made, and a drive other than C: gets its folder and link.
+fs::path HostPath(const fs::path& prefix, const std::string& windowsPath, bool create);
+
+// Writes every file and folder of the machine's drives into the prefix, replacing files that
+// are there.
+void LayDrives(const emu::FileSystem& files, const fs::path& prefix);
+
+struct ListedEntry {
+  std::string path;  // "C:\windows\Temp\x", ANSI, as spelled on disk
+  bool folder = false;
+};
+
+// Every file and folder of the prefix's drives, keyed by emu::UpperName of the Windows path.
+// Host symbolic links are skipped, never followed.
+std::map<std::string, ListedEntry> ListDrives(const fs::path& prefix);
+
+}  // namespace wine_harness

@@ -1,0 +1,131 @@
+#include "prepare.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "encoding.h"
+#include "image_source.h"
+#include "machine_image.h"
+#include "machine_snapshot.h"
+#include "prefix_files.h"
+#include "reg_writer.h"
+
+namespace wine_harness {
+namespace {
+
+constexpr const char* kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kUserShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+bool AnyDenied(const emu::RegKey& key) {
+  if (key.denied) return true;
+  for (const auto& [upper, child] : key.subkeys) {
+    if (AnyDenied(*child)) return true;
+  }
+  return false;
+}
+
+bool AnyLink(const emu::FsNode& node) {
+  if (node.linkTarget) return true;
+  for (const auto& [upper, child] : node.children) {
+    if (AnyLink(*child)) return true;
+  }
+  return false;
+}
+
+void WriteText(const fs::path& file, const std::string& text) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+}  // namespace
+
+std::vector<std::string> UnrealisableParts(const emu::Machine& machine) {
+  std::vector<std::string> parts;
+  if (!machine.faults.failingOperations.empty()) parts.push_back("[fail] operations");
+  const auto& registry = machine.registry;
+  if (AnyDenied(registry.localMachine) || AnyDenied(registry.currentUser) ||
+      AnyDenied(registry.classesRoot)) {
+    parts.push_back("[denied] keys");
+  }
+  for (const auto& [letter, root] : machine.files.drives) {
+    if (AnyLink(root)) parts.push_back("[links]");
+  }
+  if (machine.faults.imageRelease != 0) parts.push_back("image_release");
+  for (const auto& [path, lock] : machine.faults.locked) {
+    if (!lock.always) parts.push_back("[locked] " + path + " for a number of attempts");
+  }
+  return parts;
+}
+
+std::vector<std::string> MirrorShellFolders(emu::Machine& machine) {
+  std::vector<std::string> changed;
+  emu::RegKey* shell = machine.registry.FindKey(emu::Root::CurrentUser, kShellFolders);
+  if (shell == nullptr) return changed;
+  emu::RegKey& user = machine.registry.CreateKey(emu::Root::CurrentUser, kUserShellFolders);
+  for (const emu::RegValue& value : shell->values) {
+    if (value.name.empty()) continue;
+    const emu::RegValue* existing = user.FindValue(value.name);
+    if (existing != nullptr && existing->type == value.type && existing->data == value.data) {
+      continue;
+    }
+    user.SetValue(value.name, value.type, value.data);
+    changed.push_back(value.name);
+  }
+  return changed;
+}
+
+std::string FullKeyName(const std::string& shortName) {
+  const std::size_t slash = shortName.find('\\');
+  const std::string root = shortName.substr(0, slash);
+  const auto parsed = emu::ParseRootName(root);
+  if (!parsed) return shortName;
+  return emu::RootName(*parsed) + (slash == std::string::npos ? "" : shortName.substr(slash));
+}
+
+void Prepare(const PrepareOptions& options) {
+  emu::Machine machine;
+  std::vector<std::string> warnings;
+  machine_image::LoadMachine(machine_image::ReadImageFolder(options.image), machine, warnings);
+  const std::vector<std::string> unrealisable = UnrealisableParts(machine);
+  if (!unrealisable.empty()) {
+    std::string list;
+    for (const std::string& part : unrealisable) list += (list.empty() ? "" : ", ") + part;
+    throw std::runtime_error(options.image.string() + ": Wine cannot realise " + list);
+  }
+
+  LayDrives(machine.files, options.prefix);
+  const fs::path exe = HostPath(options.prefix, machine.exePath, true);
+  fs::copy_file(options.exe, exe, fs::copy_options::overwrite_existing);
+
+  const machine_image::Snapshot before = machine_image::TakeSnapshot(machine);
+  MirrorShellFolders(machine);
+  // Version 5.00 (UTF-16) so that reg import reads every character as the image means it.
+  machine.registryHeader = emu::kRegedit5;
+  const fs::path harness = HostPath(options.prefix, kHarnessFolder, true);
+  fs::create_directories(harness / "out");
+  WriteText(harness / "import.reg", machine_image::WriteRegFile(machine));
+
+  std::string plan = "exe=" + machine_image::AnsiToUtf8(machine.exePath) + "\n";
+  plan += "answers=";
+  for (std::size_t i = 0; i < machine.answers.size(); ++i) {
+    plan += (i ? "," : "");
+    plan += machine.answers[i] == emu::Answer::First ? "first" : "second";
+  }
+  plan += "\n";
+  for (const auto& [upper, lock] : machine.faults.locked) {
+    plan += "hold=" + machine_image::AnsiToUtf8(upper) + "\n";
+  }
+  for (const auto& [upper, spelled] : before.keys) {
+    plan += "key=" + machine_image::AnsiToUtf8(FullKeyName(spelled)) + "\n";
+  }
+  plan += std::string("out=") + kHarnessFolder + "\\out\n";
+  plan += std::string("import=") + kHarnessFolder + "\\import.reg\n";
+  plan += std::string("handshake=") + (options.handshake ? "1" : "0") + "\n";
+  plan += "timeout_ms=" + std::to_string(options.timeoutMs) + "\n";
+  WriteText(harness / "plan.txt", plan);
+}
+
+}  // namespace wine_harness

@@ -1,0 +1,167 @@
+#include "wine_outcome.h"
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "encoding.h"
+#include "image_source.h"
+#include "machine_image.h"
+#include "machine_snapshot.h"
+#include "prefix_files.h"
+#include "prepare.h"
+#include "reg_reader.h"
+
+namespace wine_harness {
+namespace {
+
+using machine_image::Snapshot;
+using machine_image::TakeSnapshot;
+using machine_image::Utf8ToAnsi;
+
+constexpr const char* kUserShellFolders =
+    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+void LoadRegistry(const fs::path& file, emu::Machine& machine) {
+  machine_image::ReadRegFile(ReadFileBytes(file), file.string(), machine);
+}
+
+// Splits "HKLM\a\b" into its root and the path below it.
+emu::RegKey& CreateSnapshotKey(emu::Registry& registry, const std::string& path) {
+  const std::size_t slash = path.find('\\');
+  const auto root = emu::ParseRootName(path.substr(0, slash));
+  if (!root) throw std::runtime_error("unexpected key " + path);
+  return registry.CreateKey(*root, slash == std::string::npos ? "" : path.substr(slash + 1));
+}
+
+bool HasValueNamed(const Snapshot& snapshot, const std::string& keyUpper, const std::string& name) {
+  return snapshot.values.contains(keyUpper + '\n' + emu::UpperName(name));
+}
+
+void BuildRegistry(const WineRun& run, const Snapshot& image, const Snapshot& simulated,
+                   const std::set<std::string>& mirrored, emu::Machine& out) {
+  emu::Machine after, before;
+  LoadRegistry(run.results / "registry.reg", after);
+  LoadRegistry(run.results / "template.reg", before);
+  const Snapshot afterSnap = TakeSnapshot(after);
+  const Snapshot beforeSnap = TakeSnapshot(before);
+  for (const auto& [upper, spelled] : afterSnap.keys) CreateSnapshotKey(out.registry, spelled);
+  for (const auto& [id, value] : afterSnap.values) {
+    const std::string keyUpper = emu::UpperName(value.key);
+    const bool wineHadKey = beforeSnap.keys.contains(keyUpper);
+    const bool named = HasValueNamed(image, keyUpper, value.name) ||
+                       HasValueNamed(simulated, keyUpper, value.name);
+    if (wineHadKey && !named) continue;  // Wine's own value
+    if (keyUpper == emu::UpperName(kUserShellFolders) &&
+        mirrored.contains(emu::UpperName(value.name))) {
+      continue;
+    }
+    CreateSnapshotKey(out.registry, value.key).SetValue(value.name, value.type, value.data);
+  }
+}
+
+void BuildFiles(const WineRun& run, const Snapshot& image, const Snapshot& simulated,
+                emu::Machine& out) {
+  const auto wine = ListDrives(run.prefix);
+  const auto template_ = ListDrives(run.template_);
+  const std::string harness = emu::UpperName(std::string(kHarnessFolder));
+  for (const auto& [upper, entry] : wine) {
+    const bool named = image.files.contains(upper) || simulated.files.contains(upper);
+    const bool inHarness = upper == harness || upper.rfind(harness + "\\", 0) == 0;
+    if (!named && (template_.contains(upper) || inHarness)) continue;
+    if (entry.folder) {
+      out.files.CreateFolder(entry.path);
+    } else {
+      out.files.CreateFile(entry.path);
+    }
+  }
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + file.string());
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines) {
+  using Kind = emu::Event::Kind;
+  std::vector<emu::Event> events;
+  for (const JsonObject& line : lines) {
+    const auto field = [&](const char* name) -> std::string {
+      const auto found = line.find(name);
+      return found == line.end() ? std::string() : Utf8ToAnsi(found->second.text);
+    };
+    const auto number = [&](const char* name) {
+      const std::string digits = field(name);
+      return digits.empty() ? 0 : std::stoi(digits);
+    };
+    const std::string kind = field("event");
+    emu::Event event;
+    event.kind = Kind::Start;
+    event.process = number("process");
+    if (kind == "start") {
+      event.kind = Kind::Start;
+      event.image = field("image");
+      event.commandLine = field("command_line");
+      event.currentDir = field("current_dir");
+    } else if (kind == "message") {
+      event.kind = Kind::Message;
+      event.caption = field("caption");
+      event.text = field("text");
+      event.style = field("style");
+      event.answer = field("answer");
+    } else if (kind == "sleep") {
+      event.kind = Kind::Sleep;
+      event.ms = static_cast<std::uint32_t>(number("ms"));
+    } else if (kind == "restart_delete") {
+      event.kind = Kind::RestartDelete;
+      event.path = field("path");
+    } else if (kind == "exit") {
+      event.kind = Kind::Exit;
+      event.code = number("code");
+    } else {
+      continue;
+    }
+    events.push_back(std::move(event));
+  }
+  return events;
+}
+
+void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOutcome& outcome) {
+  emu::Machine image;
+  std::vector<std::string> warnings;
+  machine_image::LoadMachine(machine_image::ReadImageFolder(run.image), image, warnings);
+  const Snapshot imageSnap = TakeSnapshot(image);
+  const Snapshot simulatedSnap = simulated != nullptr ? TakeSnapshot(*simulated) : Snapshot{};
+  std::set<std::string> mirrored;
+  for (const std::string& name : MirrorShellFolders(image)) mirrored.insert(emu::UpperName(name));
+
+  emu::Machine& machine = outcome.machine;
+  machine.registryHeader = image.registryHeader;
+  machine.exePath = image.exePath;
+  BuildRegistry(run, imageSnap, simulatedSnap, mirrored, machine);
+  BuildFiles(run, imageSnap, simulatedSnap, machine);
+
+  const fs::path eventsFile = run.results / "events.jsonl";
+  const auto lines = ReadJsonLines(eventsFile.string(), ReadFileBytes(eventsFile));
+  machine.events = EventsFromJson(lines);
+  for (const JsonObject& line : lines) {
+    const std::string kind = line.at("event").text;
+    if (kind == "temp") outcome.tempPath = Utf8ToAnsi(line.at("path").text);
+    if (kind == "harness_error") outcome.harnessErrors.push_back(line.at("text").text);
+  }
+  machine.tempPath = outcome.tempPath;
+  for (const emu::Event& event : machine.events) {
+    if (event.kind == emu::Event::Kind::RestartDelete) machine.restartDeletes.push_back(event.path);
+  }
+  const fs::path status = run.results / "status.txt";
+  const std::string ended = fs::exists(status) ? ReadFileBytes(status) : "missing\n";
+  if (ended != "ended\n") outcome.harnessErrors.push_back("orbrun status: " + ended);
+}
+
+}  // namespace wine_harness

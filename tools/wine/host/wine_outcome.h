@@ -1,0 +1,43 @@
+// The machine after a run under Wine, in the same terms as the simulator's outcome: the
+// image's keys and files as Wine left them, the run's message boxes, process starts and
+// exits, and the deletions pending for a restart.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "json_lines.h"
+#include "machine.h"
+
+namespace wine_harness {
+
+namespace fs = std::filesystem;
+
+struct WineRun {
+  fs::path image;      // the machine image that was laid on the prefix
+  fs::path prefix;     // the prefix after the run (its session has ended)
+  fs::path template_;  // the prefix as copied, before the image was laid
+  fs::path results;    // orbrun's out folder: events.jsonl, registry.reg, template.reg
+};
+
+struct WineOutcome {
+  emu::Machine machine;
+  std::string tempPath;                    // what GetTempPath reported under Wine (ANSI)
+  std::vector<std::string> harnessErrors;  // orbrun's own problems, a timeout included
+};
+
+// What of Wine's prefix is compared. Keys and files of the image, and of the emulator's
+// outcome when given, are always in; so is everything the run added. Wine's own keys, values
+// and files (those of the template prefix) that the image does not name are left out, and so
+// are the User Shell Folders values written only so Wine keeps the image's Shell Folders.
+// Throws on unreadable results.
+void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOutcome& outcome);
+
+// Transcript events read from JSON lines (the simulator's or orbrun's); text becomes ANSI as
+// the machine keeps it. Lines of other kinds are skipped.
+std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines);
+
+std::string ReadFileBytes(const fs::path& file);
+
+}  // namespace wine_harness
