@@ -1,0 +1,124 @@
+// Writing the registry of an outcome: regedit's layout and encodings, read back unchanged.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "encoding.h"
+#include "machine.h"
+#include "reg_reader.h"
+#include "reg_writer.h"
+
+namespace mi = machine_image;
+
+namespace {
+
+emu::Bytes B(std::string_view bytes) {
+  return emu::Bytes(bytes.begin(), bytes.end());
+}
+
+// A registry with every kind of value the writer must carry, including those that only hex
+// can hold (a REG_SZ without terminator or with a line break, a short REG_DWORD).
+void FillAwkwardRegistry(emu::Machine& machine) {
+  emu::RegKey& key =
+      machine.registry.CreateKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle");
+  key.SetString("Path", "C:\\Program Files\\Orbelle \"quoted\"");
+  key.SetString("Owner", "Zo\xEB \x80 \x81");
+  key.SetString("LooksLikeUtf8", "\xC3\xA9");  // in 1252 "A-tilde copyright", not e-acute
+  key.SetValue("Lines", 1, B(std::string("a\r\nb\0", 5)));
+  key.SetValue("NoNul", 1, B("abc"));
+  key.SetValue("Count", 4, {0x2a, 0, 0, 0x80});
+  key.SetValue("Short", 4, {1, 2});
+  key.SetValue("Expand", 2, B(std::string("%windir%\\\xC9\0", 11)));
+  key.SetValue("Multi", 7, B(std::string("a\0\x80\0\0", 5)));
+  key.SetValue("Bin", 3, emu::Bytes(100, 0xab));  // long enough to wrap
+  key.SetValue("None", 0, {});
+  key.SetString("", "default last in, first out");
+  machine.registry.CreateKey(emu::Root::ClassesRoot, ".wrl\\UndoClass").SetString("", "wrlfile");
+  machine.registry.localMachine.SetString("RootValue", "x");
+}
+
+void ExpectSameKeys(const emu::RegKey& a, const emu::RegKey& b, const std::string& path) {
+  EXPECT_EQ(a.name, b.name) << path;
+  ASSERT_EQ(a.values.size(), b.values.size()) << path;
+  for (const emu::RegValue& value : a.values) {
+    const emu::RegValue* other = b.FindValue(value.name);
+    ASSERT_NE(other, nullptr) << path << " " << value.name;
+    EXPECT_EQ(value.type, other->type) << path << " " << value.name;
+    EXPECT_EQ(value.data, other->data) << path << " " << value.name;
+  }
+  ASSERT_EQ(a.subkeys.size(), b.subkeys.size()) << path;
+  for (const auto& [upper, child] : a.subkeys) {
+    ASSERT_TRUE(b.subkeys.count(upper)) << path << "\\" << child->name;
+    ExpectSameKeys(*child, *b.subkeys.at(upper), path + "\\" + child->name);
+  }
+}
+
+}  // namespace
+
+TEST(RegWriter, RoundTripsEveryValueUnderBothHeaders) {
+  for (const char* header : {emu::kRegedit4, emu::kRegedit5}) {
+    emu::Machine original;
+    original.registryHeader = header;
+    FillAwkwardRegistry(original);
+    const std::string file = mi::WriteRegFile(original);
+    emu::Machine reread;
+    mi::ReadRegFile(file, "outcome/registry.reg", reread);
+    EXPECT_EQ(reread.registryHeader, header);
+    for (const emu::Root root :
+         {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
+      ExpectSameKeys(original.registry.RootKey(root), reread.registry.RootKey(root),
+                     emu::RootName(root));
+    }
+    EXPECT_EQ(mi::WriteRegFile(reread), file) << "a second write must not drift";
+  }
+}
+
+TEST(RegWriter, WritesAnUnambiguousEncodingForEachHeader) {
+  emu::Machine machine;
+  machine.registry.CreateKey(emu::Root::CurrentUser, "T").SetString("", "Zo\xEB");
+  const std::string ansi = mi::WriteRegFile(machine);
+  EXPECT_EQ(ansi,
+            "\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_CURRENT_USER]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\T]\r\n@=\"Zo\xC3\xAB\"\r\n\r\n[HKEY_CLASSES_ROOT]\r\n\r\n");
+  machine.registryHeader = emu::kRegedit5;
+  const std::string wide = mi::WriteRegFile(machine);
+  ASSERT_EQ(wide.substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(mi::Utf16leToUtf8(wide.substr(2)),
+            "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n"
+            "[HKEY_CURRENT_USER]\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n@=\"Zo\xC3\xAB\"\r\n\r\n"
+            "[HKEY_CLASSES_ROOT]\r\n\r\n");
+}
+
+TEST(RegWriter, OrdersRootsSubkeysAndTheDefaultValueAsRegedit) {
+  emu::Machine machine;
+  machine.registry.CreateKey(emu::Root::ClassesRoot, ".wrl");
+  machine.registry.CreateKey(emu::Root::CurrentUser, "b");
+  machine.registry.CreateKey(emu::Root::CurrentUser, "A\\z");
+  emu::RegKey& key = machine.registry.CreateKey(emu::Root::LocalMachine, "K");
+  key.SetString("Second", "2");
+  key.SetString("First", "1");
+  key.SetString("", "d");
+  const std::string text = mi::WriteRegFile(machine);
+  const std::string expected =
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\K]\r\n@=\"d\"\r\n\"Second\"=\"2\"\r\n\"First\"=\"1\"\r\n\r\n"
+      "[HKEY_CURRENT_USER]\r\n\r\n"
+      "[HKEY_CURRENT_USER\\A]\r\n\r\n"
+      "[HKEY_CURRENT_USER\\A\\z]\r\n\r\n"
+      "[HKEY_CURRENT_USER\\b]\r\n\r\n"
+      "[HKEY_CLASSES_ROOT]\r\n\r\n"
+      "[HKEY_CLASSES_ROOT\\.wrl]\r\n\r\n";
+  EXPECT_EQ(text, expected);
+}
+
+TEST(RegWriter, AnAnsiOutcomeIsNotMistakenForUtf8) {
+  // Bytes C3 A9 are "A-tilde copyright" in Windows-1252 and also valid UTF-8 for e-acute: a
+  // bare ANSI file holding only them would be read back as the wrong text.
+  emu::Machine machine;
+  machine.registry.CreateKey(emu::Root::CurrentUser, "T").SetString("", "\xC3\xA9");
+  emu::Machine reread;
+  mi::ReadRegFile(mi::WriteRegFile(machine), "outcome/registry.reg", reread);
+  EXPECT_EQ(reread.registry.FindKey(emu::Root::CurrentUser, "T")->FindValue("")->data,
+            B(std::string("\xC3\xA9\0", 3)));
+}

@@ -1,0 +1,117 @@
+// scenario.ini: how a run goes, and the errors that stop a bad scenario before the run.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "image_error.h"
+#include "machine.h"
+#include "scenario.h"
+
+namespace mi = machine_image;
+
+namespace {
+
+std::vector<std::string> Apply(const std::string& text, emu::Machine& machine) {
+  std::vector<std::string> warnings;
+  mi::ApplyScenario(text, "img/scenario.ini", machine, warnings);
+  return warnings;
+}
+
+std::string ErrorOf(const std::string& text) {
+  try {
+    emu::Machine machine;
+    Apply(text, machine);
+  } catch (const mi::ImageError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+}  // namespace
+
+TEST(Scenario, ReadsEverySection) {
+  emu::Machine machine;
+  machine.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle");
+  machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE");
+  const auto warnings = Apply(
+      "; everything a scenario can say\n"
+      "[RUN]\n"
+      "exe = D:\\Apps\\Orbelle\\Uninstall.exe   ; where the user started it\n"
+      "temp=C:\\Temp Folder\n"
+      "answers= yes, No ,OK,cancel\n"
+      "image_release=3\n"
+      "[locked]\n"
+      "C:\\Program Files\\Orbelle\\Orbelle.hlp=always\n"
+      "C:\\odd=name.txt = 2\n"
+      "[denied]\n"
+      "HKCR\\orbelle\n"
+      "HKEY_CURRENT_USER\\Software\\Nobody\n"
+      "[fail]\n"
+      "copyfilea\n"
+      "[links]\n"
+      "C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\WINDOWS\\SYSTEM\\USER.EXE\n",
+      machine);
+  EXPECT_EQ(machine.exePath, "D:\\Apps\\Orbelle\\Uninstall.exe");
+  EXPECT_EQ(machine.tempPath, "C:\\Temp Folder");
+  using A = emu::Answer;
+  EXPECT_EQ(machine.answers, (std::vector<A>{A::First, A::Second, A::First, A::Second}));
+  EXPECT_EQ(machine.faults.imageRelease, 3);
+  const emu::Lock& hlp = machine.faults.locked.at("C:\\PROGRAM FILES\\ORBELLE\\ORBELLE.HLP");
+  EXPECT_TRUE(hlp.always);
+  EXPECT_EQ(machine.faults.locked.at("C:\\ODD=NAME.TXT").failures, 2);  // split at the last '='
+  EXPECT_TRUE(machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied);
+  ASSERT_EQ(warnings.size(), 1u);  // the denied key the registry lacks
+  EXPECT_NE(warnings[0].find("img/scenario.ini:12:"), std::string::npos) << warnings[0];
+  EXPECT_EQ(machine.faults.failingOperations, (std::set<std::string>{"CopyFileA"}));
+  const emu::FsNode* link = machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp");
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->linkTarget, "C:\\WINDOWS\\SYSTEM\\USER.EXE");
+  EXPECT_FALSE(link->directory);
+}
+
+TEST(Scenario, DefaultsHoldWithoutRunSection) {
+  emu::Machine machine;
+  Apply("[run]\nanswers=\n", machine);
+  EXPECT_EQ(machine.exePath, emu::kDefaultExe);
+  EXPECT_EQ(machine.tempPath, emu::kDefaultTemp);
+  EXPECT_TRUE(machine.answers.empty());
+  EXPECT_EQ(machine.faults.imageRelease, 0);
+}
+
+TEST(Scenario, BadLinesNameTheFileAndLine) {
+  struct Row {
+    std::string text, error;
+  } rows[] = {
+      {"exe=C:\\x.exe\n", "img/scenario.ini:1: \"exe=C:\\x.exe\" stands outside any section"},
+      {"[run]\n\n[walk]\n", "img/scenario.ini:3: unknown section [walk]"},
+      {"[run]\nanswer=yes\n", "img/scenario.ini:2: unknown key \"answer\" in [run]"},
+      {"[run]\nanswers=yes,maybe\n", "img/scenario.ini:2: unknown answer \"maybe\""},
+      {"[run]\nimage_release=-1\n", "img/scenario.ini:2: image_release must be a whole number"},
+      {"[run]\nimage_release=two\n", "img/scenario.ini:2: image_release must be a whole number"},
+      {"[run]\nexe=Uninstall.exe\n", "img/scenario.ini:2: exe must be a full path"},
+      {"[run]\ntemp=C:\\a\ntemp=C:\\b\n", "img/scenario.ini:3: [run] sets temp twice"},
+      {"[run]\nexe\n", "img/scenario.ini:2: expected NAME=VALUE"},
+      {"[locked]\nC:\\a.txt=sometimes\n", "img/scenario.ini:2: a lock must be a whole number"},
+      {"[locked]\na.txt=1\n", "img/scenario.ini:2: a locked file must be a full path"},
+      {"[denied]\nHKEY_USERS\\x\n", "img/scenario.ini:2: unknown registry root \"HKEY_USERS\""},
+      {"[fail]\nFormatDriveA\n", "img/scenario.ini:2: \"FormatDriveA\" is not an operation"},
+      {"[links]\nC:\\a=\n", "img/scenario.ini:2: the link C:\\a needs a target"},
+      {"[links]\nrelative=C:\\b\n", "img/scenario.ini:2: a link must be a full path"},
+      {"[run\n", "img/scenario.ini:1: a section name must end with ']'"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ErrorOf(row.text).rfind(row.error, 0), 0u)
+        << "for:\n"
+        << row.text << "\ngot: " << ErrorOf(row.text);
+  }
+}
+
+TEST(Scenario, ALinkCannotReplaceAFolderWithContents) {
+  emu::Machine machine;
+  machine.files.CreateFile("C:\\Data\\keep.txt");
+  machine.files.CreateFolder("C:\\Target");
+  EXPECT_THROW(Apply("[links]\nC:\\Data=C:\\Target\n", machine), mi::ImageError);
+  Apply("[links]\nC:\\Junction=C:\\Target\n", machine);
+  EXPECT_TRUE(machine.files.Find("C:\\Junction")->directory);  // a link to a folder
+}

@@ -1,0 +1,119 @@
+#include "reg_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "encoding.h"
+
+namespace machine_image {
+namespace {
+
+constexpr std::size_t kWrapColumn = 76;  // regedit keeps hex lines within 80 columns
+
+bool IsPlainString(const emu::Bytes& data) {
+  // A REG_SZ whose bytes are one NUL-terminated line of text can be written as "..." and
+  // read back the same; anything else (no terminator, an inner NUL, a line break) is kept
+  // byte for byte as hex(1).
+  if (data.empty() || data.back() != 0) return false;
+  for (std::size_t i = 0; i + 1 < data.size(); ++i) {
+    if (data[i] < 0x20) return false;
+  }
+  return true;
+}
+
+std::string Quoted(std::string_view ansi) {
+  std::string out = "\"";
+  for (const char c : ansi) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + '"';
+}
+
+std::string HexByte(std::uint8_t byte) {
+  char text[3];
+  std::snprintf(text, sizeof text, "%02x", byte);
+  return text;
+}
+
+class RegWriter {
+ public:
+  explicit RegWriter(bool unicode) : unicode_(unicode) {}
+
+  // Every key gets its section, roots and empty keys included: a key without values is
+  // still a key the run may or may not have removed.
+  void Key(const std::string& path, const emu::RegKey& key) {
+    text_ += "[" + path + "]\r\n";
+    if (const emu::RegValue* byDefault = key.FindValue("")) Value(*byDefault);
+    for (const emu::RegValue& value : key.values) {
+      if (!value.name.empty()) Value(value);
+    }
+    text_ += "\r\n";
+    for (const auto& [upper, child] : key.subkeys) Key(path + "\\" + child->name, *child);
+  }
+
+  std::string Finish(const std::string& header) {
+    const std::string all = header + "\r\n\r\n" + text_;
+    if (unicode_) return "\xFF\xFE" + AnsiToUtf16le(all);
+    // An ASCII file is what regedit writes for REGEDIT4, byte for byte. Other ANSI text goes
+    // out as UTF-8 with a byte order mark: bare Windows-1252 bytes that happen to form valid
+    // UTF-8 ("\xC3\xA9") would be read back as other characters.
+    const bool ascii = std::all_of(all.begin(), all.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? all : "\xEF\xBB\xBF" + AnsiToUtf8(all);
+  }
+
+ private:
+  void Value(const emu::RegValue& value) {
+    std::string line = value.name.empty() ? "@" : Quoted(value.name);
+    line += '=';
+    if (value.type == 1 && IsPlainString(value.data)) {
+      const std::string text(value.data.begin(), value.data.end() - 1);
+      text_ += line + Quoted(text) + "\r\n";
+      return;
+    }
+    if (value.type == 4 && value.data.size() == 4) {
+      char digits[9];
+      const std::uint32_t number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                                   (static_cast<std::uint32_t>(value.data[3]) << 24);
+      std::snprintf(digits, sizeof digits, "%08x", number);
+      text_ += line + "dword:" + digits + "\r\n";
+      return;
+    }
+    emu::Bytes data = value.data;
+    const bool stringType = value.type == 1 || value.type == 2 || value.type == 7;
+    if (unicode_ && stringType) {
+      const std::string wide = AnsiToUtf16le(std::string(data.begin(), data.end()));
+      data.assign(wide.begin(), wide.end());
+    }
+    char type[16];
+    std::snprintf(type, sizeof type, "hex(%x):", value.type);
+    line += value.type == 3 ? "hex:" : type;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      const std::string item = HexByte(data[i]) + (i + 1 < data.size() ? "," : "");
+      if (line.size() + item.size() > kWrapColumn) {
+        text_ += line + "\\\r\n";
+        line = "  ";
+      }
+      line += item;
+    }
+    text_ += line + "\r\n";
+  }
+
+  bool unicode_;
+  std::string text_;  // Windows-1252; converted as a whole for a Unicode file
+};
+
+}  // namespace
+
+std::string WriteRegFile(const emu::Machine& machine) {
+  const bool unicode = machine.registryHeader == emu::kRegedit5;
+  RegWriter writer(unicode);
+  for (const emu::Root root :
+       {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
+    writer.Key(emu::RootName(root), machine.registry.RootKey(root));
+  }
+  return writer.Finish(unicode ? emu::kRegedit5 : emu::kRegedit4);
+}
+
+}  // namespace machine_image

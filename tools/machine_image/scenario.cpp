@@ -1,0 +1,211 @@
+#include "scenario.h"
+
+#include <charconv>
+#include <set>
+#include <stdexcept>
+
+#include "encoding.h"
+#include "failable_operations.h"
+#include "image_error.h"
+#include "text_lines.h"
+
+namespace machine_image {
+namespace {
+
+enum class Section { None, Run, Locked, Denied, Fail, Links };
+
+bool IsAbsolutePath(std::string_view path) {
+  return !emu::CanonicalPath(path).empty();
+}
+
+class ScenarioParser {
+ public:
+  ScenarioParser(const std::string& fileName, emu::Machine& machine,
+                 std::vector<std::string>& warnings)
+      : fileName_(fileName), machine_(machine), warnings_(warnings) {}
+
+  void Line(int number, std::string_view raw) {
+    line_ = number;
+    // ';' starts a comment wherever it stands, so no path in a scenario can hold one.
+    const std::string text = Trim(raw.substr(0, raw.find(';')));
+    if (text.empty()) return;
+    if (text.front() == '[') return StartSection(text);
+    switch (section_) {
+      case Section::None:
+        Fail("\"" + text + "\" stands outside any section");
+      case Section::Run:
+        return RunEntry(text);
+      case Section::Locked:
+        return LockedEntry(text);
+      case Section::Denied:
+        return DeniedEntry(text);
+      case Section::Fail:
+        return FailEntry(text);
+      case Section::Links:
+        return LinkEntry(text);
+    }
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& message) const {
+    throw ImageError(fileName_, line_, message);
+  }
+
+  void StartSection(const std::string& text) {
+    if (text.back() != ']') Fail("a section name must end with ']'");
+    const std::string name = LowerAscii(Trim(std::string_view(text).substr(1, text.size() - 2)));
+    if (name == "run") {
+      section_ = Section::Run;
+    } else if (name == "locked") {
+      section_ = Section::Locked;
+    } else if (name == "denied") {
+      section_ = Section::Denied;
+    } else if (name == "fail") {
+      section_ = Section::Fail;
+    } else if (name == "links") {
+      section_ = Section::Links;
+    } else {
+      Fail("unknown section " + text + " (known: [run], [locked], [denied], [fail], [links])");
+    }
+  }
+
+  // Splits "key=value" at the first '=' (or the last, for [locked], whose values hold none
+  // while its paths may); both sides trimmed and converted to the machine's ANSI text.
+  std::pair<std::string, std::string> KeyValue(const std::string& text, bool atLast) {
+    const std::size_t equals = atLast ? text.rfind('=') : text.find('=');
+    if (equals == std::string::npos) Fail("expected NAME=VALUE, found \"" + text + "\"");
+    std::string key = Utf8ToAnsi(Trim(std::string_view(text).substr(0, equals)));
+    if (key.empty()) Fail("nothing before '=' in \"" + text + "\"");
+    return {std::move(key), Utf8ToAnsi(Trim(std::string_view(text).substr(equals + 1)))};
+  }
+
+  void RunEntry(const std::string& text) {
+    auto [key, value] = KeyValue(text, false);
+    const std::string name = LowerAscii(key);
+    if (!seenRunKeys_.insert(name).second) Fail("[run] sets " + name + " twice");
+    if (name == "exe") {
+      if (!IsAbsolutePath(value)) Fail("exe must be a full path such as C:\\Folder\\Uninstall.exe");
+      machine_.exePath = value;
+    } else if (name == "temp") {
+      machine_.tempPath = value;  // anything, even empty: GetTempPathA reports it as it is
+    } else if (name == "answers") {
+      machine_.answers = Answers(value);
+    } else if (name == "image_release") {
+      machine_.faults.imageRelease = Count(value, "image_release");
+    } else {
+      Fail("unknown key \"" + key + "\" in [run] (known: exe, temp, answers, image_release)");
+    }
+  }
+
+  std::vector<emu::Answer> Answers(const std::string& list) {
+    std::vector<emu::Answer> answers;
+    if (list.empty()) return answers;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+      std::size_t comma = list.find(',', start);
+      if (comma == std::string::npos) comma = list.size();
+      const std::string word =
+          LowerAscii(Trim(std::string_view(list).substr(start, comma - start)));
+      if (word == "yes" || word == "ok") {
+        answers.push_back(emu::Answer::First);
+      } else if (word == "no" || word == "cancel") {
+        answers.push_back(emu::Answer::Second);
+      } else {
+        Fail("unknown answer \"" + word + "\" (known: yes, ok, no, cancel)");
+      }
+      start = comma + 1;
+    }
+    return answers;
+  }
+
+  int Count(const std::string& text, const std::string& what) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
+      Fail(what + " must be a whole number of 0 or more, found \"" + text + "\"");
+    }
+    return value;
+  }
+
+  void LockedEntry(const std::string& text) {
+    auto [path, value] = KeyValue(text, true);
+    emu::Lock lock;
+    if (LowerAscii(value) == "always") {
+      lock.always = true;
+    } else {
+      lock.failures = Count(value, "a lock");
+    }
+    const std::string full = emu::CanonicalPath(path);
+    if (full.empty()) Fail("a locked file must be a full path, found \"" + path + "\"");
+    machine_.faults.locked[emu::UpperName(full)] = lock;
+  }
+
+  void DeniedEntry(const std::string& text) {
+    const std::string path = Utf8ToAnsi(text);
+    const std::size_t slash = path.find('\\');
+    const std::string rootName = path.substr(0, slash);
+    const std::optional<emu::Root> root = emu::ParseRootName(rootName);
+    if (!root) Fail("unknown registry root \"" + rootName + "\"");
+    const std::string below = slash == std::string::npos ? "" : path.substr(slash + 1);
+    emu::RegKey* key = machine_.registry.FindKey(*root, below);
+    if (key == nullptr) {
+      warnings_.push_back(fileName_ + ":" + std::to_string(line_) + ": [denied] key " + text +
+                          " is not in the registry; nothing to deny");
+      return;
+    }
+    key->denied = true;
+  }
+
+  void FailEntry(const std::string& text) {
+    const std::string operation = CanonicalFailableOperation(text);
+    if (operation.empty()) {
+      std::string known;
+      for (const std::string& name : KnownFailableOperations()) known += " " + name;
+      Fail("\"" + text + "\" is not an operation that can be made to fail (known:" + known + ")");
+    }
+    machine_.faults.failingOperations.insert(operation);
+  }
+
+  // A link replaces whatever the image has at its path; its contents, for a folder, would be
+  // the target's, so a folder that holds anything cannot become one.
+  void LinkEntry(const std::string& text) {
+    auto [path, target] = KeyValue(text, false);
+    if (!IsAbsolutePath(path)) Fail("a link must be a full path, found \"" + path + "\"");
+    if (target.empty()) Fail("the link " + path + " needs a target");
+    emu::FsNode* node = machine_.files.Find(path);
+    if (node == nullptr) {
+      const emu::FsNode* targetNode = machine_.files.Find(target);
+      try {
+        node = &machine_.files.CreateFile(path);
+      } catch (const std::invalid_argument& error) {
+        Fail(error.what());  // a file stands where the link's folder should be
+      }
+      node->directory = targetNode != nullptr && targetNode->directory;
+    } else if (!node->children.empty()) {
+      Fail("the folder " + path + " holds files and cannot be a link");
+    }
+    node->linkTarget = target;
+  }
+
+  const std::string& fileName_;
+  emu::Machine& machine_;
+  std::vector<std::string>& warnings_;
+  Section section_ = Section::None;
+  std::set<std::string> seenRunKeys_;
+  int line_ = 0;
+};
+
+}  // namespace
+
+void ApplyScenario(std::string_view fileBytes, const std::string& fileName, emu::Machine& machine,
+                   std::vector<std::string>& warnings) {
+  DecodedText decoded;
+  if (!DecodeTextFile(fileBytes, decoded)) {
+    throw ImageError(fileName, 1, "unreadable encoding (UTF-16 needs a byte order mark)");
+  }
+  ScenarioParser parser(fileName, machine, warnings);
+  const std::vector<std::string> lines = SplitLines(decoded.utf8);
+  for (std::size_t i = 0; i < lines.size(); ++i) parser.Line(static_cast<int>(i + 1), lines[i]);
+}
+
+}  // namespace machine_image
