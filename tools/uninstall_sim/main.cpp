@@ -1,0 +1,140 @@
+// uninstall-sim: runs the uninstaller on an emulated Windows PC described by a machine image,
+// writes the machine after the run to OUT_DIR and tells the run on stdout.
+//
+//   uninstall-sim [MACHINE_DIR] --out OUT_DIR [--trace]
+//
+// Exit status: 0 the run completed; 2 bad input (usage, a bad image, an OUT_DIR that holds
+// something else), nothing written; 3 the run was stopped after kMaxMessageBoxes boxes, the
+// outcome so far written; 1 the host refused to write the outcome.
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "change_summary.h"
+#include "embedded_image.h"
+#include "encoding.h"
+#include "image_error.h"
+#include "machine_image.h"
+#include "machine_snapshot.h"
+#include "outcome_folder.h"
+#include "readable_transcript.h"
+
+extern "C" void UninstallerStartup(void);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kCompleted = 0;
+constexpr int kHostFailure = 1;
+constexpr int kBadInput = 2;
+constexpr int kStopped = 3;
+
+constexpr const char* kUsage =
+    "usage: uninstall-sim [MACHINE_DIR] --out OUT_DIR [--trace]\n"
+    "  MACHINE_DIR  a machine image folder (registry.reg, drive_c/, scenario.ini);\n"
+    "               without it, the default image: the product fully installed\n"
+    "  --out        where the machine after the run and transcript.jsonl go\n"
+    "  --trace      also list every platform call the program makes\n";
+
+struct Options {
+  std::optional<fs::path> machineDir;
+  fs::path outDir;
+  bool trace = false;
+};
+
+// Returns an error message, or "" when the arguments are good.
+std::string ParseArguments(const std::vector<std::string>& args, Options& options) {
+  bool haveOut = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--out") {
+      if (i + 1 == args.size()) return "--out needs a folder";
+      options.outDir = args[++i];
+      haveOut = true;
+    } else if (arg.rfind("--out=", 0) == 0) {
+      options.outDir = arg.substr(6);
+      haveOut = true;
+    } else if (arg == "--trace") {
+      options.trace = true;
+    } else if (!arg.empty() && arg[0] == '-') {
+      return "unknown option " + arg;
+    } else if (options.machineDir) {
+      return "more than one machine folder: " + options.machineDir->string() + " and " + arg;
+    } else {
+      options.machineDir = arg;
+    }
+  }
+  if (!haveOut || options.outDir.empty()) return "missing --out OUT_DIR";
+  return "";
+}
+
+// Writing the outcome into the image it came from would replace the image with it.
+bool SameFolder(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error);
+}
+
+void PrintHeading(const machine_image::ImageSource& source, const emu::Machine& machine) {
+  using machine_image::AnsiToUtf8;
+  std::cout << "Uninstall run on " << source.name << "\n"
+            << "  program: " << AnsiToUtf8(machine.exePath)
+            << "\n  temporary folder: " << AnsiToUtf8(machine.tempPath) << "\n  answers: ";
+  static const char* const kWords[] = {"yes/ok", "no/cancel"};
+  for (std::size_t i = 0; i < machine.answers.size(); ++i) {
+    std::cout << (i ? ", " : "") << kWords[machine.answers[i] == emu::Answer::First ? 0 : 1];
+  }
+  std::cout << (machine.answers.empty() ? "" : ", then ") << "the default button\n\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  const std::string usageError =
+      ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options);
+  if (!usageError.empty()) {
+    std::cerr << "uninstall-sim: " << usageError << "\n" << kUsage;
+    return kBadInput;
+  }
+
+  emu::Machine machine;
+  machine_image::ImageSource source;
+  try {
+    source =
+        options.machineDir ? machine_image::ReadImageFolder(*options.machineDir) : DefaultImage();
+    std::vector<std::string> warnings;
+    machine_image::LoadMachine(source, machine, warnings);
+    for (const std::string& warning : warnings)
+      std::cerr << "uninstall-sim: warning: " << warning << "\n";
+    if (options.machineDir && SameFolder(*options.machineDir, options.outDir)) {
+      throw machine_image::OutcomeFolderError("--out names the machine folder itself");
+    }
+    machine_image::CheckOutcomeFolder(options.outDir);
+  } catch (const std::exception& error) {
+    std::cerr << "uninstall-sim: " << error.what() << "\n";
+    return kBadInput;
+  }
+
+  const machine_image::Snapshot before = machine_image::TakeSnapshot(machine);
+  PrintHeading(source, machine);
+  const emu::RunStatus status = emu::Run(machine, &UninstallerStartup);
+  const bool stopped = status == emu::RunStatus::Stopped;
+
+  machine_image::WriteReadableTranscript(std::cout, machine, {options.trace, stopped});
+  std::cout << "\n";
+  for (const std::string& line : machine_image::SummariseChanges(
+           before, machine_image::TakeSnapshot(machine), machine.restartDeletes)) {
+    std::cout << line << "\n";
+  }
+  try {
+    machine_image::WriteOutcome(machine, options.outDir);
+  } catch (const std::exception& error) {
+    std::cerr << "uninstall-sim: cannot write the outcome: " << error.what() << "\n";
+    return kHostFailure;
+  }
+  std::cout << "\nOutcome written to " << options.outDir.string() << "\n";
+  return stopped ? kStopped : kCompleted;
+}
