@@ -3,7 +3,7 @@
 #
 #   run_case.sh --name NAME --image CASE_DIR --base DEFAULT_IMAGE --exe Uninstall.exe
 #               --arch x86_64|i686 --work WINE_WORK --harness wine-harness --sim uninstall-sim
-#               [--shots]
+#               [--shots] [--demo]
 #
 # 1. copies the template prefix (make_template.sh) and lays the image on it;
 # 2. runs the exe there under a private Xvfb, orbrun.exe answering the boxes from answers=
@@ -11,13 +11,14 @@
 # 3. orbrun writes the registry and the pending restart deletions once the program's
 #    processes have ended, while the session still runs; then the session ends;
 # 4. uninstall-sim runs the same image with Wine's temp folder, and wine-harness compares.
+# --demo: no comparison; tell the Wine run and its changes the way uninstall-sim does.
 # Exit 0 when the runs agree, 1 when not, 77 (skipped) when this machine cannot run ARCH.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_lib.sh"
 source "$here/compose_image.sh"
 
-name= image= base= exe= arch=x86_64 work= harness= sim= shots=
+name= image= base= exe= arch=x86_64 work= harness= sim= shots= demo=
 while (($#)); do
   case $1 in
     --name) name=$2; shift 2 ;;
@@ -29,6 +30,7 @@ while (($#)); do
     --harness) harness=$2; shift 2 ;;
     --sim) sim=$2; shift 2 ;;
     --shots) shots=1; shift ;;
+    --demo) demo=1; sim=none; shift ;;
     *) wine_log "run_case.sh: unknown argument $1"; exit 2 ;;
   esac
 done
@@ -64,14 +66,17 @@ FBDIR=$case_dir/screen
 wine_start_display "$FBDIR" || exit 1
 wine_start_server "$case_dir/wineserver.log"
 start=$(date +%s%N)
-wine_run_plan "${shots:+$case_dir}"
+wine_run_plan "$case_dir/wine.log" "${shots:+$case_dir}"
 run_status=$?
 elapsed_ms=$((($(date +%s%N) - start) / 1000000))
 wine_end_server
 wine_cleanup
-echo "$name ($arch): Wine run took $elapsed_ms ms, orbrun status $run_status"
-
 results=$WINEPREFIX/drive_c/orbtest/out
+if [[ -n $demo ]]; then
+  exec "$harness" check --image "$case_dir/image" --prefix "$WINEPREFIX" \
+    --template "$work/template/prefix" --results "$results" --outcome "$case_dir/wine-out" --summary
+fi
+echo "$name ($arch): Wine run took $elapsed_ms ms, orbrun status $run_status"
 "$harness" sim-image --image "$case_dir/image" --results "$results" --out "$case_dir/sim-image" \
   || exit 1
 "$sim" "$case_dir/sim-image" --out "$case_dir/sim-out" >"$case_dir/sim.txt" 2>&1 \

@@ -120,11 +120,12 @@ wine_screenshot() {
     +repage "$out"
 }
 
-# wine_run_plan SHOTS_DIR: runs C:\orbtest\orbrun.exe on C:\orbtest\plan.txt. With SHOTS_DIR,
+# wine_run_plan LOG [SHOTS_DIR]: runs C:\orbtest\orbrun.exe on C:\orbtest\plan.txt, Wine's
+# messages (and debug channels, when WINEDEBUG asks for some) going to LOG. With SHOTS_DIR,
 # takes a screenshot of every box before it is answered (box-N.png). Returns orbrun's status.
 wine_run_plan() {
-  local shots=${1:-} out=$WINEPREFIX/drive_c/orbtest/out pid n=1 status frame
-  timeout 150 "$WINE64" 'C:\orbtest\orbrun.exe' 'C:\orbtest\plan.txt' &
+  local log=$1 shots=${2:-} out=$WINEPREFIX/drive_c/orbtest/out pid n=1 status frame
+  timeout 150 "$WINE64" 'C:\orbtest\orbrun.exe' 'C:\orbtest\plan.txt' >"$log" 2>&1 &
   pid=$!
   wine_track "$pid"
   while kill -0 "$pid" 2>/dev/null; do

@@ -57,6 +57,10 @@ void EventLog::Temp(const std::wstring& path) {
   Line("{\"event\":\"temp\",\"path\":" + JsonString(path) + "}");
 }
 
+void EventLog::Timing(unsigned long runMs) {
+  Line("{\"event\":\"timing\",\"run_ms\":" + std::to_string(runMs) + "}");
+}
+
 void EventLog::Note(const std::wstring& text) {
   Line("{\"event\":\"harness_error\",\"text\":" + JsonString(text) + "}");
 }

@@ -28,6 +28,8 @@ class EventLog {
   void Exit(int process, unsigned long code);
   void RestartDelete(const std::wstring& path);
   void Temp(const std::wstring& path);
+  // From the program's start to the end of its last process, boxes answered on the way.
+  void Timing(unsigned long runMs);
   void Note(const std::wstring& text);  // a harness problem: the host side fails the case
 
  private:

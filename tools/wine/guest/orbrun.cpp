@@ -135,7 +135,8 @@ int Run(const std::wstring& planFile) {
     return 2;
   }
 
-  const DWORD deadline = GetTickCount() + plan.timeoutMs;
+  const DWORD started = GetTickCount();
+  const DWORD deadline = started + plan.timeoutMs;
   BoxPilot pilot(plan.answers, log);
   bool timedOut = false;
   while (job.Pump(20)) {
@@ -149,6 +150,7 @@ int Run(const std::wstring& planFile) {
     pilot.Answer(box);
     WaitUntilGone(box.window);
   }
+  log.Timing(GetTickCount() - started);
   if (timedOut) {
     log.Note(L"timeout: the program was still running after " + std::to_wstring(plan.timeoutMs) +
              L" ms; its processes were ended");

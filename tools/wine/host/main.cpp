@@ -133,6 +133,11 @@ int Check(const Arguments& args) {
     emu::Machine image;
     std::vector<std::string> warnings;
     machine_image::LoadMachine(machine_image::ReadImageFolder(run.image), image, warnings);
+    // Wine's temp folder was there before the run, as the image's own is for the simulator.
+    if (!outcome.tempPath.empty()) image.files.CreateFolder(outcome.tempPath);
+    std::cout << "Uninstall run under Wine on " << run.image.string()
+              << "\n  program: " << machine_image::AnsiToUtf8(image.exePath)
+              << "\n  temporary folder: " << machine_image::AnsiToUtf8(outcome.tempPath) << "\n\n";
     machine_image::WriteReadableTranscript(std::cout, outcome.machine, {});
     std::cout << "\n";
     for (const std::string& line : machine_image::SummariseChanges(
@@ -148,6 +153,7 @@ int Check(const Arguments& args) {
     status = kDiffer;
   }
   if (compare) {
+    DropLaidValues(outcome.laidValues, simulated);
     const std::vector<std::string> differences = CompareOutcomes(outcome.machine, simulated);
     for (const std::string& line : differences) std::cout << "DIFFERENT: " << line << "\n";
     if (!differences.empty()) status = kDiffer;

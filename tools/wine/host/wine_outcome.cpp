@@ -67,18 +67,51 @@ void BuildFiles(const WineRun& run, const Snapshot& image, const Snapshot& simul
   const auto template_ = ListDrives(run.template_);
   const std::string harness = emu::UpperName(std::string(kHarnessFolder));
   for (const auto& [upper, entry] : wine) {
-    const bool named = image.files.contains(upper) || simulated.files.contains(upper);
+    const auto inImage = image.files.find(upper);
+    const auto inSimulated = simulated.files.find(upper);
     const bool inHarness = upper == harness || upper.rfind(harness + "\\", 0) == 0;
-    if (!named && (template_.contains(upper) || inHarness)) continue;
+    if (inImage == image.files.end() && inSimulated == simulated.files.end() &&
+        (template_.contains(upper) || inHarness)) {
+      continue;
+    }
+    // Spelled as the image spells it: Wine's "C:\windows" is the image's "C:\WINDOWS".
+    const std::string& path = inImage != image.files.end()           ? inImage->second.path
+                              : inSimulated != simulated.files.end() ? inSimulated->second.path
+                                                                     : entry.path;
     if (entry.folder) {
-      out.files.CreateFolder(entry.path);
+      out.files.CreateFolder(path);
     } else {
-      out.files.CreateFile(entry.path);
+      out.files.CreateFile(path);
     }
   }
 }
 
+// The registry does not say who asked for a deletion at restart. A program asks for its own
+// file (the worker for its temp copy); otherwise the last process that started is named.
+void AttributeRestartDeletes(std::vector<emu::Event>& events) {
+  for (emu::Event& event : events) {
+    if (event.kind != emu::Event::Kind::RestartDelete || event.process != 0) continue;
+    int last = 0, own = 0;
+    for (const emu::Event& start : events) {
+      if (start.kind != emu::Event::Kind::Start) continue;
+      last = start.process;
+      if (emu::SameName(start.image, event.path)) own = start.process;
+    }
+    event.process = own != 0 ? own : last;
+  }
+}
+
 }  // namespace
+
+void DropLaidValues(const std::vector<std::string>& laidValues, emu::Machine& machine) {
+  emu::RegKey* key =
+      machine.registry.FindKey(emu::Root::CurrentUser, std::string(kUserShellFolders).substr(5));
+  if (key == nullptr) return;
+  for (const std::string& name : laidValues) {
+    std::erase_if(key->values,
+                  [&](const emu::RegValue& value) { return emu::SameName(value.name, name); });
+  }
+}
 
 std::string ReadFileBytes(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -138,8 +171,9 @@ void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOut
   machine_image::LoadMachine(machine_image::ReadImageFolder(run.image), image, warnings);
   const Snapshot imageSnap = TakeSnapshot(image);
   const Snapshot simulatedSnap = simulated != nullptr ? TakeSnapshot(*simulated) : Snapshot{};
+  outcome.laidValues = MirrorShellFolders(image);
   std::set<std::string> mirrored;
-  for (const std::string& name : MirrorShellFolders(image)) mirrored.insert(emu::UpperName(name));
+  for (const std::string& name : outcome.laidValues) mirrored.insert(emu::UpperName(name));
 
   emu::Machine& machine = outcome.machine;
   machine.registryHeader = image.registryHeader;
@@ -156,6 +190,7 @@ void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOut
     if (kind == "harness_error") outcome.harnessErrors.push_back(line.at("text").text);
   }
   machine.tempPath = outcome.tempPath;
+  AttributeRestartDeletes(machine.events);
   for (const emu::Event& event : machine.events) {
     if (event.kind == emu::Event::Kind::RestartDelete) machine.restartDeletes.push_back(event.path);
   }

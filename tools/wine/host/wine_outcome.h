@@ -25,7 +25,13 @@ struct WineOutcome {
   emu::Machine machine;
   std::string tempPath;                    // what GetTempPath reported under Wine (ANSI)
   std::vector<std::string> harnessErrors;  // orbrun's own problems, a timeout included
+  // User Shell Folders values that the laying set for Wine's sake (MirrorShellFolders): not
+  // the image's, so neither side's value of these names is compared.
+  std::vector<std::string> laidValues;
 };
+
+// Removes the laid values from a machine (the simulator's) so both sides leave them out.
+void DropLaidValues(const std::vector<std::string>& laidValues, emu::Machine& machine);
 
 // What of Wine's prefix is compared. Keys and files of the image, and of the emulator's
 // outcome when given, are always in; so is everything the run added. Wine's own keys, values
