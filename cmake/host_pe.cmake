@@ -1,0 +1,26 @@
+# PE inspection: pe-inspect (a report of a PE file, for people and scripts/bench) and the checks
+# of the two built Uninstall.exe files, CTest label "pe". The exes come from the win32 and win64
+# presets, which scripts/test builds before it runs the tests; a missing exe fails its tests.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+add_library(pe_inspect_lib STATIC
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/map_file.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_image.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_imports.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_resources.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/report.cpp)
+target_include_directories(pe_inspect_lib PUBLIC ${CMAKE_SOURCE_DIR}/tools/pe_inspect)
+target_compile_options(pe_inspect_lib PRIVATE ${WARNINGS})
+
+add_executable(pe-inspect ${CMAKE_SOURCE_DIR}/tools/pe_inspect/main.cpp)
+target_link_libraries(pe-inspect PRIVATE pe_inspect_lib)
+target_compile_options(pe-inspect PRIVATE ${WARNINGS})
+
+file(GLOB PE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/pe/*.cpp)
+add_executable(pe_tests ${PE_TEST_SOURCES})
+# emulator: for its string table, which the exe's must equal.
+target_link_libraries(pe_tests PRIVATE pe_inspect_lib emulator GTest::gtest_main)
+target_compile_options(pe_tests PRIVATE ${WARNINGS})
+target_compile_definitions(pe_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+gtest_discover_tests(pe_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS pe)

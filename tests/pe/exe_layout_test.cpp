@@ -1,0 +1,117 @@
+// Uninstall.exe as Windows sees it: machine, subsystem and version, entry point, imports and
+// section layout, for both builds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+#include <string>
+
+#include "built_exes.h"
+#include "map_file.h"
+#include "pe_imports.h"
+
+namespace {
+
+class ExeLayout : public testing::TestWithParam<BuiltExe> {
+ protected:
+  void SetUp() override {
+    image_ = LoadBuiltExe(GetParam());
+    ASSERT_TRUE(image_.has_value());
+  }
+  const pe::Headers& headers() const { return image_->headers(); }
+  std::optional<pe::Image> image_;
+};
+
+TEST_P(ExeLayout, IsAGuiProgramForItsMachineAndWindowsVersion) {
+  const BuiltExe& exe = GetParam();
+  EXPECT_EQ(exe.machine, headers().machine);
+  EXPECT_EQ(exe.pe32Plus, headers().pe32Plus);
+  EXPECT_EQ(pe::kSubsystemWindowsGui, headers().subsystem);
+  EXPECT_EQ(exe.windowsMajor, headers().subsystemMajor);
+  EXPECT_EQ(exe.windowsMinor, headers().subsystemMinor);
+  EXPECT_EQ(exe.windowsMajor, headers().osMajor);
+  EXPECT_EQ(exe.windowsMinor, headers().osMinor);
+  EXPECT_TRUE(headers().fileCharacteristics & 0x0002) << "not marked executable";
+  EXPECT_FALSE(headers().fileCharacteristics & 0x2000) << "marked as a DLL";
+}
+
+// ld only warns when the entry symbol is missing and then starts the program at the beginning
+// of .text; the build makes that warning fatal, and this holds the result against the map.
+TEST_P(ExeLayout, StartsAtTheStartupFunction) {
+  const auto symbols = pe::ReadMapSymbols(BuildDir(GetParam()) / "Uninstall.map");
+  const auto startup = pe::FindSymbol(symbols, GetParam().entrySymbol);
+  ASSERT_TRUE(startup.has_value()) << GetParam().entrySymbol << " is not in the link map";
+  EXPECT_EQ(*startup, headers().imageBase + headers().entryRva);
+  const auto& sections = image_->sections();
+  const bool inCode = std::any_of(sections.begin(), sections.end(), [&](const pe::Section& s) {
+    return (s.characteristics & 0x20000000) && headers().entryRva >= s.virtualAddress &&
+           headers().entryRva < s.virtualAddress + s.virtualSize;
+  });
+  EXPECT_TRUE(inCode) << "entry point is not in an executable section";
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The Windows operations the program is written against, the start-up's own three and
+// GetProcAddress; nothing of a C runtime or C++ library, and no other DLL.
+const std::map<std::string, std::set<std::string>> kAllowedImports = {
+    {"KERNEL32.DLL",
+     {"GetFileAttributesA", "DeleteFileA", "RemoveDirectoryA", "CopyFileA", "MoveFileExA",
+      "GetTempPathA", "GetModuleFileNameA", "CreateProcessA", "Sleep", "lstrcpyA", "lstrcatA",
+      "lstrlenA", "lstrcmpA", "GetCommandLineA", "GetModuleHandleA", "ExitProcess",
+      "GetProcAddress"}},
+    {"ADVAPI32.DLL",
+     {"RegOpenKeyA", "RegEnumKeyA", "RegDeleteKeyA", "RegCloseKey", "RegQueryValueA",
+      "RegSetValueA", "RegQueryValueExA"}},
+    {"USER32.DLL",
+     {"LoadStringA", "wsprintfA", "MessageBoxA", "CreateWindowExA", "PeekMessageA",
+      "DispatchMessageA", "DestroyWindow"}},
+};
+
+TEST_P(ExeLayout, ImportsOnlyTheAllowedFunctionsOfThreeSystemDlls) {
+  const auto dlls = pe::ReadImports(*image_);
+  std::set<std::string> imported;
+  for (const auto& dll : dlls) {
+    const auto allowed = kAllowedImports.find(Upper(dll.name));
+    if (allowed == kAllowedImports.end()) {
+      ADD_FAILURE() << "imports " << dll.name << " (a runtime library or another DLL)";
+      continue;
+    }
+    for (const auto& function : dll.functions) {
+      EXPECT_TRUE(allowed->second.count(function))
+          << function << " from " << dll.name << " is not allowed";
+      imported.insert(function);
+    }
+  }
+  // What the start-up cannot do without: a sign that the import table was read at all.
+  EXPECT_TRUE(imported.count("GetCommandLineA"));
+  EXPECT_TRUE(imported.count("ExitProcess"));
+}
+
+// The import address table shares the code section (see cmake/uninstall.ld): that section may
+// be executable or writable, never both.
+TEST_P(ExeLayout, HasNoSectionBothWritableAndExecutable) {
+  for (const auto& s : image_->sections()) {
+    EXPECT_FALSE((s.characteristics & 0x80000000) && (s.characteristics & 0x20000000)) << s.name;
+  }
+}
+
+TEST_P(ExeLayout, KeepsItsRelocationsForAddressSpaceRandomisation) {
+  EXPECT_TRUE(headers().dllCharacteristics & 0x0040) << "not marked dynamic base";
+  EXPECT_NE(0u, headers().directories[pe::kRelocDir].size) << "no relocations";
+}
+
+INSTANTIATE_TEST_SUITE_P(Pe, ExeLayout, testing::ValuesIn(kBuiltExes), PresetName);
+
+TEST(ShippedExe, FitsInEightKiB) {
+  const auto image = LoadBuiltExe(kBuiltExes[0]);
+  ASSERT_TRUE(image.has_value());
+  EXPECT_LE(image->fileSize(), 8192u);
+}
+
+}  // namespace
