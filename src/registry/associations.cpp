@@ -39,9 +39,12 @@ static void RestoreExtension(LPCSTR extension) {
     return;
   }
 
-  RegSetValueA(key, NULL, REG_SZ, value, (DWORD)lstrlenA(value));
-  RegDeleteKeyA(key, UndoClassKeyName);
-  RegDeleteKeyA(key, ShellNewKeyName);
+  // UndoClass is the only record of the class to give back: while the extension still names
+  // the product, it stays, so a failed write loses nothing.
+  if (RegSetValueA(key, NULL, REG_SZ, value, (DWORD)lstrlenA(value)) == ERROR_SUCCESS) {
+    RegDeleteKeyA(key, UndoClassKeyName);
+    RegDeleteKeyA(key, ShellNewKeyName);
+  }
   RegCloseKey(key);
 }
 

@@ -1,0 +1,177 @@
+// What the launcher and start-up guard against, as whole runs: a link planted at the temp
+// copy's name, a file that appears there after the check, a copy in use, DLLs planted in the
+// temp folder; and the association restore keeping its record when the write fails.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform_api.h"
+#include "support/case_name.h"
+#include "support/installed_machine.h"
+#include "support/run_support.h"
+
+namespace {
+
+using test::Box;
+using test::ConfirmText;
+using test::kInternalError;
+using test::kSuccess;
+
+const std::string kFolder = "C:\\Program Files\\Orbelle";
+const std::string kExe = kFolder + "\\Uninstall.exe";
+const std::string kCopy = "C:\\WINDOWS\\TEMP\\obuninst.tmp";
+const std::string kSystemFile = "C:\\WINDOWS\\SYSTEM\\USER.EXE";
+const std::string kSystemFolder = "C:\\WINDOWS\\SYSTEM";
+const emu::Bytes kProductBytes = {'M', 'Z', 'o', 'r', 'b'};
+const emu::Bytes kSystemBytes = {'s', 'y', 's'};
+
+void PlantLink(emu::Machine& machine, const std::string& target) {
+  emu::FsNode& link = machine.files.CreateFile(kCopy);
+  link.linkTarget = target;
+  link.directory = target == kSystemFolder;
+}
+
+enum class Copy { ProductFile, Untouched, Absent };
+
+struct HardeningCase {
+  const char* behaviour;
+  std::function<void(emu::Machine&)> prepare;
+  std::vector<std::string> boxes;
+  bool uninstalled;  // the whole product went; otherwise nothing changed but the copy
+  Copy copy;         // what stands at the copy's name afterwards
+};
+
+const auto kUninstalledBoxes = std::vector<std::string>{
+    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)};
+const auto kLauncherFailedBoxes = std::vector<std::string>{
+    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)};
+
+const HardeningCase kCases[] = {
+    {"a link planted at the copy's name is removed, not followed",
+     [](emu::Machine& m) { PlantLink(m, kSystemFile); }, kUninstalledBoxes, true,
+     Copy::ProductFile},
+    {"a link at the copy's name to a missing file is removed, and nothing is created there",
+     [](emu::Machine& m) { PlantLink(m, "C:\\WINDOWS\\SYSTEM\\NEW.DLL"); }, kUninstalledBoxes, true,
+     Copy::ProductFile},
+    {"a link to a folder cannot be deleted as a file: internal error, nothing followed",
+     [](emu::Machine& m) { PlantLink(m, kSystemFolder); }, kLauncherFailedBoxes, false,
+     Copy::Untouched},
+    {"a file that appears after the check is not overwritten: internal error",
+     [](emu::Machine& m) {
+       m.files.CreateFile(kCopy, {'o', 'l', 'd'});
+       m.faults.failingOperations = {"GetFileAttributesA"};
+     },
+     kLauncherFailedBoxes, false, Copy::Untouched},
+    {"a link that appears after the check is not followed: internal error",
+     [](emu::Machine& m) {
+       PlantLink(m, kSystemFile);
+       m.faults.failingOperations = {"GetFileAttributesA"};
+     },
+     kLauncherFailedBoxes, false, Copy::Untouched},
+    {"an ordinary earlier copy is replaced",
+     [](emu::Machine& m) {
+       m.files.CreateFile(kCopy, {'o', 'l', 'd'});
+     },
+     kUninstalledBoxes, true, Copy::ProductFile},
+    {"a copy still in use cannot be replaced: internal error, nothing removed",
+     [](emu::Machine& m) {
+       m.files.CreateFile(kCopy, {'o', 'l', 'd'});
+       m.faults.locked[emu::UpperName(kCopy)] = {true, 0};
+     },
+     kLauncherFailedBoxes, false, Copy::Untouched},
+    {"without an earlier copy the copy is made", nullptr, kUninstalledBoxes, true,
+     Copy::ProductFile},
+    {"a failed copy leaves no file behind",
+     [](emu::Machine& m) { m.faults.failingOperations = {"CopyFileA"}; }, kLauncherFailedBoxes,
+     false, Copy::Absent},
+};
+
+class TempCopy : public testing::TestWithParam<HardeningCase> {};
+
+TEST_P(TempCopy, NeverWritesThroughWhatStandsAtItsName) {
+  const HardeningCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.files.Find(kExe)->content = kProductBytes;
+  machine.files.CreateFile(kSystemFile, kSystemBytes);
+  if (c.prepare) c.prepare(machine);
+  const emu::FsNode* before = machine.files.Find(kCopy);
+  const bool hadCopy = before != nullptr;
+  const std::optional<std::string> linkBefore = hadCopy ? before->linkTarget : std::nullopt;
+  const emu::Bytes contentBefore = hadCopy ? before->content : emu::Bytes{};
+
+  test::RunResult run = test::RunUninstall(machine);
+
+  EXPECT_EQ(test::Boxes(machine), c.boxes);
+  EXPECT_EQ(machine.files.Find(kSystemFile)->content, kSystemBytes);
+  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\SYSTEM\\NEW.DLL"), nullptr);
+  for (int code : test::ExitCodes(machine)) EXPECT_EQ(code, 0);
+
+  const emu::FsNode* copy = machine.files.Find(kCopy);
+  switch (c.copy) {
+    case Copy::ProductFile:
+      ASSERT_NE(copy, nullptr);
+      EXPECT_FALSE(copy->linkTarget.has_value());
+      EXPECT_EQ(copy->content, kProductBytes);
+      break;
+    case Copy::Untouched:
+      ASSERT_NE(copy, nullptr);
+      ASSERT_TRUE(hadCopy);
+      EXPECT_EQ(copy->linkTarget, linkBefore);
+      EXPECT_EQ(copy->content, contentBefore);
+      break;
+    case Copy::Absent:
+      EXPECT_EQ(copy, nullptr);
+      break;
+  }
+
+  // The copy's own line aside, the machine is fully uninstalled or not touched at all.
+  auto removed = c.uninstalled ? test::FullyRemoved() : std::set<std::string>{};
+  auto added = c.uninstalled ? test::FullyAdded() : std::set<std::string>{};
+  std::erase_if(run.removed, [](const auto& line) { return line.rfind(kCopy, 0) == 0; });
+  std::erase_if(run.added, [](const auto& line) { return line.rfind(kCopy, 0) == 0; });
+  added.erase(kCopy);
+  EXPECT_EQ(run.removed, removed) << "removed:" << test::Join(run.removed);
+  EXPECT_EQ(run.added, added) << "added:" << test::Join(run.added);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TempCopy, testing::ValuesIn(kCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+// Both processes limit DLL loading to the system folder where Windows offers it, and run as
+// before where it does not (Windows before 8, or 7 without its update).
+TEST(DllSearch, IsLimitedToTheSystemFolderWhereWindowsOffersIt) {
+  for (bool offered : {true, false}) {
+    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    machine.offersSetDefaultDllDirectories = offered;
+    test::RunResult run = test::RunUninstall(machine);
+    ASSERT_EQ(machine.processes.size(), 2u) << offered;
+    for (const auto& process : machine.processes) {
+      EXPECT_EQ(process.defaultDllDirectories, offered ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0u)
+          << "process " << process.id << ", offered " << offered;
+    }
+    EXPECT_EQ(test::Boxes(machine), kUninstalledBoxes) << offered;
+    EXPECT_EQ(run.removed, test::FullyRemoved()) << offered;
+  }
+}
+
+// Giving an extension back writes its default value first; UndoClass, the only record of the
+// class to give back, goes only once that write has worked.
+TEST(AssociationRestore, KeepsTheRecordOfThePreviousClassWhenTheWriteFails) {
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.faults.failingOperations = {"RegSetValueA"};
+  test::RunResult run = test::RunUninstall(machine);
+
+  // The class goes and the run reports success, as extension results are not reported...
+  EXPECT_EQ(test::Boxes(machine), kUninstalledBoxes);
+  EXPECT_TRUE(run.removed.count("HKCR\\Orbelle"));
+  // ...but every extension that had a previous class keeps it, with its ShellNew.
+  for (const char* line : {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile",
+                           "HKCR\\.wrl\\ShellNew", "HKCR\\.wrz\\UndoClass|@|wrzfile",
+                           "HKCR\\.vrml\\UndoClass|@|wrlfile", "HKCR\\.vcd\\UndoClass|@|vcdfile"}) {
+    EXPECT_FALSE(run.removed.count(line)) << line;
+  }
+  // The extension the product brought along goes as usual: there is nothing to write.
+  EXPECT_TRUE(run.removed.count("HKCR\\.wrl.gz"));
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+#include "safety/image_facts.h"
+
+#include <cstring>
+
+#include "platform/emulated/paths.h"
+#include "platform_api.h"
+#include "safety/machine_state.h"
+
+namespace safety {
+namespace {
+
+// The product's fixed names, as the product description lists them.
+const char kProduct[] = "Orbelle";
+const char* const kProgramFiles[] = {"Orbelle.exe", "Orbelle.hlp", "Orbelle.cnt",
+                                     "Orbelle.gid", "Readme.txt",  "Licence.txt"};
+const char* const kGroupShortcuts[] = {"Orbelle 1.0.lnk", "Online Help.lnk", "ReadMe.lnk",
+                                       "Uninstall.lnk"};
+const char* const kExtensions[] = {".wrl", ".wrz", ".wrl.gz", ".vrml", ".vcd"};
+const char* const kShortcutFolders[] = {"SendTo", "Desktop", "Start Menu"};
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShortcutName[] = "Orbelle.lnk";
+const char kGroup[] = "Halcyra\\Orbelle\\";
+
+// Buffer sizes the product description fixes: MAX_PATH for the stages' paths, 520 bytes for
+// shell folder paths and registry values.
+constexpr std::size_t kMaxPath = 260;
+constexpr std::size_t kShellPathCapacity = 520;
+constexpr LONG kValueCapacity = 520;
+
+std::string WithBackslash(std::string path) {
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  return path;
+}
+
+std::string CutAtLastBackslash(const std::string& path) {
+  auto slash = path.rfind('\\');
+  return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+// The folder a path names as the platform resolves it from currentDir, links in the folder
+// part followed; "" when the platform cannot reach it.
+std::string RealPath(emu::Machine& machine, const std::string& path,
+                     const std::string& currentDir) {
+  emu::detail::PathParts parts;
+  if (emu::detail::ParseProgramPath(path, currentDir, parts) != 0) return "";
+  emu::detail::Location location = emu::detail::LocateParts(machine.files, parts);
+  if (location.error) return "";
+  return location.RealPath();
+}
+
+std::string PlaceId(emu::Machine& machine, const std::string& path, const std::string& currentDir) {
+  emu::detail::PathParts parts;
+  if (emu::detail::ParseProgramPath(path, currentDir, parts) != 0) return "";
+  emu::detail::Location location = emu::detail::LocateParts(machine.files, parts);
+  if (location.error || location.root) return "";
+  return FileId(emu::UpperName(location.RealPath()));
+}
+
+PathFacts Study(emu::Machine& machine, const std::string& path, const std::string& currentDir) {
+  PathFacts facts;
+  facts.path = path;
+  facts.id = PlaceId(machine, path, currentDir);
+  facts.visible = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return facts;
+}
+
+// A Shell Folders value as the design reads it: the size first, a value of 520 bytes or more
+// refused, the path ended inside what was read and given its backslash.
+bool ReadShellFolder(const char* valueName, std::string& path) {
+  HKEY key;
+  if (RegOpenKeyA(HKEY_CURRENT_USER, kShellFolders, &key) != ERROR_SUCCESS) return false;
+  bool read = false;
+  DWORD size = 0;
+  if (RegQueryValueExA(key, valueName, NULL, NULL, NULL, &size) == ERROR_SUCCESS &&
+      size < kShellPathCapacity) {
+    std::vector<char> data(size + 1, '\0');
+    DWORD filled = size;
+    if (RegQueryValueExA(key, valueName, NULL, NULL, reinterpret_cast<LPBYTE>(data.data()),
+                         &filled) == ERROR_SUCCESS) {
+      path = WithBackslash(std::string(data.data()));
+      read = path.size() < kShellPathCapacity;
+    }
+  }
+  RegCloseKey(key);
+  return read;
+}
+
+// A default value as RegQueryValueA with the 520-byte buffer gives it, up to its terminator.
+bool ReadDefault(HKEY key, const char* subkey, std::string& value) {
+  char data[kValueCapacity];
+  LONG size = kValueCapacity;
+  if (RegQueryValueA(key, subkey, data, &size) != ERROR_SUCCESS) return false;
+  value.assign(data, strnlen(data, static_cast<std::size_t>(size)));
+  return true;
+}
+
+// Windows refuses to delete a key that is denied or still has subkeys, and the product cannot
+// enumerate a subkey name of 255 characters with its 255-character buffer.
+bool Blocked(const emu::RegKey& key) {
+  if (key.denied) return true;
+  for (const auto& [upper, child] : key.subkeys) {
+    if (child->name.size() > 254 || Blocked(*child)) return true;
+  }
+  return false;
+}
+
+ProductKeyFacts StudyKey(emu::Machine& machine, emu::Root root, const std::string& shortRoot,
+                         const std::string& path) {
+  ProductKeyFacts facts;
+  facts.upperPath = emu::UpperName(shortRoot + "\\" + path);
+  const emu::RegKey* key = machine.registry.FindKey(root, path);
+  facts.present = key != nullptr;
+  facts.blocked = key != nullptr && Blocked(*key);
+  return facts;
+}
+
+void StudyExtensions(emu::Machine& machine, ImageFacts& facts) {
+  for (const char* name : kExtensions) {
+    ExtensionFacts extension;
+    extension.name = name;
+    extension.upperPath = emu::UpperName(std::string("HKCR\\") + name);
+    HKEY key;
+    if (RegOpenKeyA(HKEY_CLASSES_ROOT, name, &key) == ERROR_SUCCESS) {
+      std::string value;
+      extension.namesProduct = ReadDefault(key, NULL, value) && value == kProduct;
+      if (extension.namesProduct) {
+        bool readable = ReadDefault(key, "UndoClass", extension.previousClass);
+        if (!readable) extension.previousClass.clear();
+        extension.designDeletesKey =
+            extension.previousClass.empty() || extension.previousClass == kProduct;
+      }
+      RegCloseKey(key);
+    }
+    const emu::RegKey* model = machine.registry.FindKey(emu::Root::ClassesRoot, name);
+    extension.blocked = model != nullptr && Blocked(*model);
+    facts.extensions.push_back(extension);
+  }
+}
+
+void StudyShell(emu::Machine& machine, const std::string& workerDir, ImageFacts& facts) {
+  for (const char* valueName : kShortcutFolders) {
+    ShortcutFacts shortcut;
+    shortcut.valueName = valueName;
+    std::string folder;
+    if (ReadShellFolder(valueName, folder)) {
+      shortcut.emptyFolder = folder.empty();
+      shortcut.readable =
+          shortcut.emptyFolder || folder.size() + std::strlen(kShortcutName) < kShellPathCapacity;
+      if (shortcut.readable && !shortcut.emptyFolder) {
+        shortcut.shortcut = Study(machine, folder + kShortcutName, workerDir);
+        facts.footprint.items.insert(shortcut.shortcut.id);
+      }
+    }
+    facts.shortcuts.push_back(shortcut);
+  }
+
+  std::string programs;
+  if (!ReadShellFolder("Programs", programs) || programs.empty()) return;
+  const std::string group = programs + kGroup;
+  if (group.size() + std::strlen(kGroupShortcuts[0]) >= kShellPathCapacity) return;
+  for (const char* name : kGroupShortcuts) {
+    facts.footprint.items.insert(PlaceId(machine, group + name, workerDir));
+  }
+  const std::string groupFolder = CutAtLastBackslash(group);
+  facts.footprint.items.insert(PlaceId(machine, groupFolder, workerDir));
+  facts.footprint.items.insert(PlaceId(machine, CutAtLastBackslash(groupFolder), workerDir));
+}
+
+void StudyRegistry(emu::Machine& machine, ImageFacts& facts) {
+  const std::string current = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+  facts.productKeys = {
+      StudyKey(machine, emu::Root::LocalMachine, "HKLM", current + "Uninstall\\Orbelle"),
+      StudyKey(machine, emu::Root::LocalMachine, "HKLM", current + "App Paths\\Orbelle.exe"),
+      StudyKey(machine, emu::Root::CurrentUser, "HKCU", "Software\\Halcyra\\Orbelle"),
+      StudyKey(machine, emu::Root::CurrentUser, "HKCU", "Software\\Orbelle"),
+      StudyKey(machine, emu::Root::ClassesRoot, "HKCR", "Orbelle"),
+  };
+  // Settings directly under Software are the fallback when the maker's key does not go.
+  const ProductKeyFacts& maker = facts.productKeys[2];
+  facts.productKeys[3].targeted = !maker.present || maker.blocked;
+  for (const auto& key : facts.productKeys) facts.footprint.AddTree(key.upperPath);
+
+  HKEY classKey;
+  facts.classOpens = RegOpenKeyA(HKEY_CLASSES_ROOT, kProduct, &classKey) == ERROR_SUCCESS;
+  if (facts.classOpens) RegCloseKey(classKey);
+
+  StudyExtensions(machine, facts);
+  if (!facts.classOpens) return;  // without the class no extension is looked at
+  for (const auto& extension : facts.extensions) {
+    if (!extension.namesProduct) continue;
+    facts.footprint.items.insert(ValueId(extension.upperPath, ""));
+    facts.footprint.singleKeys.insert(extension.upperPath + "\\UNDOCLASS");
+    facts.footprint.singleKeys.insert(extension.upperPath + "\\SHELLNEW");
+    if (extension.designDeletesKey) facts.footprint.AddTree(extension.upperPath);
+  }
+}
+
+void ListDeletables(const MachineState& state, ImageFacts& facts) {
+  for (const auto& [id, item] : state) {
+    if (!facts.footprint.Contains(id)) continue;
+    if (id[0] == 'K') facts.deletableKeys.push_back(item.shown);
+    bool folder =
+        item.bytes.size() >= 7 && item.bytes.compare(item.bytes.size() - 7, 7, "|folder") == 0;
+    if (id[0] == 'F' && !folder) facts.deletableFiles.push_back(item.shown);
+  }
+}
+
+}  // namespace
+
+ImageFacts StudyImage(emu::Machine& twin) {
+  ImageFacts facts;
+  const MachineState state = CaptureState(twin);
+  const std::string ownPath = emu::CanonicalPath(twin.exePath);
+  facts.installFolder = CutAtLastBackslash(ownPath);
+  const std::string exeFolder =
+      facts.installFolder.size() == 2 ? facts.installFolder + "\\" : facts.installFolder;
+
+  // The launcher: the temp folder as reported, the copy's name after it, both within MAX_PATH.
+  const std::string& temp = twin.tempPath;
+  std::string workerDir;
+  if (!temp.empty() && temp.size() < kMaxPath) {
+    const std::string copyPath = WithBackslash(temp) + "obuninst.tmp";
+    if (copyPath.size() < kMaxPath) facts.copyPath = copyPath;
+    workerDir = RealPath(twin, temp, exeFolder);
+  }
+  {
+    emu::ActiveProcess launcher(twin, exeFolder);
+    if (!facts.copyPath.empty()) facts.copy = Study(twin, facts.copyPath, exeFolder);
+  }
+  facts.footprint.items.insert(facts.copy.id);
+
+  // The worker: runs in the temp folder; its working path is the tail, a backslash and a name.
+  emu::ActiveProcess worker(twin, workerDir.empty() ? exeFolder : workerDir);
+  const std::string dir = WithBackslash(facts.installFolder);
+  facts.uninstaller = Study(twin, dir + "Uninstall.exe", workerDir);
+  facts.footprint.items.insert(facts.uninstaller.id);
+  for (const char* name : kProgramFiles) {
+    facts.programFiles.push_back(Study(twin, dir + name, workerDir));
+    facts.footprint.items.insert(facts.programFiles.back().id);
+  }
+  facts.footprint.items.insert(PlaceId(twin, facts.installFolder, workerDir));
+
+  StudyShell(twin, workerDir, facts);
+  StudyRegistry(twin, facts);
+  facts.footprint.items.erase("");
+  ListDeletables(state, facts);
+  return facts;
+}
+
+}  // namespace safety

@@ -1,0 +1,65 @@
+// What the design of the uninstall makes of one machine image, found out before the run by
+// asking the platform (a twin of the machine) the questions the product will ask: which files
+// exist where the program looks, what the Shell Folders values and extension keys read as.
+// The run's verdict is then derived from these facts and from what the run left, never from
+// the product's own success flag.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/emulated/machine.h"
+#include "safety/footprint.h"
+
+namespace safety {
+
+struct PathFacts {
+  std::string path;      // as the program spells it
+  std::string id;        // machine_state identity of the place it names; "" when unreachable
+  bool visible = false;  // GetFileAttributesA finds something there before the run
+};
+
+struct ShortcutFacts {
+  std::string valueName;     // "SendTo", "Desktop", "Start Menu"
+  bool readable = false;     // the value reads and the shortcut's name fits after it
+  bool emptyFolder = false;  // the value is empty: nothing to delete, and no failure
+  PathFacts shortcut;
+};
+
+struct ExtensionFacts {
+  std::string name;               // ".wrl"
+  std::string upperPath;          // "HKCR\.WRL"
+  bool namesProduct = false;      // its default value reads "Orbelle", exactly
+  std::string previousClass;      // UndoClass's default value as read; "" when unreadable
+  bool designDeletesKey = false;  // no usable previous class: the whole key goes
+  bool blocked = false;           // its tree holds a key Windows will not delete
+};
+
+struct ProductKeyFacts {
+  std::string upperPath;  // "HKCU\SOFTWARE\HALCYRA\ORBELLE"
+  bool present = false;
+  bool blocked = false;  // a key in its tree cannot be deleted or enumerated
+  bool targeted = true;  // the design deletes it on this machine
+};
+
+struct ImageFacts {
+  std::string installFolder;  // the tail the launcher hands the worker
+  std::string copyPath;       // the temp copy as the launcher names it; "" when it cannot
+  PathFacts copy;
+  PathFacts uninstaller;
+  std::vector<PathFacts> programFiles;
+  bool classOpens = false;
+  std::vector<ShortcutFacts> shortcuts;  // in the order the worker deletes them
+  std::vector<ExtensionFacts> extensions;
+  std::vector<ProductKeyFacts> productKeys;
+  Footprint footprint;
+  // For the locked runs: the files (full paths) and keys ("HKCR\Orbelle\shell") of the
+  // footprint that exist before the run.
+  std::vector<std::string> deletableFiles;
+  std::vector<std::string> deletableKeys;
+};
+
+// The twin must equal the machine the run starts from; it is used up by the study.
+ImageFacts StudyImage(emu::Machine& twin);
+
+}  // namespace safety

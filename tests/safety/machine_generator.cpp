@@ -1,0 +1,497 @@
+#include "safety/machine_generator.h"
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace safety {
+namespace {
+
+const char* const kProgramFiles[] = {"Orbelle.exe", "Orbelle.hlp", "Orbelle.cnt",
+                                     "Orbelle.gid", "Readme.txt",  "Licence.txt"};
+const char* const kGroupShortcuts[] = {"Orbelle 1.0.lnk", "Online Help.lnk", "ReadMe.lnk",
+                                       "Uninstall.lnk"};
+const char* const kExtensions[] = {".wrl", ".wrz", ".wrl.gz", ".vrml", ".vcd"};
+const char* const kOtherClasses[] = {"wrlfile",         "wrzfile", "VRMLfile",
+                                     "Glimmerdeck.X3D", "txtfile", "Orbelle.Document"};
+const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// Windows allows 512 levels of keys below a root.
+constexpr int kMaxKeyDepth = 512;
+
+class Generator {
+ public:
+  Generator(std::uint64_t seed, const GeneratorOptions& options) : rng_(seed), options_(options) {}
+
+  emu::Machine Build() {
+    ChooseInstall();
+    ChooseTemp();
+    AddInstalledFiles();
+    AddShell();
+    AddMachineWideKeys();
+    AddPerUserKeys();
+    AddClassAndExtensions();
+    AddNeighbours();
+    ChooseRunConditions();
+    return std::move(machine_);
+  }
+
+ private:
+  // ------------------------------------------------------------------ randomness
+  bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
+  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
+  template <class T, std::size_t N>
+  const T& Pick(const T (&items)[N]) {
+    return items[static_cast<std::size_t>(Between(0, static_cast<int>(N) - 1))];
+  }
+  std::string Letters(int count, char first = 'a') {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += static_cast<char>(first + Between(0, 25));
+    return text;
+  }
+
+  // A path of exactly `length` characters: `start` and names below it.
+  std::string PathOfLength(std::string path, std::size_t length) {
+    while (path.size() + 2 <= length) {
+      std::size_t room = length - path.size() - 1;  // after the backslash
+      std::size_t name = std::min<std::size_t>(room, static_cast<std::size_t>(Between(8, 60)));
+      if (room - name == 1) --name;  // never leave room for a backslash alone
+      path += "\\" + Letters(static_cast<int>(name));
+    }
+    return path;
+  }
+
+  // ------------------------------------------------------------------ building blocks
+  void File(const std::string& path, const std::string& content = "data") {
+    machine_.files.CreateFile(path, emu::Bytes(content.begin(), content.end()));
+  }
+  void Folder(const std::string& path) { machine_.files.CreateFolder(path); }
+  emu::RegKey& Key(emu::Root root, const std::string& path) {
+    return machine_.registry.CreateKey(root, path);
+  }
+  void Text(emu::Root root, const std::string& path, const std::string& name,
+            const std::string& text) {
+    Key(root, path).SetString(name, text);
+  }
+  void Raw(emu::Root root, const std::string& path, const std::string& name, std::uint32_t type,
+           const std::string& bytes) {
+    Key(root, path).SetValue(name, type, emu::Bytes(bytes.begin(), bytes.end()));
+  }
+
+  // ------------------------------------------------------------------ the install
+  void ChooseInstall() {
+    switch (Between(0, 11)) {
+      case 0:
+        folder_ = "C:";  // a drive root
+        break;
+      case 1:
+        folder_ = "D:";
+        break;
+      case 2:
+        folder_ = "C:\\Orbelle";
+        break;
+      case 3:
+        folder_ = "D:\\Apps\\3D Viewers\\Orbelle";
+        break;
+      case 4:
+        folder_ = "C:\\Program Files\\Orb elle  x";  // blanks inside names
+        break;
+      case 5: {
+        // The exe's path just under, at and just over MAX_PATH.
+        std::size_t exeLength = static_cast<std::size_t>(Between(255, 262));
+        folder_ = PathOfLength("C:\\Long", exeLength - std::string("\\Uninstall.exe").size());
+        break;
+      }
+      case 6:
+        folder_ = "C:\\Program Files\\Halcyra\\Orbelle";  // may be the program group too
+        break;
+      default:
+        folder_ = "C:\\Program Files\\Orbelle";
+    }
+    exeName_ = "Uninstall.exe";
+    if (Chance(0.03)) exeName_ = "UNINSTALL.EXE";
+    if (Chance(0.04)) exeName_ = "Setup.exe";
+    machine_.exePath = folder_ + "\\" + exeName_;
+    dir_ = folder_ + "\\";
+    File(machine_.exePath, "the uninstaller");
+    if (exeName_ == "Setup.exe" && Chance(0.5)) File(dir_ + "Uninstall.exe", "the uninstaller");
+  }
+
+  void ChooseTemp() {
+    switch (Between(0, 13)) {
+      case 0:
+        machine_.tempPath = "C:\\WINDOWS\\TEMP";  // no trailing backslash
+        break;
+      case 1:
+        machine_.tempPath = "C:\\Documents and Settings\\pat\\Local Settings\\Temp\\";
+        break;
+      case 2:
+        machine_.tempPath = "D:\\T\\";
+        break;
+      case 3:
+        // The copy's path just under, at and just over MAX_PATH.
+        machine_.tempPath =
+            PathOfLength("C:\\Tmp", static_cast<std::size_t>(Between(245, 249))) + "\\";
+        break;
+      case 4:
+        machine_.tempPath = "C:\\NoSuchTemp\\";  // the folder is missing
+        break;
+      case 5:
+        machine_.tempPath = dir_;  // the install folder itself
+        break;
+      default:
+        machine_.tempPath = "C:\\WINDOWS\\TEMP\\";
+    }
+    if (machine_.tempPath != "C:\\NoSuchTemp\\" && machine_.tempPath.size() < 300) {
+      Folder(machine_.tempPath);
+    }
+    std::string copy = machine_.tempPath;
+    if (copy.back() != '\\') copy += '\\';
+    copy += "obuninst.tmp";
+    copyPath_ = copy;
+    if (machine_.tempPath == "C:\\NoSuchTemp\\") return;
+    File("C:\\WINDOWS\\SYSTEM\\USER.EXE", "a system file");
+    switch (Between(0, 19)) {
+      case 0:
+      case 1:
+      case 2:
+        File(copy, "an earlier copy");
+        break;
+      case 3:
+      case 4: {
+        // A link planted where the copy goes, at a system file, a folder or nothing.
+        File(copy, "");
+        emu::FsNode* link = machine_.files.Find(copy);
+        static const char* const kTargets[] = {"C:\\WINDOWS\\SYSTEM\\USER.EXE",
+                                               "C:\\WINDOWS\\SYSTEM",
+                                               "C:\\WINDOWS\\SYSTEM\\NOWHERE.DLL"};
+        link->linkTarget = Pick(kTargets);
+        link->directory = *link->linkTarget == "C:\\WINDOWS\\SYSTEM";
+        break;
+      }
+      case 5:
+        File(copy, "a copy in use");
+        machine_.faults.locked[emu::UpperName(copy)] = {true, 0};
+        break;
+      case 6:
+        Folder(copy);  // a folder of the copy's name
+        break;
+      default:
+        break;
+    }
+  }
+
+  void AddInstalledFiles() {
+    for (const char* name : kProgramFiles) {
+      if (Chance(0.85)) {
+        File(dir_ + name, name);
+      } else if (Chance(0.1)) {
+        Folder(dir_ + name + "\\");  // a folder where a program file should be
+        if (Chance(0.5)) File(dir_ + name + "\\inside.txt");
+      }
+    }
+    if (Chance(0.3)) File(dir_ + "My World.wrl", "the user's world");
+    if (Chance(0.1)) File(dir_ + "Worlds\\Garden.wrl", "the user's world");
+    if (Chance(0.05)) File(dir_ + "orbelle.exe.bak", "the user's backup");
+  }
+
+  // ------------------------------------------------------------------ the shell
+  std::string ShellFolderValue(const std::string& valueName, const std::string& usual) {
+    std::string path;
+    switch (Between(0, 39)) {
+      case 0:
+        return "";  // no value at all
+      case 1:
+        Text(emu::Root::CurrentUser, kShellFolders, valueName, "");  // an empty value
+        return "";
+      case 2:
+        path = "C:\\" + std::string(600, 'h');  // too long for the buffer
+        break;
+      case 3:
+        // The shortcut's path just under and over MAX_PATH, or the buffer's last bytes.
+        path =
+            PathOfLength("C:\\Deep", Between(0, 1) ? static_cast<std::size_t>(Between(246, 249))
+                                                   : static_cast<std::size_t>(Between(505, 510)));
+        break;
+      case 4:
+        path = "%USERPROFILE%\\" + valueName;  // never expanded: a relative path
+        break;
+      case 5:
+        path = folder_;  // the install folder
+        break;
+      case 6:
+        path = "C:\\";
+        break;
+      case 7:
+        Raw(emu::Root::CurrentUser, kShellFolders, valueName, 2, usual + std::string(1, '\0'));
+        return usual;  // REG_EXPAND_SZ: the type plays no part
+      case 8:
+        Raw(emu::Root::CurrentUser, kShellFolders, valueName, 1, usual);  // no terminator
+        return usual;
+      case 9:
+        Raw(emu::Root::CurrentUser, kShellFolders, valueName, 4, "WXYZ");  // a DWORD
+        return "";
+      default:
+        path = usual;
+    }
+    if (Chance(0.3)) path += "\\";
+    Text(emu::Root::CurrentUser, kShellFolders, valueName, path);
+    return path;
+  }
+
+  // Creates the folder a value names when it is an ordinary absolute path, so the shortcut can
+  // be there.
+  bool MakeShellFolder(const std::string& path) {
+    if (path.size() < 3 || path[1] != ':' || path.size() > 300 || !Chance(0.9)) return false;
+    Folder(path);
+    return true;
+  }
+
+  void AddShell() {
+    if (Chance(0.04)) return;  // no Shell Folders key at all
+    Key(emu::Root::CurrentUser, kShellFolders);
+    Text(emu::Root::CurrentUser, kShellFolders, "Personal", "C:\\My Documents");
+    const std::pair<const char*, const char*> kFolders[] = {
+        {"SendTo", "C:\\WINDOWS\\SendTo"},
+        {"Desktop", "C:\\WINDOWS\\Desktop"},
+        {"Start Menu", "C:\\WINDOWS\\Start Menu"},
+    };
+    for (const auto& [name, usual] : kFolders) {
+      std::string path = ShellFolderValue(name, usual);
+      if (!MakeShellFolder(path)) continue;
+      std::string folder = path.back() == '\\' ? path : path + "\\";
+      if (machine_.files.Find(folder + "Orbelle.lnk") != nullptr) continue;  // named twice
+      if (Chance(0.03)) {
+        Folder(folder + "Orbelle.lnk\\");  // a folder of the shortcut's name
+      } else if (Chance(0.8)) {
+        File(folder + "Orbelle.lnk", "a shortcut");
+      }
+      if (Chance(0.5)) File(folder + "Notepad.lnk", "another program's shortcut");
+    }
+    std::string usualPrograms =
+        Chance(0.05) ? "C:\\Program Files" : "C:\\WINDOWS\\Start Menu\\Programs";
+    std::string programs = ShellFolderValue("Programs", usualPrograms);
+    if (!MakeShellFolder(programs)) return;
+    std::string base = programs.back() == '\\' ? programs : programs + "\\";
+    if (Chance(0.8)) {
+      Folder(base + "Halcyra\\Orbelle\\");
+      for (const char* name : kGroupShortcuts) {
+        if (Chance(0.85)) File(base + "Halcyra\\Orbelle\\" + name, "a group shortcut");
+      }
+      if (Chance(0.1)) File(base + "Halcyra\\Orbelle\\My notes.txt", "the user's notes");
+    }
+    if (Chance(0.4)) File(base + "Halcyra\\Lumetra\\Lumetra.lnk", "the maker's other product");
+    if (Chance(0.1)) File(base + "Halcyra\\readme.txt", "the maker's note");
+    if (Chance(0.5)) File(base + "Accessories\\Notepad.lnk", "another program's shortcut");
+  }
+
+  // ------------------------------------------------------------------ the registry
+  void AddTree(emu::Root root, const std::string& path, int depthOfPath) {
+    if (Chance(0.06)) {
+      int room = kMaxKeyDepth - depthOfPath;
+      int depth = Between(1, std::max(1, std::min(options_.maxTreeDepth, room)));
+      std::string below = path;
+      for (int level = 1; level <= depth; ++level) {
+        below += "\\L" + std::to_string(level);
+        if (level % 50 == 0) Text(root, below, "level", std::to_string(level));
+      }
+      Key(root, below);
+    }
+    if (Chance(0.06)) {
+      int width = Between(1, std::max(1, options_.maxTreeWidth));
+      for (int i = 0; i < width; ++i) {
+        std::string name;
+        switch (Between(0, 19)) {
+          case 0:
+            name = Letters(254, 'a');  // the longest name the product can enumerate
+            break;
+          case 1:
+            name = Letters(255, 'a');  // a name Windows allows but the product cannot read
+            break;
+          case 2:
+            name = "\xC9t\xE9 " + std::to_string(i);  // Windows-1252 letters
+            break;
+          default:
+            name = Letters(Between(1, 12), Chance(0.5) ? 'a' : 'A') + std::to_string(i);
+        }
+        Key(root, path + "\\" + name);
+        if (Chance(0.1)) Text(root, path + "\\" + name + "\\Sub", "", "x");
+      }
+    }
+  }
+
+  void MaybeDeny(emu::Root root, const std::string& path) {
+    if (!Chance(0.04)) return;
+    if (emu::RegKey* key = machine_.registry.FindKey(root, path)) key->denied = true;
+  }
+
+  void AddMachineWideKeys() {
+    const std::string uninstall = std::string(kCurrentVersion) + "\\Uninstall\\";
+    const std::string appPaths = std::string(kCurrentVersion) + "\\App Paths\\";
+    const auto hklm = emu::Root::LocalMachine;
+    if (Chance(0.9)) {
+      Text(hklm, uninstall + "Orbelle", "DisplayName", "Orbelle 1.0");
+      Text(hklm, uninstall + "Orbelle", "UninstallString", machine_.exePath);
+      Raw(hklm, uninstall + "Orbelle", "NoModify", 4, std::string("\x01\0\0\0", 4));
+      AddTree(hklm, uninstall + "Orbelle", 6);
+      MaybeDeny(hklm, uninstall + "Orbelle");
+    }
+    if (Chance(0.8)) Text(hklm, uninstall + "Glimmerdeck", "DisplayName", "Glimmerdeck 2.3");
+    if (Chance(0.1)) Text(hklm, uninstall + "Orbelle Viewer", "DisplayName", "Not ours");
+    if (Chance(0.85)) {
+      Text(hklm, appPaths + "Orbelle.exe", "", dir_ + "Orbelle.exe");
+      Text(hklm, appPaths + "Orbelle.exe", "Path", folder_);
+      MaybeDeny(hklm, appPaths + "Orbelle.exe");
+    }
+    if (Chance(0.5)) Text(hklm, appPaths + "Glimmerdeck.exe", "", "C:\\Tamsin\\Glimmerdeck.exe");
+    if (Chance(0.05)) Text(hklm, appPaths + "Orbelle.exe.old", "", "not ours");
+  }
+
+  void AddPerUserKeys() {
+    const auto hkcu = emu::Root::CurrentUser;
+    if (Chance(0.7)) {
+      Text(hkcu, "Software\\Halcyra\\Orbelle", "Version", "1.0");
+      Text(hkcu, "Software\\Halcyra\\Orbelle\\Navigation", "Mode", "Walk");
+      if (Chance(0.3)) Text(hkcu, "Software\\Halcyra\\Orbelle", "Huge", std::string(4000, 'v'));
+      AddTree(hkcu, "Software\\Halcyra\\Orbelle", 3);
+      MaybeDeny(hkcu, "Software\\Halcyra\\Orbelle");
+      MaybeDeny(hkcu, "Software\\Halcyra\\Orbelle\\Navigation");
+    } else if (Chance(0.3)) {
+      Key(hkcu, "Software\\Halcyra");  // the maker's key without the product
+    }
+    if (Chance(0.3)) {
+      Text(hkcu, "Software\\Orbelle\\Old", "Speed", "3");
+      MaybeDeny(hkcu, "Software\\Orbelle");
+    }
+    if (Chance(0.5)) Text(hkcu, "Software\\Halcyra\\Lumetra", "Theme", "dark");
+    if (Chance(0.1)) Text(hkcu, "Software\\OrbelleX", "Owner", "another product");
+  }
+
+  void AddExtension(const std::string& extension) {
+    const auto hkcr = emu::Root::ClassesRoot;
+    const std::string undo = extension + "\\UndoClass";
+    int kind = Between(0, 29);
+    if (kind < 4) return;  // absent
+    if (kind < 7) {        // another product's
+      Text(hkcr, extension, "", Pick(kOtherClasses));
+      if (Chance(0.5)) Text(hkcr, undo, "", "wrlfile");
+      if (Chance(0.5)) Text(hkcr, extension + "\\ShellNew", "NullFile", "");
+      return;
+    }
+    switch (kind) {
+      case 7:
+        Text(hkcr, extension, "", "orbelle");  // another case is another class
+        break;
+      case 8:
+        Raw(hkcr, extension, "", 1, "Orbelle");  // stored without its terminator
+        break;
+      case 9:
+        Raw(hkcr, extension, "", 3, "Orbelle");  // not a string
+        break;
+      case 10:
+        Text(hkcr, extension, "", std::string(700, 'O'));  // longer than the buffer
+        break;
+      default:
+        Text(hkcr, extension, "", "Orbelle");
+    }
+    switch (Between(0, 19)) {
+      case 0:
+      case 1:
+      case 2:
+        break;  // no UndoClass: the product brought the extension
+      case 3:
+        Text(hkcr, undo, "", "");
+        break;
+      case 4:
+        Text(hkcr, undo, "", "Orbelle");
+        break;
+      case 5:
+        Text(hkcr, undo, "", std::string(520, 'u'));  // one byte too many with its terminator
+        break;
+      case 6:
+        Text(hkcr, undo, "", std::string(519, 'u'));  // just fits
+        break;
+      case 7:
+        Text(hkcr, undo, "", "wrlfile");
+        Text(hkcr, undo + "\\Nested", "", "keeps UndoClass in place");
+        break;
+      case 8:
+        Key(hkcr, undo);  // a default never set
+        break;
+      default:
+        Text(hkcr, undo, "", Pick(kOtherClasses));
+    }
+    if (Chance(0.4)) Text(hkcr, extension + "\\ShellNew", "NullFile", "");
+    if (Chance(0.05)) Text(hkcr, extension + "\\ShellNew\\Config", "", "x");
+    if (Chance(0.1)) Text(hkcr, extension + "\\OpenWithList\\Glimmerdeck.exe", "", "");
+    if (Chance(0.1)) Text(hkcr, extension, "Content Type", "model/vrml");
+    MaybeDeny(hkcr, extension);
+    MaybeDeny(hkcr, undo);
+    MaybeDeny(hkcr, extension + "\\ShellNew");
+  }
+
+  void AddClassAndExtensions() {
+    const auto hkcr = emu::Root::ClassesRoot;
+    if (Chance(0.85)) {
+      Text(hkcr, "Orbelle", "", "VRML World");
+      Text(hkcr, "Orbelle\\shell\\open\\command", "", "\"" + dir_ + "Orbelle.exe\" \"%1\"");
+      if (Chance(0.5)) Text(hkcr, "Orbelle\\DefaultIcon", "", dir_ + "Orbelle.exe,1");
+      AddTree(hkcr, "Orbelle", 1);
+      MaybeDeny(hkcr, "Orbelle");
+      MaybeDeny(hkcr, "Orbelle\\shell\\open");
+    }
+    if (Chance(0.1)) Text(hkcr, "Orbelle.Document", "", "not the product's class");
+    for (const char* extension : kExtensions) AddExtension(extension);
+    Text(hkcr, "wrlfile", "", "VRML World (previous viewer)");
+    if (Chance(0.5)) Text(hkcr, ".x3d", "", "Glimmerdeck.X3D");
+    if (Chance(0.3)) Text(hkcr, ".x3d\\UndoClass", "", "xmlfile");
+  }
+
+  void AddNeighbours() {
+    File("C:\\My Documents\\Worlds\\lighthouse.wrz", "the user's world");
+    if (Chance(0.5)) File("C:\\Program Files\\Tamsin\\Glimmerdeck\\Glimmerdeck.exe", "another");
+    if (Chance(0.03)) AddTree(emu::Root::CurrentUser, "Software\\Tamsin", 1);
+  }
+
+  // ------------------------------------------------------------------ how the run goes
+  void Lock(const std::string& path) {
+    machine_.faults.locked[emu::UpperName(path)] =
+        Chance(0.5) ? emu::Lock{true, 0} : emu::Lock{false, Between(1, 3)};
+  }
+
+  void ChooseRunConditions() {
+    if (Chance(0.05)) {
+      machine_.answers = {emu::Answer::Second};  // the user says No
+    } else {
+      machine_.answers = {emu::Answer::First};
+      for (int i = Between(0, 3); i > 0; --i) machine_.answers.push_back(emu::Answer::First);
+      // Then Cancel for every further in-use prompt, so a file in use for ever cannot keep
+      // the run going; the closing box answers OK whatever it is given.
+      machine_.answers.insert(machine_.answers.end(), 16, emu::Answer::Second);
+    }
+    if (Chance(0.15)) Lock(dir_ + Pick(kProgramFiles));
+    if (Chance(0.03)) Lock(dir_ + "Uninstall.exe");
+    if (Chance(0.05)) Lock("C:\\WINDOWS\\Desktop\\Orbelle.lnk");
+    if (Chance(0.05)) {
+      Lock("C:\\WINDOWS\\Start Menu\\Programs\\Halcyra\\Orbelle\\" +
+           std::string(Pick(kGroupShortcuts)));
+    }
+    if (Chance(0.08)) machine_.faults.imageRelease = Between(1, 45);
+    if (Chance(0.1)) machine_.offersSetDefaultDllDirectories = false;
+  }
+
+  std::mt19937_64 rng_;
+  GeneratorOptions options_;
+  emu::Machine machine_;
+  std::string folder_, dir_, exeName_, copyPath_;
+};
+
+}  // namespace
+
+emu::Machine GenerateMachine(std::uint64_t seed, const GeneratorOptions& options) {
+  return Generator(seed, options).Build();
+}
+
+}  // namespace safety

@@ -1,0 +1,25 @@
+// Plausible machines for the safety tests, from a seed: complete and partial installs, missing
+// pieces, the user's own files in the product's folders, other products' keys and folders,
+// extensions owned by others, odd install and temp locations (a drive root, blanks, paths just
+// under and just over MAX_PATH), Shell Folders values with and without backslashes, empty or
+// huge values, deep and wide key trees, files in use, keys that cannot be deleted and planted
+// links. The same seed always gives the same machine.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/emulated/machine.h"
+
+namespace safety {
+
+struct GeneratorOptions {
+  // Deep trees go down this many levels below a product key (never past Windows' limit of
+  // 512 levels), wide ones hold up to this many subkeys. The fault sweep keeps them small, so
+  // that every call of a run can be made to fail in turn.
+  int maxTreeDepth = 500;
+  int maxTreeWidth = 400;
+};
+
+emu::Machine GenerateMachine(std::uint64_t seed, const GeneratorOptions& options = {});
+
+}  // namespace safety

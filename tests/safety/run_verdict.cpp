@@ -1,0 +1,329 @@
+#include "safety/run_verdict.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/emulated/trace_format.h"
+#include "safety/faulted_call.h"
+#include "support/run_support.h"
+
+namespace safety {
+namespace {
+
+using emu::detail::Quote;
+
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kClassKeyId[] = "HKCR\\ORBELLE";
+constexpr int kWorker = 2;  // the launcher is process 1 and starts exactly one worker
+
+struct Box {
+  std::string style, answer, text;
+};
+
+std::vector<Box> BoxesOf(const emu::Machine& machine, int process) {
+  std::vector<Box> boxes;
+  for (const auto& event : machine.events) {
+    if (event.kind == emu::Event::Kind::Message && event.process == process) {
+      boxes.push_back({event.style, event.answer, event.text});
+    }
+  }
+  return boxes;
+}
+
+std::vector<Box> Closing(const std::vector<Box>& boxes) {
+  std::vector<Box> closing;
+  for (const auto& box : boxes) {
+    if (box.style == "MB_OK") closing.push_back(box);
+  }
+  return closing;
+}
+
+bool Present(const MachineState& state, const std::string& id) {
+  return !id.empty() && state.count(id) > 0;
+}
+
+std::string ValueBytes(const std::string& text) {
+  return std::string("|1|") + text + '\0';  // an unnamed REG_SZ value, as CaptureState spells it
+}
+
+class Judge {
+ public:
+  Judge(const ImageFacts& facts, const emu::Machine& machine, const MachineState& before,
+        const MachineState& after)
+      : facts_(facts), machine_(machine), before_(before), after_(after) {
+    fault_ = FindFaultedCall(machine);
+    if (fault_) verdict_.faultedCall = fault_->call;
+  }
+
+  RunVerdict Run(emu::RunStatus status, const JudgeOptions& options) {
+    CheckProcesses(status);
+    CheckFootprint();
+    CheckExtensions();
+    CheckMessagesAndOutcome();
+    CheckRestartDeletions();
+    if (options.requireCompleteRemoval && !fault_ && verdict_.succeeded) CheckCompleteRemoval();
+    return std::move(verdict_);
+  }
+
+ private:
+  void Violation(std::string text) { verdict_.violations.push_back(std::move(text)); }
+
+  bool WorkerFault(const std::string& prefix) const {
+    return fault_ && fault_->process == kWorker && fault_->Is(prefix);
+  }
+
+  // GetFileAttributesA's failure is how the platform says "absent": the design skips the file.
+  bool ExistenceCheckFailed(const std::string& path) const {
+    return WorkerFault("GetFileAttributesA(" + Quote(path) + ")");
+  }
+
+  // The first open of the class key tells an absent class from one that resists deletion; a
+  // failure there reads as "no class", which the design counts as success.
+  bool ClassOpenFailed() const {
+    const std::string open = "RegOpenKeyA(HKEY_CLASSES_ROOT, " + Quote("Orbelle") + ")";
+    return WorkerFault(open) && !CalledBefore(machine_, *fault_, open);
+  }
+
+  // A failed read of a shortcut folder fails the cleanup chain; the program group's read of
+  // "Programs" (always the last open of the key) is ignored.
+  bool ShortcutFolderReadFailed() const {
+    const std::string open = "RegOpenKeyA(HKEY_CURRENT_USER, " + Quote(kShellFolders) + ")";
+    if (WorkerFault(open)) return CalledAfter(machine_, *fault_, open);
+    if (!WorkerFault("RegQueryValueExA(")) return false;
+    return std::any_of(facts_.shortcuts.begin(), facts_.shortcuts.end(), [&](const auto& s) {
+      return fault_->call.find(", " + Quote(s.valueName) + ", ") != std::string::npos;
+    });
+  }
+
+  // A failed read of UndoClass means "no previous class": the design deletes the whole key.
+  bool UndoClassReadFailed(const ExtensionFacts& extension) const {
+    return WorkerFault("RegQueryValueA([HKEY_CLASSES_ROOT\\" + extension.name + "], " +
+                       Quote("UndoClass"));
+  }
+
+  // What the worker must report, derived from what the design checks and what the run left.
+  bool ExpectedSuccess() const {
+    if (!facts_.uninstaller.visible || Present(after_, facts_.uninstaller.id)) return false;
+    for (const auto& file : facts_.programFiles) {
+      if (file.visible && Present(after_, file.id) && !ExistenceCheckFailed(file.path)) {
+        return false;
+      }
+    }
+    if (facts_.classOpens && Present(after_, KeyId(kClassKeyId)) && !ClassOpenFailed()) {
+      return false;
+    }
+    if (ShortcutFolderReadFailed()) return false;
+    for (const auto& shortcut : facts_.shortcuts) {
+      if (!shortcut.readable) return false;
+      const PathFacts& file = shortcut.shortcut;
+      if (!shortcut.emptyFolder && file.visible && Present(after_, file.id) &&
+          !ExistenceCheckFailed(file.path)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void CheckProcesses(emu::RunStatus status) {
+    if (status != emu::RunStatus::Completed) Violation("the run did not end");
+    for (const auto& process : machine_.processes) {
+      if (!process.ended || process.exitCode != 0) {
+        Violation("process " + std::to_string(process.id) + " did not exit with 0");
+      }
+    }
+    if (machine_.processes.size() > 2) Violation("more than one worker was started");
+    if (machine_.openKeys != 0) {
+      Violation(std::to_string(machine_.openKeys) + " registry key(s) left open");
+    }
+    verdict_.workerStarted = machine_.processes.size() >= 2;
+  }
+
+  bool AllowedByFault(const std::string& id) const {
+    const std::string keyPath = KeyPathOf(id);
+    if (keyPath.empty() || !facts_.classOpens) return false;
+    for (const auto& extension : facts_.extensions) {
+      if (extension.namesProduct && UndoClassReadFailed(extension) &&
+          InTree(keyPath, extension.upperPath)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void CheckFootprint() {
+    for (const auto& difference : Differences(before_, after_)) {
+      if (!facts_.footprint.Contains(difference.id) && !AllowedByFault(difference.id)) {
+        Violation("outside the footprint: " + Describe(difference));
+      }
+    }
+  }
+
+  // An extension that named the product keeps its way back: it names its previous class, is
+  // gone, or still holds UndoClass as it was.
+  void CheckExtensions() {
+    for (const auto& extension : facts_.extensions) {
+      if (!extension.namesProduct || !Present(after_, KeyId(extension.upperPath))) continue;
+      const std::string defaultId = ValueId(extension.upperPath, "");
+      auto before = before_.find(defaultId);
+      auto after = after_.find(defaultId);
+      if (after == after_.end()) {
+        Violation(extension.name + " lost its default value but stayed");
+        continue;
+      }
+      if (after->second.bytes != before->second.bytes) {
+        if (extension.designDeletesKey ||
+            after->second.bytes != ValueBytes(extension.previousClass)) {
+          Violation(extension.name + " names neither the product nor its previous class");
+        }
+        continue;
+      }
+      if (extension.designDeletesKey || UndoClassReadFailed(extension)) continue;
+      const std::string undoId = ValueId(extension.upperPath + "\\UNDOCLASS", "");
+      auto undoBefore = before_.find(undoId);
+      auto undoAfter = after_.find(undoId);
+      if (undoBefore != before_.end() &&
+          (undoAfter == after_.end() || undoAfter->second.bytes != undoBefore->second.bytes)) {
+        Violation(extension.name + " still names the product but its previous class is lost");
+      }
+    }
+  }
+
+  void CheckMessagesAndOutcome() {
+    const std::vector<Box> launcher = BoxesOf(machine_, 1);
+    const std::vector<Box> launcherClosing = Closing(launcher);
+    if (launcherClosing.size() > 1) Violation("the launcher showed more than one closing message");
+    for (const auto& box : launcher) {
+      if (box.style == "MB_OKCANCEL") Violation("the launcher showed an in-use prompt");
+    }
+    const bool declined =
+        !launcher.empty() && launcher[0].style == "MB_YESNO" && launcher[0].answer != "IDYES";
+    const auto differences = Differences(before_, after_);
+
+    if (!verdict_.workerStarted) {
+      if (declined) {
+        if (!launcherClosing.empty()) Violation("a declined run showed a closing message");
+        if (!differences.empty()) Violation("a declined run changed " + Describe(differences[0]));
+        return;
+      }
+      if (launcherClosing.size() != 1 || launcherClosing[0].text != test::kInternalError) {
+        Violation("the launcher failed without the internal-error message");
+      }
+      for (const auto& difference : differences) {
+        if (difference.id != facts_.copy.id) {
+          Violation("a failed launcher changed " + Describe(difference));
+        }
+      }
+      return;
+    }
+
+    if (!launcherClosing.empty()) Violation("the launcher showed a closing message and went on");
+    CheckHandOff();
+    const std::vector<Box> worker = BoxesOf(machine_, kWorker);
+    const std::vector<Box> closing = Closing(worker);
+    for (const auto& box : worker) {
+      if (box.style == "MB_YESNO") Violation("the worker asked for confirmation");
+      if (box.style == "MB_OKCANCEL" && !IsProgramFilePrompt(box.text)) {
+        Violation("an in-use prompt for no program file: " + box.text);
+      }
+    }
+    if (closing.size() != 1) {
+      Violation("the worker showed " + std::to_string(closing.size()) + " closing messages");
+      return;
+    }
+    verdict_.succeeded = closing[0].text == test::kSuccess;
+    const bool expected = ExpectedSuccess();
+    if (verdict_.succeeded != expected) {
+      Violation(std::string("the worker reported ") + (verdict_.succeeded ? "success" : "failure") +
+                " where the design says " + (expected ? "success" : "failure"));
+    }
+    if (!verdict_.succeeded && closing[0].text != test::kInternalError) {
+      Violation("the worker's closing message is neither success nor the internal error");
+    }
+    if (!facts_.uninstaller.visible || Present(after_, facts_.uninstaller.id)) {
+      CheckWorkerRemovedNothing(differences);
+    }
+  }
+
+  bool IsProgramFilePrompt(const std::string& text) const {
+    return std::any_of(facts_.programFiles.begin(), facts_.programFiles.end(),
+                       [&](const auto& file) { return text == test::StillRunningText(file.path); });
+  }
+
+  void CheckHandOff() {
+    for (const auto& event : machine_.events) {
+      if (event.kind != emu::Event::Kind::Start || event.process != kWorker) continue;
+      if (event.image != facts_.copyPath ||
+          event.commandLine != "\"" + facts_.copyPath + "\" " + facts_.installFolder) {
+        Violation("the worker was started as " + event.commandLine);
+      }
+    }
+  }
+
+  // Without the launcher's file deleted, the tail is no install folder of ours: the worker
+  // must have removed nothing, so only the launcher's own changes show.
+  void CheckWorkerRemovedNothing(const std::vector<Difference>& differences) {
+    for (const auto& difference : differences) {
+      const std::string keyPath = KeyPathOf(difference.id);
+      bool launcherPart = difference.id == facts_.copy.id ||
+                          InTree(keyPath, facts_.productKeys[0].upperPath) ||
+                          InTree(keyPath, facts_.productKeys[1].upperPath);
+      if (!launcherPart) {
+        Violation("the launcher's file stayed, yet the worker changed " + Describe(difference));
+      }
+    }
+  }
+
+  // Only the worker's own copy may be deleted at the next restart.
+  void CheckRestartDeletions() {
+    for (const auto& path : machine_.restartDeletes) {
+      if (!emu::SameName(emu::CanonicalPath(path), emu::CanonicalPath(facts_.copyPath))) {
+        Violation("a deletion at restart was requested for " + path);
+      }
+    }
+  }
+
+  void CheckCompleteRemoval() {
+    auto stays = [&](const PathFacts& file) { return file.visible && Present(after_, file.id); };
+    if (stays(facts_.uninstaller)) Violation("success, but Uninstall.exe stayed");
+    for (const auto& file : facts_.programFiles) {
+      if (stays(file)) Violation("success, but " + file.path + " stayed");
+    }
+    for (const auto& shortcut : facts_.shortcuts) {
+      if (stays(shortcut.shortcut)) Violation("success, but " + shortcut.shortcut.path + " stayed");
+    }
+    for (const auto& key : facts_.productKeys) {
+      if (key.present && key.targeted && !key.blocked && Present(after_, KeyId(key.upperPath))) {
+        Violation("success, but the key " + key.upperPath + " stayed");
+      }
+    }
+    if (!facts_.classOpens) return;
+    for (const auto& extension : facts_.extensions) {
+      if (!extension.namesProduct || extension.blocked) continue;
+      const bool gone = !Present(after_, KeyId(extension.upperPath));
+      auto value = after_.find(ValueId(extension.upperPath, ""));
+      const bool restored =
+          value != after_.end() && value->second.bytes == ValueBytes(extension.previousClass);
+      if (extension.designDeletesKey ? !gone : !restored) {
+        Violation("success, but " + extension.name + " was not given back");
+      }
+    }
+  }
+
+  const ImageFacts& facts_;
+  const emu::Machine& machine_;
+  const MachineState& before_;
+  const MachineState& after_;
+  std::optional<FaultedCall> fault_;
+  RunVerdict verdict_;
+};
+
+}  // namespace
+
+RunVerdict JudgeRun(const ImageFacts& facts, const emu::Machine& machine, emu::RunStatus status,
+                    const MachineState& before, const MachineState& after,
+                    const JudgeOptions& options) {
+  return Judge(facts, machine, before, after).Run(status, options);
+}
+
+}  // namespace safety

@@ -1,0 +1,87 @@
+#include "safety/safety_runs.h"
+
+#include "machine_image.h"
+#include "safety/machine_state.h"
+
+extern "C" void UninstallerStartup(void);
+
+namespace safety {
+namespace {
+
+constexpr std::size_t kReportsKept = 20;
+
+// Files in use for ever need a Cancel, or the in-use prompt would come back for ever.
+void AnswerCancelAfterConfirming(emu::Machine& machine) {
+  emu::Answer confirm = machine.answers.empty() ? emu::Answer::First : machine.answers[0];
+  machine.answers.assign(24, emu::Answer::Second);
+  machine.answers[0] = confirm;
+}
+
+}  // namespace
+
+emu::Machine DefaultImage() {
+  static const machine_image::ImageSource source =
+      machine_image::ReadImageFolder(ORBELLE_SOURCE_DIR "/examples/machines/installed");
+  emu::Machine machine;
+  std::vector<std::string> warnings;
+  machine_image::LoadMachine(source, machine, warnings);
+  return machine;
+}
+
+RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts,
+                       const JudgeOptions& options) {
+  const MachineState before = CaptureState(machine);
+  const emu::RunStatus status = emu::Run(machine, &UninstallerStartup);
+  return JudgeRun(facts, machine, status, before, CaptureState(machine), options);
+}
+
+void SweepFigures::Add(const std::string& run, const RunVerdict& verdict) {
+  ++runs;
+  violations += static_cast<long>(verdict.violations.size());
+  for (const auto& violation : verdict.violations) {
+    if (reports.size() < kReportsKept) reports.push_back(run + ": " + violation);
+  }
+}
+
+void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures& figures) {
+  ++figures.images;
+  emu::Machine twin = make();
+  const ImageFacts facts = StudyImage(twin);
+
+  emu::Machine clean = make();
+  figures.Add(name + ", no fault", RunAndJudge(clean, facts));
+  const long calls = clean.faults.checkedCalls;
+
+  for (long call = 1; call <= calls; ++call) {
+    emu::Machine machine = make();
+    machine.faults.failCallNumber = call;
+    RunVerdict verdict = RunAndJudge(machine, facts);
+    const std::string run =
+        name + ", call " + std::to_string(call) + " failing (" + verdict.faultedCall + ")";
+    if (verdict.faultedCall.empty()) {
+      verdict.violations.push_back("the run made fewer calls than the clean run");
+    } else {
+      ++figures.callsFailed;
+    }
+    figures.Add(run, verdict);
+  }
+
+  for (const auto& file : facts.deletableFiles) {
+    emu::Machine machine = make();
+    machine.faults.locked[emu::UpperName(file)] = {true, 0};
+    AnswerCancelAfterConfirming(machine);
+    ++figures.lockedRuns;
+    figures.Add(name + ", " + file + " in use", RunAndJudge(machine, facts));
+  }
+  for (const auto& key : facts.deletableKeys) {
+    emu::Machine machine = make();
+    const auto slash = key.find('\\');
+    emu::RegKey* denied =
+        machine.registry.FindKey(*emu::ParseRootName(key.substr(0, slash)), key.substr(slash + 1));
+    if (denied) denied->denied = true;
+    ++figures.lockedRuns;
+    figures.Add(name + ", " + key + " denied", RunAndJudge(machine, facts));
+  }
+}
+
+}  // namespace safety

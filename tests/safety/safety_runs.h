@@ -1,0 +1,40 @@
+// Whole uninstall runs for the safety tests: one image made afresh for every run, the run
+// judged, the figures counted.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/emulated/machine.h"
+#include "safety/image_facts.h"
+#include "safety/run_verdict.h"
+
+namespace safety {
+
+using MachineMaker = std::function<emu::Machine()>;
+
+// The image that ships with the project (examples/machines/installed), loaded afresh each call.
+emu::Machine DefaultImage();
+
+// Runs the uninstall from the user's start on `machine` and judges it.
+RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts,
+                       const JudgeOptions& options = {});
+
+struct SweepFigures {
+  long images = 0;
+  long runs = 0;
+  long callsFailed = 0;  // runs whose one injected failure happened
+  long lockedRuns = 0;   // runs with one deletion target in use or denied
+  long violations = 0;
+  std::vector<std::string> reports;  // the first few violations, with their run
+
+  void Add(const std::string& run, const RunVerdict& verdict);
+};
+
+// The fault sweep of one image: a clean run, then one run for every checked platform call of
+// the clean run with that call failing, then one run for each file the run may delete with
+// that file in use and each key with that key denied.
+void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures& figures);
+
+}  // namespace safety
