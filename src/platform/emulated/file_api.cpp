@@ -48,7 +48,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   if (!node.directory && location.trailingSeparator) return fail(ERROR_INVALID_NAME);
   DWORD attributes = node.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   if (node.linkTarget) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-  Trace(call + " = " + emu::detail::Hex(attributes));
+  std::string names = node.directory ? "FILE_ATTRIBUTE_DIRECTORY" : "FILE_ATTRIBUTE_ARCHIVE";
+  if (node.linkTarget) names += "|FILE_ATTRIBUTE_REPARSE_POINT";
+  Trace(call + " = " + names);
   return attributes;
 }
 

@@ -47,7 +47,7 @@ struct ProcessExit {
 // Thrown by the message box past kMaxMessageBoxes; Run returns RunStatus::Stopped.
 struct RunStopped {};
 
-// Adds a process (not yet running) and returns its id. modulePath/imageFile are full paths.
+// Adds a process (not yet running) and returns its id; the caller fills in where its image is.
 int AddProcess(Machine& machine, std::string image, std::string commandLine,
                std::string currentDir);
 void RecordExit(Machine& machine, int process, int code);
