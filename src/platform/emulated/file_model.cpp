@@ -50,6 +50,10 @@ FsNode* FileSystem::Find(std::string_view absolutePath) {
   return node;
 }
 
+const FsNode* FileSystem::Find(std::string_view absolutePath) const {
+  return const_cast<FileSystem*>(this)->Find(absolutePath);
+}
+
 FsNode& FileSystem::CreateFolder(std::string_view absolutePath) {
   auto parts = ParseOrThrow(absolutePath);
   FsNode* folder = &DriveRoot(*this, parts.drive);

@@ -37,6 +37,7 @@ struct RegKey {
   bool denied = false;  // RegDeleteKeyA on this key fails with ERROR_ACCESS_DENIED
 
   RegKey* Find(std::string_view childName);
+  const RegKey* Find(std::string_view childName) const;
   RegKey& Create(std::string_view childName);  // returns the existing child when present
   bool Remove(std::string_view childName);
   const RegValue* FindValue(std::string_view valueName) const;
@@ -55,6 +56,7 @@ struct Registry {
   const RegKey& RootKey(Root root) const;
   // Paths are backslash-separated below a root; "" is the root itself.
   RegKey* FindKey(Root root, std::string_view path);
+  const RegKey* FindKey(Root root, std::string_view path) const;
   RegKey& CreateKey(Root root, std::string_view path);
 };
 
@@ -73,6 +75,7 @@ struct FileSystem {
   // Absolute paths only ("C:\A\b.txt"); both separators, repeated separators and "." / ".."
   // are accepted. Returns nullptr when any part is missing.
   FsNode* Find(std::string_view absolutePath);
+  const FsNode* Find(std::string_view absolutePath) const;
   FsNode& CreateFolder(std::string_view absolutePath);  // with every folder above it
   FsNode& CreateFile(std::string_view absolutePath, Bytes content = {});
 };

@@ -27,6 +27,10 @@ RegKey* RegKey::Find(std::string_view childName) {
   return found == subkeys.end() ? nullptr : found->second.get();
 }
 
+const RegKey* RegKey::Find(std::string_view childName) const {
+  return const_cast<RegKey*>(this)->Find(childName);
+}
+
 RegKey& RegKey::Create(std::string_view childName) {
   auto& slot = subkeys[UpperName(childName)];
   if (!slot) {
@@ -87,6 +91,10 @@ RegKey* Registry::FindKey(Root root, std::string_view path) {
     if (!key) return nullptr;
   }
   return key;
+}
+
+const RegKey* Registry::FindKey(Root root, std::string_view path) const {
+  return const_cast<Registry*>(this)->FindKey(root, path);
 }
 
 RegKey& Registry::CreateKey(Root root, std::string_view path) {
