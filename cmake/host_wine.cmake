@@ -8,9 +8,23 @@
 option(ORBELLE_WINE_TESTS "Run the real Uninstall.exe under Wine in the tests" ON)
 
 file(GLOB WINE_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/wine/host/*.cpp)
-add_executable(wine-harness ${WINE_HARNESS_SOURCES})
-target_link_libraries(wine-harness PRIVATE machine_image emulator)
+list(FILTER WINE_HARNESS_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+add_library(wine_harness_lib STATIC ${WINE_HARNESS_SOURCES})
+target_include_directories(wine_harness_lib PUBLIC ${CMAKE_SOURCE_DIR}/tools/wine/host)
+target_link_libraries(wine_harness_lib PUBLIC machine_image emulator)
+target_compile_options(wine_harness_lib PRIVATE ${WARNINGS})
+add_executable(wine-harness ${CMAKE_SOURCE_DIR}/tools/wine/host/main.cpp)
+target_link_libraries(wine-harness PRIVATE wine_harness_lib)
 target_compile_options(wine-harness PRIVATE ${WARNINGS})
+
+# The harness's own logic (comparison, scoping, image preparation), tested without Wine.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+file(GLOB WINE_HARNESS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/unit/*.cpp)
+add_executable(wine_harness_tests ${WINE_HARNESS_TEST_SOURCES})
+target_link_libraries(wine_harness_tests PRIVATE wine_harness_lib GTest::gtest_main)
+target_compile_options(wine_harness_tests PRIVATE ${WARNINGS})
+gtest_discover_tests(wine_harness_tests DISCOVERY_TIMEOUT 30)
 
 find_program(MINGW_X86_64_GXX x86_64-w64-mingw32-g++)
 find_program(MINGW_I686_GXX i686-w64-mingw32-g++)

@@ -1,0 +1,167 @@
+// The comparison of a Wine run with the simulator's: what it must call a difference, and the
+// few things (letter case of paths, a current folder's trailing backslash, pauses) it must not.
+#include "outcome_compare.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "reg_reader.h"
+
+namespace {
+
+using Kind = emu::Event::Kind;
+
+constexpr const char* kRegistry =
+    "REGEDIT4\r\n"
+    "[HKEY_CLASSES_ROOT\\.wrl]\r\n@=\"wrlfile\"\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Halcyra\\Ferrowind]\r\n\"Units\"=\"metres\"\r\n";
+
+emu::Event Start(int process, const char* image, const char* commandLine, const char* folder) {
+  emu::Event event;
+  event.kind = Kind::Start;
+  event.process = process;
+  event.image = image;
+  event.commandLine = commandLine;
+  event.currentDir = folder;
+  return event;
+}
+
+emu::Event Box(int process, const char* text, const char* style, const char* answer) {
+  emu::Event event;
+  event.kind = Kind::Message;
+  event.process = process;
+  event.caption = "Uninstall Orbelle";
+  event.text = text;
+  event.style = style;
+  event.answer = answer;
+  return event;
+}
+
+emu::Event Simple(Kind kind, int process, const char* path = "", int code = 0) {
+  emu::Event event;
+  event.kind = kind;
+  event.process = process;
+  event.path = path;
+  event.code = code;
+  event.ms = 50;
+  return event;
+}
+
+// The machine after a successful run, as both sides should see it.
+void FillAfterRun(emu::Machine& machine) {
+  machine_image::ReadRegFile(kRegistry, "test.reg", machine);
+  machine.files.CreateFile("C:\\Program Files\\Orbelle\\garden.wrl");
+  machine.files.CreateFile("C:\\users\\root\\Temp\\obuninst.tmp");
+  machine.events = {
+      Start(1, "C:\\Program Files\\Orbelle\\Uninstall.exe",
+            "\"C:\\Program Files\\Orbelle\\Uninstall.exe\"", "C:\\Program Files\\Orbelle"),
+      Box(1, "Do you want to continue?", "MB_YESNO", "IDYES"),
+      Start(2, "C:\\users\\root\\Temp\\obuninst.tmp",
+            "\"C:\\users\\root\\Temp\\obuninst.tmp\" C:\\Program Files\\Orbelle",
+            "C:\\users\\root\\Temp\\"),
+      Simple(Kind::Exit, 1),
+      Simple(Kind::Sleep, 2),
+      Box(2, "Uninstall successfully completed.", "MB_OK", "IDOK"),
+      Simple(Kind::RestartDelete, 2, "C:\\users\\root\\Temp\\obuninst.tmp"),
+      Simple(Kind::Exit, 2),
+  };
+}
+
+emu::Event* FindEvent(emu::Machine& machine, Kind kind, int nth = 0) {
+  for (emu::Event& event : machine.events) {
+    if (event.kind == kind && nth-- == 0) return &event;
+  }
+  return nullptr;
+}
+
+struct Case {
+  const char* name;
+  std::function<void(emu::Machine&)> changeWine;
+  const char* expected;  // a part of the one difference expected; nullptr: the runs agree
+};
+
+class CompareOutcomesTest : public testing::TestWithParam<Case> {};
+
+TEST_P(CompareOutcomesTest, FindsWhatDiffers) {
+  emu::Machine wine, simulated;
+  FillAfterRun(wine);
+  FillAfterRun(simulated);
+  GetParam().changeWine(wine);
+  const std::vector<std::string> differences = wine_harness::CompareOutcomes(wine, simulated);
+  if (GetParam().expected == nullptr) {
+    EXPECT_TRUE(differences.empty()) << differences.front();
+  } else {
+    ASSERT_EQ(differences.size(), 1u) << (differences.empty() ? "none" : differences.back());
+    EXPECT_NE(differences[0].find(GetParam().expected), std::string::npos) << differences[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CompareOutcomesTest,
+    testing::Values(
+        Case{"same", [](emu::Machine&) {}, nullptr},
+        Case{"path_case_differs_only",
+             [](emu::Machine& m) {
+               m.files.drives['C'].children.clear();
+               m.files.CreateFile("C:\\PROGRAM FILES\\orbelle\\GARDEN.WRL");
+               m.files.CreateFile("C:\\Users\\Root\\Temp\\OBUNINST.TMP");
+               FindEvent(m, Kind::Start, 1)->image = "C:\\USERS\\root\\temp\\obuninst.tmp";
+             },
+             nullptr},
+        Case{"current_folder_trailing_backslash",
+             [](emu::Machine& m) { FindEvent(m, Kind::Start)->currentDir += "\\"; }, nullptr},
+        Case{"pauses_not_compared",
+             [](emu::Machine& m) { m.events.insert(m.events.begin() + 4, Simple(Kind::Sleep, 2)); },
+             nullptr},
+        Case{"key_kept_under_wine",
+             [](emu::Machine& m) { m.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle"); },
+             "key HKCR\\Orbelle: kept under Wine"},
+        Case{"key_gone_under_wine",
+             [](emu::Machine& m) {
+               m.registry.RootKey(emu::Root::CurrentUser)
+                   .Find("Software")
+                   ->Find("Halcyra")
+                   ->Remove("Ferrowind");
+             },
+             "key HKCU\\Software\\Halcyra\\Ferrowind: gone under Wine"},
+        Case{"value_data_differs",
+             [](emu::Machine& m) {
+               m.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->SetString("", "Orbelle");
+             },
+             "HKCR\\.wrl value @: Wine has type 1, \"Orbelle\", the emulator type 1, \"wrlfile\""},
+        Case{"value_only_under_wine",
+             [](emu::Machine& m) {
+               m.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->SetString("Content Type", "x");
+             },
+             "value \"Content Type\": only under Wine"},
+        Case{"file_only_under_wine",
+             [](emu::Machine& m) { m.files.CreateFile("C:\\Program Files\\Orbelle\\Orbelle.hlp"); },
+             "Orbelle.hlp: present under Wine only"},
+        Case{"file_gone_under_wine",
+             [](emu::Machine& m) { m.files.Find("C:\\Program Files\\Orbelle")->children.clear(); },
+             "garden.wrl: gone under Wine"},
+        Case{"folder_instead_of_file",
+             [](emu::Machine& m) {
+               m.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->directory = true;
+             },
+             "a folder under Wine, a file in the emulator"},
+        Case{"message_text_differs",
+             [](emu::Machine& m) { FindEvent(m, Kind::Message, 1)->text = "Internal error"; },
+             "message box 2: text"},
+        Case{"message_answer_differs",
+             [](emu::Machine& m) { FindEvent(m, Kind::Message)->answer = "IDNO"; },
+             "message box 1: answer IDNO vs IDYES"},
+        Case{"message_missing", [](emu::Machine& m) { m.events.erase(m.events.begin() + 5); },
+             "message boxes: 1 under Wine, 2 in the emulator"},
+        Case{"worker_command_line_differs",
+             [](emu::Machine& m) { FindEvent(m, Kind::Start, 1)->commandLine += "\\"; },
+             "process 2: command line"},
+        Case{"exit_code_differs", [](emu::Machine& m) { FindEvent(m, Kind::Exit, 1)->code = 1; },
+             "process 2: exit code 1 vs 0"},
+        Case{"restart_deletion_missing",
+             [](emu::Machine& m) { m.events.erase(m.events.begin() + 6); },
+             "restart deletion of C:\\users\\root\\Temp\\obuninst.tmp: missing under Wine"}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
