@@ -84,5 +84,5 @@ foreach(line IN LISTS WINE_CASES)
             --work ${WINE_WORK} --harness $<TARGET_FILE:wine-harness>
             --sim $<TARGET_FILE:uninstall-sim> ${extra})
   set_tests_properties(wine_${name} PROPERTIES
-    FIXTURES_REQUIRED wine_prefix LABELS wine TIMEOUT 180 SKIP_RETURN_CODE 77)
+    FIXTURES_REQUIRED wine_prefix LABELS wine TIMEOUT 240 SKIP_RETURN_CODE 77)
 endforeach()

@@ -37,7 +37,7 @@ wine_start_display "$FBDIR" || exit 1
 wine_start_server "$case_dir/wineserver.log"
 for n in 1 2; do
   start=$(date +%s%N)
-  timeout 60 "$WINE64" 'C:\orbtest\orbnop.exe' || { wine_log "orbnop.exe failed"; exit 1; }
+  timeout 60 "$WINE64" 'C:\orbtest\orbnop.exe' </dev/null || { wine_log "orbnop.exe failed"; exit 1; }
   echo "wine: start of a trivial exe ($n): $((($(date +%s%N) - start) / 1000000)) ms"
 done
 WINEDEBUG=-all,trace+file wine_run_plan "$case_dir/wine.log"

@@ -33,7 +33,7 @@ cd "$template" || exit 1
 
 start=$(date +%s%N)
 unset DISPLAY
-timeout 120 "$WINE64" wineboot -i >"$template/wineboot.log" 2>&1 \
+timeout 120 "$WINE64" wineboot -i </dev/null >"$template/wineboot.log" 2>&1 \
   || { wine_log "wineboot failed:"; cat "$template/wineboot.log" >&2; exit 1; }
 timeout 60 "$WINESERVER" -w || { wine_log "wineserver did not end after wineboot"; exit 1; }
 
@@ -51,7 +51,7 @@ fi
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' \
   >"$WINEPREFIX/drive_c/orbtest/managed.reg"
 cd "$WINEPREFIX/drive_c" || exit 1
-timeout 60 "$WINE64" reg import 'C:\orbtest\managed.reg' >/dev/null 2>&1 \
+timeout 60 "$WINE64" reg import 'C:\orbtest\managed.reg' </dev/null >/dev/null 2>&1 \
   || { wine_log "cannot set Managed=N"; exit 1; }
 timeout 60 "$WINESERVER" -w || { wine_log "wineserver did not end"; exit 1; }
 rm -f "$WINEPREFIX/drive_c/orbtest/managed.reg"

@@ -52,7 +52,7 @@ wine_use_prefix "$case_dir/prefix" "$case_dir" || exit 1
 
 if [[ $arch == i686 ]]; then
   # Only where 32-bit code runs (wine32 installed and a kernel that allows it): detect.
-  if ! timeout 60 "$WINE64" 'C:\orbtest\orbnop32.exe' >/dev/null 2>&1; then
+  if ! timeout 60 "$WINE64" 'C:\orbtest\orbnop32.exe' </dev/null >/dev/null 2>&1; then
     echo "SKIPPED: this machine cannot run 32-bit programs under Wine"
     exit 77
   fi
@@ -60,7 +60,7 @@ if [[ $arch == i686 ]]; then
 fi
 
 "$harness" prepare --image "$case_dir/image" --prefix "$WINEPREFIX" --exe "$exe" \
-  ${shots:+--handshake} --timeout-ms 90000 || exit 1
+  ${shots:+--handshake} --timeout-ms 60000 || exit 1
 
 FBDIR=$case_dir/screen
 wine_start_display "$FBDIR" || exit 1

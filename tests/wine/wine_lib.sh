@@ -125,7 +125,10 @@ wine_screenshot() {
 # takes a screenshot of every box before it is answered (box-N.png). Returns orbrun's status.
 wine_run_plan() {
   local log=$1 shots=${2:-} out=$WINEPREFIX/drive_c/orbtest/out pid n=1 status frame
-  timeout 150 "$WINE64" 'C:\orbtest\orbrun.exe' 'C:\orbtest\plan.txt' >"$log" 2>&1 &
+  # orbrun gives the program 60 s (the plan's timeout_ms) and still dumps after that; this
+  # outer limit only catches orbrun itself hanging. Both stay well inside CTest's limit, so
+  # the EXIT trap always gets to end what was started.
+  timeout 90 "$WINE64" 'C:\orbtest\orbrun.exe' 'C:\orbtest\plan.txt' </dev/null >"$log" 2>&1 &
   pid=$!
   wine_track "$pid"
   while kill -0 "$pid" 2>/dev/null; do
