@@ -6,6 +6,8 @@ HOST_PACKAGES=(cmake make g++ libgtest-dev)
 # cross-built with MinGW-w64 and run under Wine on a private Xvfb display; ImageMagick turns
 # the screen into the README's screenshots.
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick)
+# scripts/test also checks the formatting of the tree.
+TEST_PACKAGES=(clang-format)
 
 # Prints the packages of the list that are not installed.
 missing_packages() {
