@@ -2,7 +2,8 @@
 //
 // Prints what a PE file declares: machine, subsystem and versions, entry point (named from the
 // link map when one is given), sections, imported DLLs and functions, and resources with the
-// string table's texts and the icons' formats. Exit status 1 when the file cannot be parsed.
+// string table's texts and the icons' formats; --brief leaves out the headers' details and the
+// resources. Exit status 1 when the file cannot be parsed.
 #include <iostream>
 #include <string>
 

@@ -139,15 +139,13 @@ void PrintReport(std::ostream& out, const Image& image, const ReportOptions& opt
         << "\n";
   }
   PrintEntry(out, image, options);
-  if (!options.brief) {
-    out << "sections:\n";
-    for (const Section& s : image.sections()) {
-      char line[160];
-      std::snprintf(line, sizeof line,
-                    "  %-8s RVA 0x%05X, %5u bytes used, %5u in the file at 0x%05X,", s.name.c_str(),
-                    s.virtualAddress, s.virtualSize, s.rawSize, s.rawOffset);
-      out << line << SectionFlags(s.characteristics) << "\n";
-    }
+  out << "sections:\n";
+  for (const Section& s : image.sections()) {
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "  %-8s RVA 0x%05X, %5u bytes used, %5u in the file at 0x%05X,", s.name.c_str(),
+                  s.virtualAddress, s.virtualSize, s.rawSize, s.rawOffset);
+    out << line << SectionFlags(s.characteristics) << "\n";
   }
   PrintImports(out, image);
   if (!options.brief) PrintResources(out, image);

@@ -10,7 +10,7 @@
 namespace pe {
 
 struct ReportOptions {
-  bool brief = false;              // only size, imports and entry point
+  bool brief = false;              // only size, entry point, sections and imports
   std::vector<MapSymbol> symbols;  // from the link map, to name the entry point; may be empty
 };
 
