@@ -40,6 +40,13 @@ done
 [[ -f $work/template/ready ]] || { wine_log "no template prefix in $work (wine_template failed?)"; exit 1; }
 [[ -f $exe ]] || { wine_log "no $exe"; exit 1; }
 
+# 32-bit programs need wine32 (its loader is /usr/lib/wine/wine) and a kernel that runs 32-bit
+# code; the first is quick to see, the second is tried below.
+if [[ $arch == i686 && ! -x ${WINE64%64} ]]; then
+  echo "SKIPPED: no 32-bit Wine (wine32) on this machine"
+  exit 77
+fi
+
 trap wine_cleanup EXIT
 case_dir=$work/cases/$name
 rm -rf "$case_dir"
