@@ -24,13 +24,13 @@ bool SameName(std::string_view a, std::string_view b);
 
 // ---------------------------------------------------------------- registry
 struct RegValue {
-  std::string name;  // "" is the key's default value
+  std::string name;        // "" is the key's default value
   std::uint32_t type = 1;  // REG_SZ
   Bytes data;  // strings as ANSI bytes with their terminator, as RegQueryValueExA returns them
 };
 
 struct RegKey {
-  std::string name;  // case kept
+  std::string name;              // case kept
   std::vector<RegValue> values;  // in the order they were set
   // Keyed by UpperName(name): iteration order is RegEnumKeyA order (upper-cased bytes, unsigned).
   std::map<std::string, std::unique_ptr<RegKey>> subkeys;
@@ -46,8 +46,8 @@ struct RegKey {
 };
 
 enum class Root { LocalMachine, CurrentUser, ClassesRoot };  // the order of an outcome dump
-const char* RootName(Root root);  // "HKEY_LOCAL_MACHINE", ...
-std::optional<Root> ParseRootName(std::string_view name);  // full names and HKLM/HKCU/HKCR
+const char* RootName(Root root);                             // "HKEY_LOCAL_MACHINE", ...
+std::optional<Root> ParseRootName(std::string_view name);    // full names and HKLM/HKCU/HKCR
 
 struct Registry {
   RegKey localMachine, currentUser, classesRoot;
@@ -94,7 +94,7 @@ struct Lock {
 };
 
 struct Faults {
-  std::map<std::string, Lock> locked;  // keyed by UpperName(full path)
+  std::map<std::string, Lock> locked;       // keyed by UpperName(full path)
   std::set<std::string> failingOperations;  // e.g. "CopyFileA": fails on every call
   int imageRelease = 0;  // failed deletions of the launcher's file after it has ended
   // Fault sweeps: the Nth (1-based) call of an operation whose failure the caller checks
@@ -119,10 +119,10 @@ struct Event {
   enum class Kind { Start, Message, Sleep, RestartDelete, Exit } kind;
   int process = 0;
   std::string image, commandLine, currentDir;  // Start
-  std::string caption, text, style, answer;  // Message: style "MB_OK", answer "IDOK", ...
-  std::uint32_t ms = 0;  // Sleep
-  std::string path;  // RestartDelete
-  int code = 0;  // Exit
+  std::string caption, text, style, answer;    // Message: style "MB_OK", answer "IDOK", ...
+  std::uint32_t ms = 0;                        // Sleep
+  std::string path;                            // RestartDelete
+  int code = 0;                                // Exit
 };
 
 struct Process {
@@ -135,8 +135,8 @@ struct Process {
   std::string modulePath;  // full path that GetModuleFileNameA reports
   std::string imageFile;  // full path of the file that runs (a link's target): in use while running
   bool runsProduct = true;  // false: started from a file that is not the product; it ends at once
-  std::uint32_t defaultDllDirectories = 0;  // what SetDefaultDllDirectories was given
-  std::uint32_t lastError = 0;  // GetLastError
+  std::uint32_t defaultDllDirectories = 0;         // what SetDefaultDllDirectories was given
+  std::uint32_t lastError = 0;                     // GetLastError
   std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
 };
 
@@ -144,7 +144,7 @@ struct Window {
   int id = 0;
   int process = 0;
   std::string className;
-  std::vector<std::uint32_t> queue;  // posted messages not yet removed
+  std::vector<std::uint32_t> queue;       // posted messages not yet removed
   std::vector<std::uint32_t> dispatched;  // messages passed to DispatchMessageA, in order
   bool destroyed = false;
 };
@@ -154,7 +154,7 @@ struct Machine {
   FileSystem files;
   std::string registryHeader = kRegedit4;  // the header an outcome is written with
 
-  std::string exePath = kDefaultExe;  // the launcher's own path
+  std::string exePath = kDefaultExe;    // the launcher's own path
   std::string tempPath = kDefaultTemp;  // what GetTempPathA reports
   std::vector<Answer> answers;
   Faults faults;
@@ -168,14 +168,14 @@ struct Machine {
   struct TraceLine {
     std::size_t afterEvents = 0;
     std::string text;  // "2: DeleteFileA(\"C:\\x\") = FALSE (ERROR_SHARING_VIOLATION)"
-    int process = 0;  // the process that made the call (also the text's prefix)
+    int process = 0;   // the process that made the call (also the text's prefix)
   };
   std::vector<TraceLine> trace;
   std::vector<std::string> restartDeletes;  // MoveFileExA(..., DELAY_UNTIL_REBOOT) requests
   std::size_t answersUsed = 0;
   std::size_t messageBoxes = 0;
   std::uint64_t clockMs = 0;  // advanced by Sleep
-  int openKeys = 0;  // registry handles opened and not yet closed
+  int openKeys = 0;           // registry handles opened and not yet closed
 
   // false models a Windows without SetDefaultDllDirectories (before the KB2533623 update):
   // GetProcAddress then returns NULL for it.
@@ -198,7 +198,8 @@ using EntryPoint = void (*)();
 
 enum class RunStatus {
   Completed,  // every process ended
-  Stopped,  // stopped after kMaxMessageBoxes boxes: a file locked for ever while every answer retries
+  Stopped,    // stopped after kMaxMessageBoxes boxes: a file locked for ever while every answer
+              // retries
 };
 inline constexpr std::size_t kMaxMessageBoxes = 2000;
 

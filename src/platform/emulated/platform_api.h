@@ -34,15 +34,23 @@ typedef void* HANDLE;
 typedef LONG LSTATUS;
 typedef DWORD REGSAM;
 
-struct HKEY__ { int unused; };
+struct HKEY__ {
+  int unused;
+};
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
-struct HINSTANCE__ { int unused; };
+struct HINSTANCE__ {
+  int unused;
+};
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
-struct HWND__ { int unused; };
+struct HWND__ {
+  int unused;
+};
 typedef HWND__* HWND;
-struct HMENU__ { int unused; };
+struct HMENU__ {
+  int unused;
+};
 typedef HMENU__* HMENU;
 typedef LONG_PTR (*FARPROC)();
 
@@ -189,8 +197,8 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                            LPSECURITY_ATTRIBUTES lpProcessAttributes,
                            LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
-                           DWORD dwCreationFlags, LPVOID lpEnvironment,
-                           LPCSTR lpCurrentDirectory, LPSTARTUPINFOA lpStartupInfo,
+                           DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                           LPSTARTUPINFOA lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation);
 void WINAPI Sleep(DWORD dwMilliseconds);
 LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
@@ -216,9 +224,9 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
 int WINAPI wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName,
-                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
-                            HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
+                            int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
+                            HINSTANCE hInstance, LPVOID lpParam);
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg);
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
