@@ -1,15 +1,27 @@
-# safety_tests: the fault sweep and the property test on generated machines (tests/safety/),
-# in their own GoogleTest executable, so the unit tests stay quick to run on their own.
+# The safety campaign's oracle (tests/safety/: machine states, the footprint, what the design
+# makes of an image, the verdict on a run, the machine generator) as a library, shared by the
+# safety tests and the whole-run fuzz target; and safety_tests, the fault sweep and the
+# property test on generated machines, in their own GoogleTest executable so the unit tests
+# stay quick to run on their own.
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-file(GLOB SAFETY_TEST_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/tests/safety/*.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-add_executable(safety_tests ${SAFETY_TEST_SOURCES})
-target_include_directories(safety_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(safety_tests PRIVATE product emulator machine_image GTest::gtest_main)
+file(GLOB SAFETY_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/safety/*.cpp)
+set(SAFETY_TEST_SOURCES ${SAFETY_SOURCES})
+list(FILTER SAFETY_SOURCES EXCLUDE REGEX "_test\\.cpp$")
+list(FILTER SAFETY_TEST_SOURCES INCLUDE REGEX "_test\\.cpp$")
+
+add_library(safety_oracle STATIC ${SAFETY_SOURCES}
+  ${CMAKE_SOURCE_DIR}/tests/support/run_support.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/machine_lines.cpp)
+target_include_directories(safety_oracle PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(safety_oracle PUBLIC product emulator machine_image GTest::gtest)
+target_compile_options(safety_oracle PRIVATE ${WARNINGS})
+target_compile_definitions(safety_oracle PRIVATE ORBELLE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+add_executable(safety_tests ${SAFETY_TEST_SOURCES}
+  ${CMAKE_SOURCE_DIR}/tests/support/installed_machine.cpp)
+target_link_libraries(safety_tests PRIVATE safety_oracle GTest::gtest_main)
 target_compile_options(safety_tests PRIVATE ${WARNINGS})
-target_compile_definitions(safety_tests PRIVATE ORBELLE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 gtest_discover_tests(safety_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS safety)

@@ -10,6 +10,8 @@
 #include "support/installed_machine.h"
 #include "support/run_support.h"
 
+extern "C" void UninstallerStartup(void);
+
 namespace {
 
 using test::Box;
@@ -151,6 +153,23 @@ TEST(DllSearch, IsLimitedToTheSystemFolderWhereWindowsOffersIt) {
     }
     EXPECT_EQ(test::Boxes(machine), kUninstalledBoxes) << offered;
     EXPECT_EQ(run.removed, test::FullyRemoved()) << offered;
+  }
+}
+
+// Uninstall.exe started by hand with a tail runs the worker's stage from the install folder.
+// Whatever the tail, it must not have Windows delete the installed uninstaller at the next
+// restart: only the launcher's temp copy is ever scheduled.
+TEST(StartedByHand, NeverSchedulesTheInstalledUninstallerForDeletion) {
+  for (const std::string& tail : {std::string("C:\\Elsewhere"), kFolder}) {
+    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    auto before = test::Snapshot(machine);
+    emu::Run(machine, &UninstallerStartup, kExe, "\"" + kExe + "\" " + tail, kFolder);
+    EXPECT_EQ(test::Boxes(machine),
+              std::vector<std::string>{Box(1, "MB_OK", "IDOK", kInternalError)})
+        << tail;
+    EXPECT_TRUE(machine.restartDeletes.empty()) << tail;
+    auto change = test::Compare(before, test::Snapshot(machine));
+    EXPECT_TRUE(change.removed.empty()) << tail << test::Join(change.removed);
   }
 }
 

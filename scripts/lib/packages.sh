@@ -6,6 +6,9 @@ HOST_PACKAGES=(cmake make g++ libgtest-dev)
 # cross-built with MinGW-w64 and run under Wine on a private Xvfb display; ImageMagick turns
 # the screen into the README's screenshots.
 WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick)
+# The fuzz targets (fuzz/, run by scripts/fuzz and by a host test): clang with libFuzzer and
+# its sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # scripts/test also checks the formatting of the tree.
 TEST_PACKAGES=(clang-format)
 
@@ -21,7 +24,7 @@ missing_packages() {
 # Installs whatever the host build lacks; quiet when nothing is missing.
 ensure_host_packages() {
   local missing
-  missing=$(missing_packages "${HOST_PACKAGES[@]}" "${WINE_PACKAGES[@]}" "$@")
+  missing=$(missing_packages "${HOST_PACKAGES[@]}" "${WINE_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "$@")
   [ -z "$missing" ] && return 0
   echo "Installing: $missing" >&2
   local sudo=""

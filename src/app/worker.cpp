@@ -104,11 +104,15 @@ static BOOL RemoveInstallation(HINSTANCE instance, LPCSTR caption, LPCSTR tail) 
 }
 
 // The temp copy cannot delete itself while it runs; Windows deletes it at the next restart.
-// A cut path would name another file, so nothing is scheduled then.
+// A cut path would name another file, so nothing is scheduled then; nor when this is not the
+// launcher's copy: Uninstall.exe started by hand with a tail runs this stage from the install
+// folder, and must not take itself away from a product it left installed.
 static void ScheduleOwnDeletion(void) {
   char ownPath[MAX_PATH];
   DWORD length = GetModuleFileNameA(NULL, ownPath, MAX_PATH);
-  if (length != 0 && length < MAX_PATH) MoveFileExA(ownPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (length == 0 || length >= MAX_PATH) return;
+  if (lstrcmpA(ownPath + FindLastBackslash(ownPath) + 1, TempCopyFileName) != 0) return;
+  MoveFileExA(ownPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 BOOL RunWorkerStage(HINSTANCE instance, LPCSTR caption, LPCSTR tail) {

@@ -38,14 +38,15 @@ std::string CutAtLastBackslash(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
-// The folder a path names as the platform resolves it from currentDir, links in the folder
-// part followed; "" when the platform cannot reach it.
-std::string RealPath(emu::Machine& machine, const std::string& path,
-                     const std::string& currentDir) {
+// The folder a process started in `path` works in, as CreateProcessA resolves it from
+// currentDir, every link followed; "" when the platform cannot reach it.
+std::string RealFolder(emu::Machine& machine, const std::string& path,
+                       const std::string& currentDir) {
   emu::detail::PathParts parts;
   if (emu::detail::ParseProgramPath(path, currentDir, parts) != 0) return "";
-  emu::detail::Location location = emu::detail::LocateParts(machine.files, parts);
-  if (location.error) return "";
+  emu::detail::Location location =
+      emu::detail::FollowLink(machine.files, emu::detail::LocateParts(machine.files, parts));
+  if (location.error || !location.node) return "";
   return location.RealPath();
 }
 
@@ -222,7 +223,7 @@ ImageFacts StudyImage(emu::Machine& twin) {
   if (!temp.empty() && temp.size() < kMaxPath) {
     const std::string copyPath = WithBackslash(temp) + "obuninst.tmp";
     if (copyPath.size() < kMaxPath) facts.copyPath = copyPath;
-    workerDir = RealPath(twin, temp, exeFolder);
+    workerDir = RealFolder(twin, temp, exeFolder);
   }
   {
     emu::ActiveProcess launcher(twin, exeFolder);
