@@ -38,21 +38,21 @@ int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
 
 namespace {
 
-struct Spec {
+struct FieldFormat {
   bool left = false, zero = false, alternate = false;
   int width = 0;
   int precision = -1;
   bool wide = false;
 };
 
-void Pad(std::string& out, const std::string& body, const Spec& spec, bool numeric) {
-  std::size_t width = spec.width > 0 ? static_cast<std::size_t>(spec.width) : 0;
+void Pad(std::string& out, const std::string& body, const FieldFormat& field, bool numeric) {
+  std::size_t width = field.width > 0 ? static_cast<std::size_t>(field.width) : 0;
   if (body.size() >= width) {
     out += body;
-  } else if (spec.left) {
+  } else if (field.left) {
     out += body + std::string(width - body.size(), ' ');
   } else {
-    char fill = spec.zero && numeric ? '0' : ' ';
+    char fill = field.zero && numeric ? '0' : ' ';
     std::string padding(width - body.size(), fill);
     // Zero padding goes after the sign.
     if (fill == '0' && !body.empty() && body[0] == '-') {
@@ -99,25 +99,25 @@ int WINAPI wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
       out += *p;
       continue;
     }
-    Spec spec;
+    FieldFormat field;
     ++p;
     for (;; ++p) {
       if (*p == '-')
-        spec.left = true;
+        field.left = true;
       else if (*p == '0')
-        spec.zero = true;
+        field.zero = true;
       else if (*p == '#')
-        spec.alternate = true;
+        field.alternate = true;
       else
         break;
     }
-    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9') field.width = field.width * 10 + (*p++ - '0');
     if (*p == '.') {
-      spec.precision = 0;
-      while (*++p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p - '0');
+      field.precision = 0;
+      while (*++p >= '0' && *p <= '9') field.precision = field.precision * 10 + (*p - '0');
     }
     if (*p == 'l' || *p == 'w') {
-      spec.wide = true;
+      field.wide = true;
       ++p;
     } else if (*p == 'h') {
       ++p;
@@ -130,23 +130,23 @@ int WINAPI wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
       case 'C': {
         int c = va_arg(args, int);
         Pad(out,
-            std::string(1, static_cast<char>(*p == 'C' || spec.wide ? (c < 0x80 ? c : '?') : c)),
-            spec, false);
+            std::string(1, static_cast<char>(*p == 'C' || field.wide ? (c < 0x80 ? c : '?') : c)),
+            field, false);
         break;
       }
       case 's':
       case 'S': {
         std::string text;
-        if (*p == 'S' || spec.wide) {
+        if (*p == 'S' || field.wide) {
           text = Narrow(va_arg(args, const std::uint16_t*));
         } else {
           const char* s = va_arg(args, const char*);
           text = s ? s : "(null)";
         }
-        if (spec.precision >= 0 && text.size() > static_cast<std::size_t>(spec.precision)) {
-          text.resize(static_cast<std::size_t>(spec.precision));
+        if (field.precision >= 0 && text.size() > static_cast<std::size_t>(field.precision)) {
+          text.resize(static_cast<std::size_t>(field.precision));
         }
-        Pad(out, text, spec, false);
+        Pad(out, text, field, false);
         break;
       }
       case 'd':
@@ -154,19 +154,20 @@ int WINAPI wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
         std::int32_t value = va_arg(args, std::int32_t);
         std::uint32_t magnitude =
             value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-        Pad(out, (value < 0 ? "-" : "") + Digits(magnitude, 10, false, spec.precision), spec, true);
+        Pad(out, (value < 0 ? "-" : "") + Digits(magnitude, 10, false, field.precision), field,
+            true);
         break;
       }
       case 'u':
-        Pad(out, Digits(va_arg(args, std::uint32_t), 10, false, spec.precision), spec, true);
+        Pad(out, Digits(va_arg(args, std::uint32_t), 10, false, field.precision), field, true);
         break;
       case 'x':
       case 'X': {
         bool upper = *p == 'X';
         std::uint32_t value = va_arg(args, std::uint32_t);
-        std::string body = Digits(value, 16, upper, spec.precision);
-        if (spec.alternate && value) body = (upper ? "0X" : "0x") + body;
-        Pad(out, body, spec, true);
+        std::string body = Digits(value, 16, upper, field.precision);
+        if (field.alternate && value) body = (upper ? "0X" : "0x") + body;
+        Pad(out, body, field, true);
         break;
       }
       default:
