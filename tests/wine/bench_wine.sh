@@ -22,6 +22,10 @@ while (($#)); do
     *) wine_log "bench_wine.sh: unknown argument $1"; exit 2 ;;
   esac
 done
+# The drivers change into the prefix: every path given must stay valid from there.
+for var in work harness exe base; do
+  [[ -n ${!var} && ${!var} != none ]] && printf -v "$var" %s "$(realpath -m "${!var}")"
+done
 trap wine_cleanup EXIT
 case_dir=$work/cases/bench
 rm -rf "$case_dir"

@@ -18,6 +18,10 @@ while (($#)); do
     *) wine_log "make_template.sh: unknown argument $1"; exit 2 ;;
   esac
 done
+# The drivers change into the prefix: every path given must stay valid from there.
+for var in work guest guest32; do
+  [[ -n ${!var} && ${!var} != none ]] && printf -v "$var" %s "$(realpath -m "${!var}")"
+done
 [[ -n $work && -n $guest ]] || { wine_log "usage: make_template.sh --work DIR --guest DIR"; exit 2; }
 for tool in "$WINE64" "$WINESERVER" Xvfb convert; do
   command -v "$tool" >/dev/null || { wine_log "missing $tool (scripts/test installs it)"; exit 1; }

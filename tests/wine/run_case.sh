@@ -34,6 +34,10 @@ while (($#)); do
     *) wine_log "run_case.sh: unknown argument $1"; exit 2 ;;
   esac
 done
+# The drivers change into the prefix: every path given must stay valid from there.
+for var in image base exe work harness sim; do
+  [[ -n ${!var} && ${!var} != none ]] && printf -v "$var" %s "$(realpath -m "${!var}")"
+done
 for var in name image base exe work harness sim; do
   [[ -n ${!var} ]] || { wine_log "run_case.sh: missing --$var"; exit 2; }
 done

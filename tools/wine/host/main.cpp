@@ -145,6 +145,7 @@ int Check(const Arguments& args) {
              outcome.machine.restartDeletes)) {
       std::cout << line << "\n";
     }
+    std::cout << "\nOutcome written to " << outcomeDir.string() << "\n";
   }
 
   int status = kAgree;
