@@ -117,7 +117,7 @@ wine_screenshot() {
   local fbdir=$1 out=$3 left top right bottom
   read -r left top right bottom <<<"$2"
   convert "xwd:$fbdir/Xvfb_screen0" -crop "$((right - left))x$((bottom - top))+$left+$top" \
-    +repage "$out"
+    +repage -strip -define png:exclude-chunks=date,time "$out"
 }
 
 # wine_run_plan LOG [SHOTS_DIR]: runs C:\orbtest\orbrun.exe on C:\orbtest\plan.txt, Wine's
