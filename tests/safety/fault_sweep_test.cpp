@@ -17,7 +17,9 @@ using safety::SweepFigures;
 void Print(const char* what, const SweepFigures& figures) {
   std::cout << "[ figures  ] " << what << ": images " << figures.images << ", runs " << figures.runs
             << ", calls failed " << figures.callsFailed << ", targets in use or denied "
-            << figures.lockedRuns << ", violations " << figures.violations << "\n";
+            << figures.lockedRuns << " (success " << figures.succeeded << ", internal error "
+            << figures.failed << ", no worker " << figures.notStarted << "), violations "
+            << figures.violations << "\n";
 }
 
 void ExpectNoViolation(const SweepFigures& figures) {

@@ -37,6 +37,7 @@ RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts,
 
 void SweepFigures::Add(const std::string& run, const RunVerdict& verdict) {
   ++runs;
+  ++(!verdict.workerStarted ? notStarted : verdict.succeeded ? succeeded : failed);
   violations += static_cast<long>(verdict.violations.size());
   for (const auto& violation : verdict.violations) {
     if (reports.size() < kReportsKept) reports.push_back(run + ": " + violation);

@@ -27,7 +27,8 @@ struct SweepFigures {
   long callsFailed = 0;  // runs whose one injected failure happened
   long lockedRuns = 0;   // runs with one deletion target in use or denied
   long violations = 0;
-  std::vector<std::string> reports;  // the first few violations, with their run
+  long succeeded = 0, failed = 0, notStarted = 0;  // how the runs ended
+  std::vector<std::string> reports;                // the first few violations, with their run
 
   void Add(const std::string& run, const RunVerdict& verdict);
 };
