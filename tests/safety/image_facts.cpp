@@ -201,9 +201,7 @@ void ListDeletables(const MachineState& state, ImageFacts& facts) {
   for (const auto& [id, item] : state) {
     if (!facts.footprint.Contains(id)) continue;
     if (id[0] == 'K') facts.deletableKeys.push_back(item.shown);
-    bool folder =
-        item.bytes.size() >= 7 && item.bytes.compare(item.bytes.size() - 7, 7, "|folder") == 0;
-    if (id[0] == 'F' && !folder) facts.deletableFiles.push_back(item.shown);
+    if (id[0] == 'F' && !item.folder) facts.deletableFiles.push_back(item.shown);
   }
 }
 

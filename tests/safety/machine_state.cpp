@@ -42,7 +42,8 @@ void CaptureFolder(const emu::FsNode& folder, const std::string& shown, MachineS
       bytes += "|file|";
       bytes.append(child->content.begin(), child->content.end());
     }
-    state[FileId(emu::UpperName(path))] = {path, std::move(bytes)};
+    state[FileId(emu::UpperName(path))] = {path, std::move(bytes),
+                                           child->directory && !child->linkTarget};
     // A link's contents are its target's; they are listed where the target lives.
     if (child->directory && !child->linkTarget) CaptureFolder(*child, path + "\\", state);
   }

@@ -16,8 +16,9 @@ namespace safety {
 // "V\0HKCR\.WRL\0" (the default value), "F\0C:\PROGRAM FILES\ORBELLE\README.TXT". Drive
 // roots and registry roots are not listed: they cannot go.
 struct Item {
-  std::string shown;  // the path as spelled on the machine, for messages
-  std::string bytes;  // everything that must stay byte for byte: name case, type, data, target
+  std::string shown;    // the path as spelled on the machine, for messages
+  std::string bytes;    // everything that must stay byte for byte: name case, type, data, target
+  bool folder = false;  // a folder (not a link to one): deleting it is removing a directory
 };
 using MachineState = std::map<std::string, Item>;
 

@@ -167,7 +167,7 @@ class Judge {
       const std::string defaultId = ValueId(extension.upperPath, "");
       auto before = before_.find(defaultId);
       auto after = after_.find(defaultId);
-      if (after == after_.end()) {
+      if (before == before_.end() || after == after_.end()) {
         Violation(extension.name + " lost its default value but stayed");
         continue;
       }
