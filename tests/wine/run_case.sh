@@ -83,6 +83,12 @@ elapsed_ms=$((($(date +%s%N) - start) / 1000000))
 wine_end_server
 wine_cleanup
 results=$WINEPREFIX/drive_c/orbtest/out
+if ((run_status != 0 && run_status != 3)); then
+  # Not the program's doing: orbrun could not set the run up (its reasons are in the log).
+  wine_log "orbrun failed with status $run_status:"
+  cat "$results/events.jsonl" "$case_dir/wine.log" >&2 2>/dev/null
+  exit 1
+fi
 if [[ -n $demo ]]; then
   exec "$harness" check --image "$case_dir/image" --prefix "$WINEPREFIX" \
     --template "$work/template/prefix" --results "$results" --outcome "$case_dir/wine-out" --summary

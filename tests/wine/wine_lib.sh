@@ -10,8 +10,9 @@
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
 
-# Wine must never stop to offer its Mono or Gecko installers; nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine must never stop to offer its Mono or Gecko installers; nothing here needs them. Nor
+# may it write menu entries for the host's desktop (winemenubuilder) from a throwaway prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEDEBUG=${WINEDEBUG:--all}
 unset WINEARCH
 

@@ -22,7 +22,21 @@ std::wstring RemoteString(HANDLE process, const unsigned char* params, std::size
 // offsets are those of the 64-bit layouts; a 32-bit process under WoW64 has a 64-bit PEB too.
 struct StartParameters {
   std::wstring commandLine, currentDir;
+  bool operator==(const StartParameters&) const = default;
 };
+
+bool Plausible(const StartParameters& start) {
+  const std::wstring& folder = start.currentDir;
+  if (start.commandLine.empty() || folder.size() < 3 || folder[1] != L':' || folder[2] != L'\\') {
+    return false;
+  }
+  for (const std::wstring* text : {&start.commandLine, &start.currentDir}) {
+    for (const wchar_t c : *text) {
+      if (c < L' ') return false;
+    }
+  }
+  return true;
+}
 
 StartParameters StartParametersOf(HANDLE process) {
   using QueryFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
@@ -110,7 +124,11 @@ void JobWatch::Announce(Tracked& tracked, bool final) {
   const std::wstring image = tracked.process ? ImageOf(tracked.process.get()) : L"";
   const StartParameters start =
       tracked.process ? StartParametersOf(tracked.process.get()) : StartParameters{};
-  if (!final && (image.empty() || start.commandLine.empty())) return;
+  // A process is reported before it has finished setting up its parameters: wait for two
+  // equal readings that look like a path and a command line.
+  const bool settled =
+      !image.empty() && Plausible(start) && start == StartParametersOf(tracked.process.get());
+  if (!final && !settled) return;
   tracked.announced = true;
   log_.Start(tracked.number, image, start.commandLine, start.currentDir);
 }

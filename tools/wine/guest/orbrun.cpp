@@ -67,9 +67,19 @@ bool ImportRegistry(const RunPlan& plan, std::wstring& error) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(reg.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    error = L"cannot start " + reg;
+  // A session's first processes can race Wine's own start-up; a refused start is retried.
+  DWORD lastError = 0;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (CreateProcessW(reg.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &info)) {
+      lastError = 0;
+      break;
+    }
+    lastError = GetLastError();
+    Sleep(500);
+  }
+  if (lastError != 0) {
+    error = L"cannot start " + reg + L" (error " + std::to_wstring(lastError) + L")";
     return false;
   }
   UniqueHandle thread(info.hThread);
