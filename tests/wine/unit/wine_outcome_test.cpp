@@ -109,6 +109,13 @@ TEST_F(WineOutcomeTest, KeepsTheImageAndWhatTheRunAddedButNotWinesOwn) {
   EXPECT_EQ(deletion.process, 2) << "the process that asked for its own file";
 }
 
+TEST_F(WineOutcomeTest, WinesOwnFileGoneIsReported) {
+  Write(run_.template_ / "drive_c" / "windows" / "notepad.exe", "");
+  wine_harness::WineOutcome outcome;
+  wine_harness::BuildWineOutcome(run_, nullptr, outcome);
+  EXPECT_EQ(outcome.vanished, std::vector<std::string>{"C:\\windows\\notepad.exe"});
+}
+
 TEST_F(WineOutcomeTest, ATimeoutIsAHarnessError) {
   Write(run_.results / "status.txt", "timeout\n");
   wine_harness::WineOutcome outcome;

@@ -155,7 +155,10 @@ int Check(const Arguments& args) {
   }
   if (compare) {
     DropLaidValues(outcome.laidValues, simulated);
-    const std::vector<std::string> differences = CompareOutcomes(outcome.machine, simulated);
+    std::vector<std::string> differences = CompareOutcomes(outcome.machine, simulated);
+    for (const std::string& path : outcome.vanished) {
+      differences.push_back(path + ": Wine's own, gone after the run");
+    }
     for (const std::string& line : differences) std::cout << "DIFFERENT: " << line << "\n";
     if (!differences.empty()) status = kDiffer;
     std::cout << (differences.empty() ? "Wine and the emulator agree"

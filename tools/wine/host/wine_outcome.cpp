@@ -62,10 +62,15 @@ void BuildRegistry(const WineRun& run, const Snapshot& image, const Snapshot& si
 }
 
 void BuildFiles(const WineRun& run, const Snapshot& image, const Snapshot& simulated,
-                emu::Machine& out) {
+                emu::Machine& out, std::vector<std::string>& vanished) {
   const auto wine = ListDrives(run.prefix);
   const auto template_ = ListDrives(run.template_);
   const std::string harness = emu::UpperName(std::string(kHarnessFolder));
+  for (const auto& [upper, entry] : template_) {
+    if (!wine.contains(upper) && !image.files.contains(upper) && !simulated.files.contains(upper)) {
+      vanished.push_back(machine_image::AnsiToUtf8(entry.path));
+    }
+  }
   for (const auto& [upper, entry] : wine) {
     const auto inImage = image.files.find(upper);
     const auto inSimulated = simulated.files.find(upper);
@@ -179,7 +184,7 @@ void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOut
   machine.registryHeader = image.registryHeader;
   machine.exePath = image.exePath;
   BuildRegistry(run, imageSnap, simulatedSnap, mirrored, machine);
-  BuildFiles(run, imageSnap, simulatedSnap, machine);
+  BuildFiles(run, imageSnap, simulatedSnap, machine, outcome.vanished);
 
   const fs::path eventsFile = run.results / "events.jsonl";
   const auto lines = ReadJsonLines(eventsFile.string(), ReadFileBytes(eventsFile));

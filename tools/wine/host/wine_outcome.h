@@ -25,6 +25,9 @@ struct WineOutcome {
   emu::Machine machine;
   std::string tempPath;                    // what GetTempPath reported under Wine (ANSI)
   std::vector<std::string> harnessErrors;  // orbrun's own problems, a timeout included
+  // Files and folders of Wine's own (in the template, not named by the image) that are gone
+  // after the run: the program has no business there, so each one is a difference.
+  std::vector<std::string> vanished;
   // User Shell Folders values that the laying set for Wine's sake (MirrorShellFolders): not
   // the image's, so neither side's value of these names is compared.
   std::vector<std::string> laidValues;
