@@ -3,18 +3,6 @@
 namespace safety {
 namespace {
 
-const char* ShortRoot(emu::Root root) {
-  switch (root) {
-    case emu::Root::LocalMachine:
-      return "HKLM";
-    case emu::Root::CurrentUser:
-      return "HKCU";
-    case emu::Root::ClassesRoot:
-      break;
-  }
-  return "HKCR";
-}
-
 void CaptureKey(const emu::RegKey& key, const std::string& shown, bool isRoot,
                 MachineState& state) {
   const std::string upper = emu::UpperName(shown);
@@ -66,7 +54,7 @@ std::string FileId(const std::string& upperFullPath) {
 MachineState CaptureState(const emu::Machine& machine) {
   MachineState state;
   for (auto root : {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
-    CaptureKey(machine.registry.RootKey(root), ShortRoot(root), true, state);
+    CaptureKey(machine.registry.RootKey(root), emu::ShortRootName(root), true, state);
   }
   for (const auto& [letter, root] : machine.files.drives) {
     CaptureFolder(root, std::string{letter, ':', '\\'}, state);

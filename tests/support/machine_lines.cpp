@@ -25,18 +25,6 @@ bool IsRegistryLine(const std::string& line) {
   return line.rfind("HK", 0) == 0;
 }
 
-std::string ShortRoot(emu::Root root) {
-  switch (root) {
-    case emu::Root::LocalMachine:
-      return "HKLM";
-    case emu::Root::CurrentUser:
-      return "HKCU";
-    case emu::Root::ClassesRoot:
-      return "HKCR";
-  }
-  return "?";
-}
-
 std::string ValueText(const emu::RegValue& value) {
   const auto& data = value.data;
   bool terminatedString = value.type == REG_SZ && !data.empty() && data.back() == 0 &&
@@ -112,7 +100,7 @@ void RemoveFile(emu::Machine& machine, const std::string& path) {
 std::set<std::string> Snapshot(const emu::Machine& machine) {
   std::set<std::string> out;
   for (auto root : {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
-    SnapshotKey(machine.registry.RootKey(root), ShortRoot(root), out);
+    SnapshotKey(machine.registry.RootKey(root), emu::ShortRootName(root), out);
   }
   for (const auto& [letter, root] : machine.files.drives) {
     SnapshotFolder(root, std::string(1, letter) + ":\\", out);

@@ -21,23 +21,11 @@ void AddNode(Snapshot& snapshot, const std::string& path, const emu::FsNode& nod
 
 }  // namespace
 
-const char* ShortRootName(emu::Root root) {
-  switch (root) {
-    case emu::Root::LocalMachine:
-      return "HKLM";
-    case emu::Root::CurrentUser:
-      return "HKCU";
-    case emu::Root::ClassesRoot:
-      return "HKCR";
-  }
-  return "?";
-}
-
 Snapshot TakeSnapshot(const emu::Machine& machine) {
   Snapshot snapshot;
   for (const emu::Root root :
        {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
-    AddKey(snapshot, ShortRootName(root), machine.registry.RootKey(root), true);
+    AddKey(snapshot, emu::ShortRootName(root), machine.registry.RootKey(root), true);
   }
   for (const auto& [letter, root] : machine.files.drives) {
     for (const auto& [upper, child] : root.children) {

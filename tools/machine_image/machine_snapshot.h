@@ -32,7 +32,4 @@ struct Snapshot {
 
 Snapshot TakeSnapshot(const emu::Machine& machine);
 
-// "HKLM", "HKCU", "HKCR": the short names people read.
-const char* ShortRootName(emu::Root root);
-
 }  // namespace machine_image

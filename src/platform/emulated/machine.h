@@ -46,8 +46,10 @@ struct RegKey {
 };
 
 enum class Root { LocalMachine, CurrentUser, ClassesRoot };  // the order of an outcome dump
-const char* RootName(Root root);                             // "HKEY_LOCAL_MACHINE", ...
-std::optional<Root> ParseRootName(std::string_view name);    // full names and HKLM/HKCU/HKCR
+const char* RootName(Root root);
+const char* ShortRootName(Root root);  // "HKLM", "HKCU", "HKCR": the names people read
+                                       // "HKEY_LOCAL_MACHINE", ...
+std::optional<Root> ParseRootName(std::string_view name);  // full names and HKLM/HKCU/HKCR
 
 struct Registry {
   RegKey localMachine, currentUser, classesRoot;

@@ -54,6 +54,13 @@ const char* RootName(Root root) {
   return "?";
 }
 
+const char* ShortRootName(Root root) {
+  for (const auto& names : kRoots) {
+    if (names.root == root) return names.shortName;
+  }
+  return "?";
+}
+
 std::optional<Root> ParseRootName(std::string_view name) {
   for (const auto& names : kRoots) {
     if (SameName(name, names.full) || SameName(name, names.shortName)) return names.root;
