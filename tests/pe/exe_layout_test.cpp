@@ -108,10 +108,4 @@ TEST_P(ExeLayout, KeepsItsRelocationsForAddressSpaceRandomisation) {
 
 INSTANTIATE_TEST_SUITE_P(Pe, ExeLayout, testing::ValuesIn(kBuiltExes), PresetName);
 
-TEST(ShippedExe, FitsInEightKiB) {
-  const auto image = LoadBuiltExe(kBuiltExes[0]);
-  ASSERT_TRUE(image.has_value());
-  EXPECT_LE(image->fileSize(), 8192u);
-}
-
 }  // namespace
