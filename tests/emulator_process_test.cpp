@@ -121,6 +121,44 @@ TEST(Run, AFileThatIsNotTheProductRunsNoProductCode) {
   EXPECT_EQ(EventLines(machine).back(), "2 exit 0");
 }
 
+TEST(Handles, EachHandleClosesOnceInTheProcessThatHoldsItAndALeakIsCountedAtExit) {
+  emu::Machine machine = Installed();
+  machine.files.CreateFile(kCopy, {'M', 'Z'});
+  g_program = [] {
+    if (std::string(GetCommandLineA()) != "\"" + kExe + "\"") {
+      PROCESS_INFORMATION inherited{};
+      inherited.hProcess = reinterpret_cast<HANDLE>(std::uintptr_t{0x7C0});
+      SetLastError(0xDEAD);
+      EXPECT_FALSE(CloseHandle(inherited.hProcess)) << "the launcher's handle is not the worker's";
+      EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+      ExitProcess(0);
+    }
+    for (int i = 0; i < 2; ++i) {
+      STARTUPINFOA startup{};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION info{};
+      std::string line = "\"" + kCopy + "\" C:\\X";
+      ASSERT_TRUE(CreateProcessA(kCopy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &info));
+      EXPECT_NE(info.hProcess, info.hThread);
+      if (i == 1) break;  // the second pair is left open
+      EXPECT_TRUE(CloseHandle(info.hThread));
+      EXPECT_TRUE(CloseHandle(info.hProcess));
+      SetLastError(0xDEAD);
+      EXPECT_FALSE(CloseHandle(info.hProcess)) << "a second close";
+      EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    }
+    EXPECT_FALSE(CloseHandle(nullptr));
+    EXPECT_FALSE(CloseHandle(reinterpret_cast<HANDLE>(std::uintptr_t{0x1234})));
+    ExitProcess(0);
+  };
+  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Completed);
+  ASSERT_EQ(machine.processes.size(), 3u);
+  EXPECT_EQ(machine.processes[0].handlesOpenAtExit, 2) << "the pair left open";
+  EXPECT_EQ(machine.processes[1].handlesOpenAtExit, 0);
+  EXPECT_TRUE(machine.kernelHandles.empty()) << "Windows closes them at the owner's end";
+}
+
 struct StartCase {
   const char* behaviour;
   const char* image;

@@ -210,6 +210,9 @@ TEST_P(Launcher, Flow) {
   EXPECT_EQ(test::StartedProcesses(machine), c.started);
   for (int code : test::ExitCodes(machine)) EXPECT_EQ(code, 0);
   EXPECT_EQ(machine.openKeys, 0);
+  for (const auto& process : machine.processes) {
+    EXPECT_EQ(process.handlesOpenAtExit, 0) << "process " << process.id << " leaked handles";
+  }
 
   std::set<std::string> removed, added;
   std::string temp = c.install.temp.back() == '\\' ? c.install.temp : c.install.temp + "\\";

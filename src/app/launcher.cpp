@@ -49,9 +49,15 @@ static BOOL StartWorker(LPSTR copyPath, LPSTR commandLine, LPCSTR tempFolder) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process;
-  // The handles are left to close with this process: the launcher never waits for the worker.
-  return CreateProcessA(copyPath, commandLine, NULL, NULL, FALSE, 0, NULL, tempFolder, &startup,
-                        &process);
+  if (!CreateProcessA(copyPath, commandLine, NULL, NULL, FALSE, 0, NULL, tempFolder, &startup,
+                      &process)) {
+    return FALSE;
+  }
+  // The launcher never waits for the worker; holding its handles would only keep the worker's
+  // process and thread objects alive after it ends.
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return TRUE;
 }
 
 static void DeleteMachineWideEntries(void) {

@@ -62,8 +62,8 @@ std::string Upper(std::string text) {
 const std::map<std::string, std::set<std::string>> kAllowedImports = {
     {"KERNEL32.DLL",
      {"GetFileAttributesA", "DeleteFileA", "RemoveDirectoryA", "CopyFileA", "MoveFileExA",
-      "GetTempPathA", "GetModuleFileNameA", "CreateProcessA", "Sleep", "lstrcpyA", "lstrcatA",
-      "lstrlenA", "lstrcmpA", "GetCommandLineA", "GetModuleHandleA", "ExitProcess",
+      "GetTempPathA", "GetModuleFileNameA", "CreateProcessA", "CloseHandle", "Sleep", "lstrcpyA",
+      "lstrcatA", "lstrlenA", "lstrcmpA", "GetCommandLineA", "GetModuleHandleA", "ExitProcess",
       "GetProcAddress"}},
     {"ADVAPI32.DLL",
      {"RegOpenKeyA", "RegEnumKeyA", "RegDeleteKeyA", "RegCloseKey", "RegQueryValueA",

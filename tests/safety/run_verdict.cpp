@@ -136,6 +136,15 @@ class Judge {
     if (machine_.openKeys != 0) {
       Violation(std::to_string(machine_.openKeys) + " registry key(s) left open");
     }
+    // A CloseHandle that fails leaves its handle to the end of the process, as on Windows.
+    if (!(fault_ && fault_->Is("CloseHandle("))) {
+      for (const auto& process : machine_.processes) {
+        if (process.handlesOpenAtExit != 0) {
+          Violation("process " + std::to_string(process.id) + " left " +
+                    std::to_string(process.handlesOpenAtExit) + " handle(s) open");
+        }
+      }
+    }
     verdict_.workerStarted = machine_.processes.size() >= 2;
   }
 

@@ -1,4 +1,5 @@
-// CreateProcessA: the new process is queued and runs after its parent has ended (Run).
+// CreateProcessA: the new process is queued and runs after its parent has ended (Run); the
+// handles it returns, and CloseHandle.
 #include "paths.h"
 #include "platform_api.h"
 #include "state.h"
@@ -16,6 +17,15 @@ std::string FirstToken(const char* commandLine) {
     return line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
   }
   return line.substr(0, line.find_first_of(" \t"));
+}
+
+// Windows hands out handle values in steps of 4, never reused while open; the caller owns both
+// until it closes them (CloseHandle) or ends.
+HANDLE NewKernelHandle(emu::Machine& machine, int target, bool thread) {
+  std::uintptr_t value = machine.nextKernelHandle;
+  machine.nextKernelHandle += 4;
+  machine.kernelHandles[value] = {emu::detail::CurrentProcess().id, target, thread};
+  return reinterpret_cast<HANDLE>(value);
 }
 
 }  // namespace
@@ -74,10 +84,36 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   machine.events.push_back(std::move(event));
 
   auto pid = static_cast<DWORD>(0x1000 + 8 * id);
-  lpProcessInformation->hProcess = reinterpret_cast<HANDLE>(std::uintptr_t{0x2000} + 8u * id);
-  lpProcessInformation->hThread = reinterpret_cast<HANDLE>(std::uintptr_t{0x2004} + 8u * id);
+  lpProcessInformation->hProcess = NewKernelHandle(machine, id, false);
+  lpProcessInformation->hThread = NewKernelHandle(machine, id, true);
   lpProcessInformation->dwProcessId = pid;
   lpProcessInformation->dwThreadId = pid + 4;
   Trace(call + "TRUE (process " + std::to_string(id) + (product ? "" : ", no product code") + ")");
+  return TRUE;
+}
+
+// A handle is valid only in the process that holds it and only once: a second close, or a value
+// never handed out, fails with ERROR_INVALID_HANDLE (under a debugger Windows also raises an
+// exception, which no caller here is meant to meet).
+BOOL WINAPI CloseHandle(HANDLE hObject) {
+  using namespace emu::detail;
+  emu::Machine& machine = CurrentMachine();
+  auto value = reinterpret_cast<std::uintptr_t>(hObject);
+  std::string call = "CloseHandle(" + Hex(value) + ") = ";
+  if (InjectedFailure("CloseHandle")) {
+    SetError(ERROR_INVALID_HANDLE);
+    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
+    return FALSE;
+  }
+  auto handle = machine.kernelHandles.find(value);
+  if (handle == machine.kernelHandles.end() || handle->second.owner != CurrentProcess().id) {
+    SetError(ERROR_INVALID_HANDLE);
+    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
+    return FALSE;
+  }
+  std::string what = std::string(handle->second.thread ? "thread" : "process") + " of process " +
+                     std::to_string(handle->second.target);
+  machine.kernelHandles.erase(handle);
+  Trace(call + "TRUE (" + what + ")");
   return TRUE;
 }

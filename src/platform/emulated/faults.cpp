@@ -7,11 +7,11 @@
 namespace emu {
 namespace {
 
-constexpr std::array<const char*, 15> kFailable = {
-    "GetFileAttributesA", "DeleteFileA",  "RemoveDirectoryA",   "CopyFileA",
-    "MoveFileExA",        "GetTempPathA", "GetModuleFileNameA", "CreateProcessA",
-    "RegOpenKeyA",        "RegEnumKeyA",  "RegDeleteKeyA",      "RegCloseKey",
-    "RegQueryValueA",     "RegSetValueA", "RegQueryValueExA"};
+constexpr std::array<const char*, 16> kFailable = {
+    "GetFileAttributesA", "DeleteFileA",    "RemoveDirectoryA",   "CopyFileA",
+    "MoveFileExA",        "GetTempPathA",   "GetModuleFileNameA", "CreateProcessA",
+    "CloseHandle",        "RegOpenKeyA",    "RegEnumKeyA",        "RegDeleteKeyA",
+    "RegCloseKey",        "RegQueryValueA", "RegSetValueA",       "RegQueryValueExA"};
 
 }  // namespace
 

@@ -137,7 +137,10 @@ struct Process {
   std::string modulePath;  // full path that GetModuleFileNameA reports
   std::string imageFile;  // full path of the file that runs (a link's target): in use while running
   bool runsProduct = true;  // false: started from a file that is not the product; it ends at once
-  std::uint32_t defaultDllDirectories = 0;         // what SetDefaultDllDirectories was given
+  std::uint32_t defaultDllDirectories = 0;  // what SetDefaultDllDirectories was given
+  // Kernel handles it still held when it ended: Windows closes them then, but a program that
+  // leaves them to that leaks them for as long as it runs.
+  int handlesOpenAtExit = 0;
   std::uint32_t lastError = 0;                     // GetLastError
   std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
 };
@@ -192,6 +195,15 @@ struct Machine {
   };
   std::map<std::uintptr_t, KeyHandle> keyHandles;
   std::uintptr_t nextKeyHandle = 0x1000;
+  // Kernel handles CreateProcessA hands out (the new process and its first thread), each owned
+  // by the process that made the call, until CloseHandle or the owner's end.
+  struct KernelHandle {
+    int owner = 0;
+    int target = 0;  // the process the handle stands for
+    bool thread = false;
+  };
+  std::map<std::uintptr_t, KernelHandle> kernelHandles;
+  std::uintptr_t nextKernelHandle = 0x7C0;
   std::optional<Bytes> productImage;
 };
 

@@ -200,6 +200,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                            DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
                            LPSTARTUPINFOA lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation);
+BOOL WINAPI CloseHandle(HANDLE hObject);
 void WINAPI Sleep(DWORD dwMilliseconds);
 LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2);

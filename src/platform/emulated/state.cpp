@@ -72,6 +72,15 @@ void RecordExit(Machine& machine, int process, int code) {
   ended.running = false;
   ended.ended = true;
   ended.exitCode = code;
+  // Windows closes what the process left open; counting it first keeps a leak visible.
+  for (auto it = machine.kernelHandles.begin(); it != machine.kernelHandles.end();) {
+    if (it->second.owner == process) {
+      ++ended.handlesOpenAtExit;
+      it = machine.kernelHandles.erase(it);
+    } else {
+      ++it;
+    }
+  }
   Event event = NewEvent(Event::Kind::Exit, process);
   event.code = code;
   machine.events.push_back(std::move(event));
