@@ -99,6 +99,17 @@ TEST(Scenario, BadLinesNameTheFileAndLine) {
       {"[links]\nC:\\a=\n", "img/scenario.ini:2: the link C:\\a needs a target"},
       {"[links]\nrelative=C:\\b\n", "img/scenario.ini:2: a link must be a full path"},
       {"[run\n", "img/scenario.ini:1: a section name must end with ']'"},
+      {"[race]\nbefore=CopyFileA#1 delete C:\\a\n",
+       "img/scenario.ini:2: a race starts with after="},
+      {"[race]\nafter=CopyFileA delete C:\\a\n", "img/scenario.ini:2: \"CopyFileA\" names no call"},
+      {"[race]\nafter=FormatDriveA#1 delete C:\\a\n",
+       "img/scenario.ini:2: \"FormatDriveA\" is no operation"},
+      {"[race]\nafter=CopyFileA#0 delete C:\\a\n", "img/scenario.ini:2: a call number counts"},
+      {"[race]\nafter=CopyFileA#x delete C:\\a\n", "img/scenario.ini:2: a call number must be"},
+      {"[race]\nafter=CopyFileA#1 burn C:\\a\n", "img/scenario.ini:2: unknown race action"},
+      {"[race]\nafter=CopyFileA#1 replace C:\\a\n", "img/scenario.ini:2: replace needs PATH=ARG"},
+      {"[race]\nafter=CopyFileA#1 rename C:\\a=b\n", "img/scenario.ini:2: \"b\" must be a full"},
+      {"[race]\nafter=CopyFileA#1 delete a.tmp\n", "img/scenario.ini:2: a race acts on a full"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(ErrorOf(row.text).rfind(row.error, 0), 0u)
@@ -114,4 +125,29 @@ TEST(Scenario, ALinkCannotReplaceAFolderWithContents) {
   EXPECT_THROW(Apply("[links]\nC:\\Data=C:\\Target\n", machine), mi::ImageError);
   Apply("[links]\nC:\\Junction=C:\\Target\n", machine);
   EXPECT_TRUE(machine.files.Find("C:\\Junction")->directory);  // a link to a folder
+}
+
+TEST(Scenario, ReadsRaces) {
+  emu::Machine machine;
+  Apply(
+      "[race]\n"
+      "after=CopyFileA#1 replace C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\evil.exe ; swapped\n"
+      "AFTER=readfile#12  DELETE  C:\\WINDOWS\\TEMP\\obuninst.tmp\n"
+      "after=CreateFileA#2 link C:\\WINDOWS\\TEMP = C:\\Evil\n"
+      "after=CloseHandle#1 rename C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\away.tmp\n",
+      machine);
+  using A = emu::Race::Action;
+  ASSERT_EQ(machine.races.size(), 4u);
+  const emu::Race& replace = machine.races[0];
+  EXPECT_EQ(replace.operation, "CopyFileA");
+  EXPECT_EQ(replace.call, 1);
+  EXPECT_EQ(replace.action, A::Replace);
+  EXPECT_EQ(replace.path, "C:\\WINDOWS\\TEMP\\obuninst.tmp");
+  EXPECT_EQ(replace.argument, "C:\\evil.exe");
+  EXPECT_EQ(machine.races[1].operation, "ReadFile") << "spelled as Win32 does";
+  EXPECT_EQ(machine.races[1].call, 12);
+  EXPECT_EQ(machine.races[1].action, A::Delete);
+  EXPECT_EQ(machine.races[2].path, "C:\\WINDOWS\\TEMP");
+  EXPECT_EQ(machine.races[2].argument, "C:\\Evil");
+  EXPECT_EQ(machine.races[3].action, A::Rename);
 }

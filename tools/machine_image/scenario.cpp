@@ -12,7 +12,7 @@
 namespace machine_image {
 namespace {
 
-enum class Section { None, Run, Locked, Denied, Fail, Links };
+enum class Section { None, Run, Locked, Denied, Fail, Links, Race };
 
 bool IsAbsolutePath(std::string_view path) {
   return !emu::CanonicalPath(path).empty();
@@ -43,6 +43,8 @@ class ScenarioParser {
         return FailEntry(text);
       case Section::Links:
         return LinkEntry(text);
+      case Section::Race:
+        return RaceEntry(text);
     }
   }
 
@@ -64,8 +66,11 @@ class ScenarioParser {
       section_ = Section::Fail;
     } else if (name == "links") {
       section_ = Section::Links;
+    } else if (name == "race") {
+      section_ = Section::Race;
     } else {
-      Fail("unknown section " + text + " (known: [run], [locked], [denied], [fail], [links])");
+      Fail("unknown section " + text +
+           " (known: [run], [locked], [denied], [fail], [links], [race])");
     }
   }
 
@@ -185,6 +190,58 @@ class ScenarioParser {
       Fail("the folder " + path + " holds files and cannot be a link");
     }
     node->linkTarget = target;
+  }
+
+  // after=OPERATION#N ACTION PATH[=ARG]: PATH and ARG split at the first '=' (a delete takes
+  // no ARG, so its PATH is the whole rest).
+  void RaceEntry(const std::string& text) {
+    const std::string usage = " (expected after=OPERATION#N ACTION PATH[=ARG])";
+    if (LowerAscii(text.substr(0, 6)) != "after=") Fail("a race starts with after=" + usage);
+    std::string_view rest = std::string_view(text).substr(6);
+    auto word = [&rest]() {
+      const std::size_t end = std::min(rest.find_first_of(" \t"), rest.size());
+      std::string taken(rest.substr(0, end));
+      rest = rest.substr(end);
+      rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
+      return taken;
+    };
+    const std::string after = word();
+    const std::size_t hash = after.find('#');
+    if (hash == std::string::npos) Fail("\"" + after + "\" names no call number" + usage);
+    emu::Race race;
+    race.operation = emu::CanonicalTracedOperation(after.substr(0, hash));
+    if (race.operation.empty()) {
+      Fail("\"" + after.substr(0, hash) + "\" is no operation the program calls");
+    }
+    race.call = Count(after.substr(hash + 1), "a call number");
+    if (race.call < 1) Fail("a call number counts from 1");
+    const std::string action = LowerAscii(word());
+    if (action == "replace") {
+      race.action = emu::Race::Action::Replace;
+    } else if (action == "delete") {
+      race.action = emu::Race::Action::Delete;
+    } else if (action == "link") {
+      race.action = emu::Race::Action::Link;
+    } else if (action == "rename") {
+      race.action = emu::Race::Action::Rename;
+    } else {
+      Fail("unknown race action \"" + action + "\" (known: replace, delete, link, rename)");
+    }
+    const std::string target = Utf8ToAnsi(Trim(rest));
+    if (race.action == emu::Race::Action::Delete) {
+      race.path = target;
+    } else {
+      const std::size_t equals = target.find('=');
+      if (equals == std::string::npos) Fail(action + " needs PATH=ARG" + usage);
+      race.path = Trim(std::string_view(target).substr(0, equals));
+      race.argument = Trim(std::string_view(target).substr(equals + 1));
+      if (race.argument.empty()) Fail(action + " needs something after '='");
+      if (race.action != emu::Race::Action::Link && !IsAbsolutePath(race.argument)) {
+        Fail("\"" + race.argument + "\" must be a full path");
+      }
+    }
+    if (!IsAbsolutePath(race.path)) Fail("a race acts on a full path, found \"" + race.path + "\"");
+    machine_.races.push_back(std::move(race));
   }
 
   const std::string& fileName_;

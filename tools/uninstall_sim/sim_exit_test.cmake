@@ -122,6 +122,39 @@ elseif(CASE STREQUAL "stopped")
   expect_exists(${OUT}/registry.reg)
   expect_in("${sim_stdout}" "Stopped after 2000 message boxes" "readable transcript")
 
+elseif(CASE STREQUAL "bad_race")
+  file(COPY ${SOURCE_DIR}/examples/machines/installed/ DESTINATION ${WORK_DIR}/image)
+  file(WRITE ${WORK_DIR}/image/scenario.ini "[run]\nanswers=yes\n[race]\nafter=CopyFileA#1 burn C:\\x\n")
+  run_sim(2 ${WORK_DIR}/image --out ${OUT})
+  expect_in("${sim_stderr}" "image/scenario.ini:4: unknown race action" "file and line")
+  expect_missing(${OUT})
+
+elseif(CASE STREQUAL "race_swapped_copy")
+  # Another program puts a foreign exe at the copy's name before the launcher opens it: the
+  # launcher starts nothing, reports the internal error and leaves the product registered.
+  file(COPY ${SOURCE_DIR}/examples/machines/installed/ DESTINATION ${WORK_DIR}/image)
+  file(WRITE ${WORK_DIR}/image/scenario.ini "[run]\nanswers=yes\n[race]\n"
+       "after=CopyFileA#1 replace C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\WINDOWS\\NOTEPAD.EXE\n")
+  run_sim(0 ${WORK_DIR}/image --out ${OUT} --trace)
+  expect_in("${sim_stdout}" "race after CopyFileA#1: replace" "the race in the trace")
+  expect_not_in("${sim_stdout}" "skipped" "the race was carried out")
+  file(READ ${OUT}/transcript.jsonl transcript)
+  expect_not_in("${transcript}" "\"process\":2" "no worker")
+  expect_in("${transcript}" "Internal error" "the internal error")
+  read_registry(${OUT}/registry.reg registry)
+  expect_in("${registry}" "Uninstall\\\\Orbelle\\]" "uninstall entry kept")
+
+elseif(CASE STREQUAL "race_held_copy")
+  # The same program once the launcher holds the copy open: the swap is refused.
+  file(COPY ${SOURCE_DIR}/examples/machines/installed/ DESTINATION ${WORK_DIR}/image)
+  file(WRITE ${WORK_DIR}/image/scenario.ini "[run]\nanswers=yes\n[race]\n"
+       "after=ReadFile#1 replace C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\WINDOWS\\NOTEPAD.EXE\n")
+  run_sim(0 ${WORK_DIR}/image --out ${OUT} --trace)
+  expect_in("${sim_stdout}" "replace [^\n]* skipped: ERROR_SHARING_VIOLATION" "the refused race")
+  file(READ ${OUT}/transcript.jsonl transcript)
+  expect_in("${transcript}" "{\"event\":\"exit\",\"process\":2,\"code\":0}" "worker exit")
+  expect_in("${sim_stdout}" "Uninstall successfully completed." "the worker's success")
+
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
 endif()

@@ -1,5 +1,6 @@
-// CreateProcessA: the new process is queued and runs after its parent has ended (Run); the
-// handles it returns, and CloseHandle.
+// CreateProcessA: the new process is queued and runs after its parent has ended (Run), and
+// the process and thread handles it returns (CloseHandle: file_handle_api.cpp).
+#include "file_handles.h"
 #include "paths.h"
 #include "platform_api.h"
 #include "state.h"
@@ -22,8 +23,7 @@ std::string FirstToken(const char* commandLine) {
 // Windows hands out handle values in steps of 4, never reused while open; the caller owns both
 // until it closes them (CloseHandle) or ends.
 HANDLE NewKernelHandle(emu::Machine& machine, int target, bool thread) {
-  std::uintptr_t value = machine.nextKernelHandle;
-  machine.nextKernelHandle += 4;
+  std::uintptr_t value = emu::detail::NextHandleValue(machine);
   machine.kernelHandles[value] = {emu::detail::CurrentProcess().id, target, thread};
   return reinterpret_cast<HANDLE>(value);
 }
@@ -59,6 +59,11 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   if (file.error) return fail(file.error);
   if (!file.node) return fail(ERROR_FILE_NOT_FOUND);
   if (image.root || IsDirectory(*file.node)) return fail(ERROR_ACCESS_DENIED);
+  // The image is opened for reading and execution, sharing reads and deletion: a handle open
+  // to it for writing, or without FILE_SHARE_READ, refuses the start.
+  if (SharingConflict(machine, file.node, kReadAccess, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
+    return fail(ERROR_SHARING_VIOLATION);
+  }
 
   // A current folder that is missing, no folder or too long fails the start: ERROR_DIRECTORY.
   std::string currentDir = CurrentProcess().currentDir;
@@ -89,31 +94,5 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   lpProcessInformation->dwProcessId = pid;
   lpProcessInformation->dwThreadId = pid + 4;
   Trace(call + "TRUE (process " + std::to_string(id) + (product ? "" : ", no product code") + ")");
-  return TRUE;
-}
-
-// A handle is valid only in the process that holds it and only once: a second close, or a value
-// never handed out, fails with ERROR_INVALID_HANDLE (under a debugger Windows also raises an
-// exception, which no caller here is meant to meet).
-BOOL WINAPI CloseHandle(HANDLE hObject) {
-  using namespace emu::detail;
-  emu::Machine& machine = CurrentMachine();
-  auto value = reinterpret_cast<std::uintptr_t>(hObject);
-  std::string call = "CloseHandle(" + Hex(value) + ") = ";
-  if (InjectedFailure("CloseHandle")) {
-    SetError(ERROR_INVALID_HANDLE);
-    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
-    return FALSE;
-  }
-  auto handle = machine.kernelHandles.find(value);
-  if (handle == machine.kernelHandles.end() || handle->second.owner != CurrentProcess().id) {
-    SetError(ERROR_INVALID_HANDLE);
-    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
-    return FALSE;
-  }
-  std::string what = std::string(handle->second.thread ? "thread" : "process") + " of process " +
-                     std::to_string(handle->second.target);
-  machine.kernelHandles.erase(handle);
-  Trace(call + "TRUE (" + what + ")");
   return TRUE;
 }

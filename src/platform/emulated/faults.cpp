@@ -7,11 +7,11 @@
 namespace emu {
 namespace {
 
-constexpr std::array<const char*, 16> kFailable = {
-    "GetFileAttributesA", "DeleteFileA",    "RemoveDirectoryA",   "CopyFileA",
-    "MoveFileExA",        "GetTempPathA",   "GetModuleFileNameA", "CreateProcessA",
-    "CloseHandle",        "RegOpenKeyA",    "RegEnumKeyA",        "RegDeleteKeyA",
-    "RegCloseKey",        "RegQueryValueA", "RegSetValueA",       "RegQueryValueExA"};
+constexpr std::array<const char*, 18> kFailable = {
+    "GetFileAttributesA", "DeleteFileA",        "RemoveDirectoryA", "CopyFileA",     "MoveFileExA",
+    "GetTempPathA",       "GetModuleFileNameA", "CreateProcessA",   "CreateFileA",   "ReadFile",
+    "CloseHandle",        "RegOpenKeyA",        "RegEnumKeyA",      "RegDeleteKeyA", "RegCloseKey",
+    "RegQueryValueA",     "RegSetValueA",       "RegQueryValueExA"};
 
 }  // namespace
 
@@ -21,6 +21,33 @@ std::span<const char* const> FailableOperations() {
 
 bool IsFailableOperation(std::string_view name) {
   return std::ranges::any_of(kFailable, [name](const char* op) { return name == op; });
+}
+
+// Every other call that shows in the trace, which a race may follow.
+constexpr std::array<const char*, 14> kOtherTraced = {"MoveFileA",
+                                                      "GetCommandLineA",
+                                                      "GetModuleHandleA",
+                                                      "GetProcAddress",
+                                                      "SetDefaultDllDirectories",
+                                                      "Sleep",
+                                                      "ExitProcess",
+                                                      "LoadStringA",
+                                                      "wsprintfA",
+                                                      "MessageBoxA",
+                                                      "CreateWindowExA",
+                                                      "PeekMessageA",
+                                                      "DispatchMessageA",
+                                                      "DestroyWindow"};
+
+std::string CanonicalTracedOperation(std::string_view name) {
+  auto same = [name](const char* op) { return SameName(name, op); };
+  for (const char* op : kFailable) {
+    if (same(op)) return op;
+  }
+  for (const char* op : kOtherTraced) {
+    if (same(op)) return op;
+  }
+  return "";
 }
 
 namespace detail {

@@ -1,4 +1,5 @@
 // KERNEL32's file functions on the machine's drives.
+#include "file_handles.h"
 #include "file_use.h"
 #include "paths.h"
 #include "platform_api.h"
@@ -26,8 +27,10 @@ BOOL Succeed(const std::string& call) {
 }
 
 void RemoveNode(const Location& location) {
-  location.folder->children.erase(emu::UpperName(location.node->name));
+  emu::detail::RemoveChild(emu::detail::CurrentMachine(), *location.folder, location.node->name);
 }
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace
 
@@ -55,7 +58,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 }
 
 // Deleting a link deletes the link, never its target. The running image gives
-// ERROR_ACCESS_DENIED, a file another program holds open ERROR_SHARING_VIOLATION.
+// ERROR_ACCESS_DENIED, a file another program holds open ERROR_SHARING_VIOLATION: DeleteFileA
+// opens the file for DELETE sharing everything, so any handle open without FILE_SHARE_DELETE
+// refuses it.
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   std::string call = "DeleteFileA(" + Quote(lpFileName) + ")";
   if (emu::detail::InjectedFailure("DeleteFileA")) return Fail(call, ERROR_ACCESS_DENIED);
@@ -71,6 +76,9 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (emu::detail::IsRunningImage(machine, path)) return Fail(call, ERROR_ACCESS_DENIED);
   if (block.locked) return Fail(call, ERROR_SHARING_VIOLATION);
   if (block.releasing) return Fail(call, ERROR_ACCESS_DENIED);
+  if (emu::detail::SharingConflict(machine, location.node, emu::detail::kDeleteAccess, kShareAll)) {
+    return Fail(call, ERROR_SHARING_VIOLATION);
+  }
   RemoveNode(location);
   return Succeed(call);
 }
@@ -103,7 +111,9 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
 
 // The copy replaces the destination unless bFailIfExists. A destination that is a link is
 // followed and its target written: Windows opens the destination by name and the link
-// redirects it, which is what a planted link in a shared folder exploits.
+// redirects it, which is what a planted link in a shared folder exploits. The source is opened
+// for reading sharing reads only, the destination for writing sharing nothing, so a handle
+// open to either without the matching FILE_SHARE_ bit gives ERROR_SHARING_VIOLATION.
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
   std::string call = "CopyFileA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) + ", " +
                      (bFailIfExists ? "TRUE" : "FALSE") + ")";
@@ -131,6 +141,11 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     return Fail(call, ERROR_ACCESS_DENIED);
   }
   if (target.node == source.node) return Fail(call, ERROR_SHARING_VIOLATION);
+  if (emu::detail::SharingConflict(machine, source.node, emu::detail::kReadAccess,
+                                   FILE_SHARE_READ) ||
+      emu::detail::SharingConflict(machine, target.node, emu::detail::kWriteAccess, 0)) {
+    return Fail(call, ERROR_SHARING_VIOLATION);
+  }
   for (const std::string& path : {named.RealPath(), target.RealPath()}) {
     if (emu::detail::IsRunningImage(machine, path) ||
         emu::detail::HeldAgainstWriting(machine, path)) {

@@ -30,16 +30,18 @@ bool IsReleasingLauncher(const Machine& machine, const std::string& fullPath) {
 
 }  // namespace
 
+// A started process holds its image and its current folder from CreateProcessA on, whether it
+// has run yet or not: Windows maps the image and opens the folder before CreateProcessA returns.
 bool IsRunningImage(const Machine& machine, const std::string& fullPath) {
   for (const auto& process : machine.processes) {
-    if (process.running && SamePath(process.imageFile, fullPath)) return true;
+    if (!process.ended && SamePath(process.imageFile, fullPath)) return true;
   }
   return false;
 }
 
 bool IsRunningCurrentFolder(const Machine& machine, const std::string& fullPath) {
   for (const auto& process : machine.processes) {
-    if (process.running && SamePath(process.currentDir, fullPath)) return true;
+    if (!process.ended && SamePath(process.currentDir, fullPath)) return true;
   }
   return false;
 }

@@ -110,6 +110,22 @@ struct Faults {
 // whose result nobody checks.
 std::span<const char* const> FailableOperations();
 bool IsFailableOperation(std::string_view name);
+// An operation whose calls show in the trace (the failable ones among them), which a race may
+// follow, spelled as Win32 does; "" for a name (compared case-insensitively) that is none.
+std::string CanonicalTracedOperation(std::string_view name);
+
+// Another program acting between two calls of the product: right after the Nth call (1-based,
+// counted over the whole run) of `operation` returns, `action` is tried on `path`.
+struct Race {
+  enum class Action { Replace, Delete, Link, Rename };
+  std::string operation;  // as it shows in the trace: "CopyFileA"
+  long call = 1;
+  Action action = Action::Delete;
+  std::string path;      // what is acted on (a link itself, not its target)
+  std::string argument;  // replace: the file whose bytes go there; link: the target;
+                         // rename: the new full path
+};
+const char* ActionName(Race::Action action);  // "replace", "delete", "link", "rename"
 
 inline constexpr const char* kDefaultExe = "C:\\Program Files\\Orbelle\\Uninstall.exe";
 inline constexpr const char* kDefaultTemp = "C:\\WINDOWS\\TEMP\\";
@@ -163,6 +179,7 @@ struct Machine {
   std::string tempPath = kDefaultTemp;  // what GetTempPathA reports
   std::vector<Answer> answers;
   Faults faults;
+  std::vector<Race> races;
 
   // Run state
   std::vector<Process> processes;  // by id - 1
@@ -205,6 +222,35 @@ struct Machine {
   std::map<std::uintptr_t, KernelHandle> kernelHandles;
   std::uintptr_t nextKernelHandle = 0x7C0;
   std::optional<Bytes> productImage;
+
+  // Kernel state: files opened by CreateFileA and not yet closed. A file whose last name went
+  // while it was open lives on in detachedFiles, as Windows keeps an open file's data.
+  struct FileHandle {
+    int process = 0;
+    FsNode* file = nullptr;
+    std::string path;          // the real path it was opened at, links followed
+    std::uint32_t access = 0;  // detail::kReadAccess | kWriteAccess | kDeleteAccess
+    std::uint32_t share = 0;   // FILE_SHARE_* as passed
+    std::uint64_t position = 0;
+    int number = 0;  // "file N" in the trace: the Nth file opened in the run
+  };
+  std::map<std::uintptr_t, FileHandle> fileHandles;  // its values come from nextKernelHandle
+  int filesOpened = 0;
+  std::vector<std::unique_ptr<FsNode>> detachedFiles;
+
+  // What a test needs to see of handle use: handles a process still held when it ended (Windows
+  // closes them then), and closes of a handle that was not open (a double close among them).
+  std::vector<std::string> leakedHandles;    // "process 1: file 2 C:\WINDOWS\TEMP\obuninst.tmp"
+  std::vector<std::string> badHandleCloses;  // "process 1: 0x104"
+
+  // Races: calls made so far of each traced operation, and what became of each race.
+  std::map<std::string, long> operationCalls;
+  struct RaceOutcome {
+    std::size_t race = 0;  // index into races
+    bool applied = false;
+    std::string detail;  // why it was skipped
+  };
+  std::vector<RaceOutcome> raceOutcomes;
 };
 
 // The product's process entry (derives the tail, calls WinMain, ends with ExitProcess).

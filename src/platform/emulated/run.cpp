@@ -1,4 +1,5 @@
 // Running the product's processes one after another, and the stand-in process for unit tests.
+#include "file_handles.h"
 #include "paths.h"
 #include "state.h"
 
@@ -95,6 +96,7 @@ ActiveProcess::ActiveProcess(Machine& machine, std::string_view currentDir, std:
 }
 
 ActiveProcess::~ActiveProcess() {
+  detail::CloseHandlesOf(machine_, id_);
   Process& ended = process();
   ended.running = false;
   ended.ended = true;

@@ -4,6 +4,9 @@
 #include <memory>
 #include <stdexcept>
 
+#include "file_handles.h"
+#include "races.h"
+
 namespace emu::detail {
 namespace {
 
@@ -48,7 +51,9 @@ void CurrentScope::SwitchProcess(int process) {
 void Trace(std::string text) {
   Machine& machine = CurrentMachine();
   machine.trace.push_back(
-      {machine.events.size(), std::to_string(g_process) + ": " + std::move(text), g_process});
+      {machine.events.size(), std::to_string(g_process) + ": " + text, g_process});
+  // A call's trace line is the last thing it does, so what follows it happens after it returns.
+  AfterCall(machine, text);
 }
 
 void SetError(std::uint32_t error) {
@@ -69,6 +74,7 @@ int AddProcess(Machine& machine, std::string image, std::string commandLine,
 
 void RecordExit(Machine& machine, int process, int code) {
   Process& ended = machine.processes[static_cast<std::size_t>(process) - 1];
+  CloseHandlesOf(machine, process);
   ended.running = false;
   ended.ended = true;
   ended.exitCode = code;

@@ -1,0 +1,216 @@
+// KERNEL32's open files: CreateFileA, ReadFile and CloseHandle, with Windows' sharing rules;
+// and MoveFileA, the rename that sharing refuses while the file is open.
+#include <algorithm>
+#include <cstring>
+
+#include "file_changes.h"
+#include "file_handles.h"
+#include "file_use.h"
+#include "paths.h"
+#include "platform_api.h"
+#include "state.h"
+#include "trace_format.h"
+
+using emu::detail::CurrentMachine;
+using emu::detail::ErrorName;
+using emu::detail::FailedWith;
+using emu::detail::Hex;
+using emu::detail::Location;
+using emu::detail::Quote;
+using emu::detail::SetError;
+using emu::detail::Trace;
+
+namespace {
+
+std::string FlagNames(DWORD value, std::initializer_list<std::pair<DWORD, const char*>> names) {
+  std::string text;
+  for (const auto& [bit, name] : names) {
+    if ((value & bit) != bit) continue;
+    value &= ~bit;
+    if (!text.empty()) text += '|';
+    text += name;
+  }
+  if (value != 0 || text.empty()) text += (text.empty() ? "" : "|") + Hex(value);
+  return text;
+}
+
+std::string AccessName(DWORD access) {
+  return FlagNames(access, {{GENERIC_READ, "GENERIC_READ"},
+                            {GENERIC_WRITE, "GENERIC_WRITE"},
+                            {GENERIC_EXECUTE, "GENERIC_EXECUTE"},
+                            {DELETE, "DELETE"}});
+}
+
+std::string ShareName(DWORD share) {
+  if (share == 0) return "0";
+  return FlagNames(share, {{FILE_SHARE_READ, "FILE_SHARE_READ"},
+                           {FILE_SHARE_WRITE, "FILE_SHARE_WRITE"},
+                           {FILE_SHARE_DELETE, "FILE_SHARE_DELETE"}});
+}
+
+std::string DispositionName(DWORD disposition) {
+  switch (disposition) {
+    case CREATE_NEW:
+      return "CREATE_NEW";
+    case CREATE_ALWAYS:
+      return "CREATE_ALWAYS";
+    case OPEN_EXISTING:
+      return "OPEN_EXISTING";
+    case OPEN_ALWAYS:
+      return "OPEN_ALWAYS";
+    case TRUNCATE_EXISTING:
+      return "TRUNCATE_EXISTING";
+    default:
+      return std::to_string(disposition);
+  }
+}
+
+std::string NameOf(HANDLE handle) {
+  auto* open =
+      emu::detail::FindFileHandle(CurrentMachine(), reinterpret_cast<std::uintptr_t>(handle));
+  return open ? emu::detail::HandleName(*open) : Hex(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+BOOL Fail(const std::string& call, DWORD error) {
+  SetError(error);
+  Trace(call + FailedWith(error));
+  return FALSE;
+}
+
+}  // namespace
+
+// Opening an existing file is modelled, the only way the product opens one: a link is followed,
+// a folder is refused (it needs FILE_FLAG_BACKUP_SEMANTICS), and the new handle must agree
+// with every handle already open to the file: its access shared by each of them, and its share
+// mode allowing each one's access (ERROR_SHARING_VIOLATION otherwise). The image of a started
+// process counts as open for reading and execution, sharing reads and deletion; a file of the
+// scenario's [locked] list is held by a program that shares reading only.
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD,
+                          HANDLE hTemplateFile) {
+  using namespace emu::detail;
+  std::string call = "CreateFileA(" + Quote(lpFileName) + ", " + AccessName(dwDesiredAccess) +
+                     ", " + ShareName(dwShareMode) + ", " + DispositionName(dwCreationDisposition) +
+                     ") = ";
+  auto fail = [&](DWORD error) {
+    SetError(error);
+    Trace(call + "INVALID_HANDLE_VALUE (" + ErrorName(error) + ")");
+    return INVALID_HANDLE_VALUE;
+  };
+  if (InjectedFailure("CreateFileA")) return fail(ERROR_ACCESS_DENIED);
+  if ((dwShareMode & ~DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}) != 0) {
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  // Creating and truncating are not modelled: nothing in the product writes a file this way.
+  if (dwCreationDisposition != OPEN_EXISTING || hTemplateFile != NULL) {
+    return fail(ERROR_NOT_SUPPORTED);
+  }
+  emu::Machine& machine = CurrentMachine();
+  Location named = LocateForProcess(lpFileName);
+  if (named.error) return fail(named.error);
+  if (!named.node) return fail(ERROR_FILE_NOT_FOUND);
+  if (!named.node->directory && named.trailingSeparator) return fail(ERROR_INVALID_NAME);
+  Location file = FollowLink(machine.files, named);
+  if (file.error) return fail(file.error);
+  if (!file.node) return fail(ERROR_FILE_NOT_FOUND);
+  if (file.root || file.node->directory) return fail(ERROR_ACCESS_DENIED);
+
+  const std::uint32_t access = AccessClasses(dwDesiredAccess);
+  const std::string path = file.RealPath();
+  if (IsRunningImage(machine, path) &&
+      ((access & kWriteAccess) || (access != 0 && !(dwShareMode & FILE_SHARE_READ)))) {
+    return fail(ERROR_SHARING_VIOLATION);
+  }
+  if (HeldAgainstWriting(machine, path) && (access & (kWriteAccess | kDeleteAccess))) {
+    return fail(ERROR_SHARING_VIOLATION);
+  }
+  if (SharingConflict(machine, file.node, access, dwShareMode)) {
+    return fail(ERROR_SHARING_VIOLATION);
+  }
+  emu::Machine::FileHandle open;
+  open.process = CurrentProcess().id;
+  open.file = file.node;
+  open.path = path;
+  open.access = access;
+  open.share = dwShareMode;
+  std::uintptr_t value = AddFileHandle(machine, std::move(open));
+  Trace(call + HandleName(machine.fileHandles.at(value)));
+  return reinterpret_cast<HANDLE>(value);
+}
+
+// A synchronous read from the handle's position: the bytes read are reported through
+// lpNumberOfBytesRead, set to 0 first; fewer than asked only where the file ends, and 0 with
+// TRUE at its end. Windows requires lpNumberOfBytesRead when there is no OVERLAPPED.
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+  using namespace emu::detail;
+  std::string call =
+      "ReadFile(" + NameOf(hFile) + ", " + std::to_string(nNumberOfBytesToRead) + ") = ";
+  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
+  if (InjectedFailure("ReadFile")) return Fail(call, ERROR_ACCESS_DENIED);
+  auto* open = FindFileHandle(CurrentMachine(), reinterpret_cast<std::uintptr_t>(hFile));
+  if (!open) return Fail(call, ERROR_INVALID_HANDLE);
+  if (lpOverlapped) return Fail(call, ERROR_NOT_SUPPORTED);  // overlapped reads: not modelled
+  if (!lpNumberOfBytesRead) return Fail(call, ERROR_INVALID_PARAMETER);
+  if (!(open->access & kReadAccess)) return Fail(call, ERROR_ACCESS_DENIED);
+  if (!lpBuffer && nNumberOfBytesToRead > 0) return Fail(call, ERROR_INVALID_PARAMETER);
+  const emu::Bytes& content = open->file->content;
+  const std::uint64_t left = content.size() > open->position ? content.size() - open->position : 0;
+  const auto count = static_cast<DWORD>(std::min<std::uint64_t>(left, nNumberOfBytesToRead));
+  if (count > 0) std::memcpy(lpBuffer, content.data() + open->position, count);
+  open->position += count;
+  *lpNumberOfBytesRead = count;
+  Trace(call + "TRUE, " + std::to_string(count) + " bytes" +
+        (count < nNumberOfBytesToRead ? " (end of file)" : ""));
+  return TRUE;
+}
+
+// Files, and the process and thread handles CreateProcessA returns. A handle is valid only in
+// the process that holds it and only once: a second close, or a value never handed out, fails
+// with ERROR_INVALID_HANDLE (under a debugger Windows also raises an exception, which no caller
+// here is meant to meet); the emulator records it, so a test sees a double close.
+BOOL WINAPI CloseHandle(HANDLE hObject) {
+  using namespace emu::detail;
+  emu::Machine& machine = CurrentMachine();
+  const int process = CurrentProcess().id;
+  auto value = reinterpret_cast<std::uintptr_t>(hObject);
+  std::string call = "CloseHandle(" + NameOf(hObject) + ") = ";
+  if (InjectedFailure("CloseHandle")) return Fail(call, ERROR_INVALID_HANDLE);
+  if (auto* file = FindFileHandle(machine, value); file && file->process == process) {
+    machine.fileHandles.erase(value);
+    Trace(call + "TRUE");
+    return TRUE;
+  }
+  auto kernel = machine.kernelHandles.find(value);
+  if (kernel != machine.kernelHandles.end() && kernel->second.owner == process) {
+    std::string what = std::string(kernel->second.thread ? "thread" : "process") + " of process " +
+                       std::to_string(kernel->second.target);
+    machine.kernelHandles.erase(kernel);
+    Trace(call + "TRUE (" + what + ")");
+    return TRUE;
+  }
+  machine.badHandleCloses.push_back("process " + std::to_string(process) + ": " + Hex(value));
+  return Fail(call, ERROR_INVALID_HANDLE);
+}
+
+// A rename in place of the old name: the file (or folder, or link) keeps what it is. Refused
+// while a handle is open to the file without FILE_SHARE_DELETE (ERROR_SHARING_VIOLATION), for a
+// folder with anything in use in its tree (ERROR_ACCESS_DENIED), and onto a name that exists
+// (ERROR_ALREADY_EXISTS). The image of a running process may be renamed.
+BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+  using namespace emu::detail;
+  std::string call =
+      "MoveFileA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) + ") = ";
+  Location from = LocateForProcess(lpExistingFileName);
+  if (from.error) return Fail(call, from.error);
+  if (!from.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  Location to = LocateForProcess(lpNewFileName);
+  if (to.error) return Fail(call, to.error);
+  ChangeResult result = RenameEntry(CurrentMachine(), from, to, false);
+  if (!result) return Fail(call, result.error);
+  Trace(call + "TRUE");
+  return TRUE;
+}

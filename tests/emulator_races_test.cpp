@@ -1,0 +1,201 @@
+// Another program acting between two calls: each race action, carried out when the path can be
+// changed then, skipped (and said so in the trace) when an open file or a running process holds
+// it, and always right after the call it follows.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/emulated/machine.h"
+#include "platform_api.h"
+#include "support/case_name.h"
+
+namespace {
+
+using Action = emu::Race::Action;
+
+const std::string kTemp = "C:\\WINDOWS\\TEMP";
+const std::string kCopy = kTemp + "\\obuninst.tmp";
+const std::string kEvil = "C:\\Evil\\evil.exe";
+
+// What stands at a path: "missing", "file:<bytes>", "link:<target>" or "folder".
+std::string At(const emu::Machine& machine, const std::string& path) {
+  const emu::FsNode* node = machine.files.Find(path);
+  if (!node) return "missing";
+  if (node->linkTarget) return "link:" + *node->linkTarget;
+  if (node->directory) return "folder";
+  return "file:" + std::string(node->content.begin(), node->content.end());
+}
+
+struct RaceCase {
+  const char* behaviour;
+  emu::Race race;
+  bool held;  // the copy is open for reading, sharing reads only, when the race comes
+  bool applied;
+  std::vector<std::pair<std::string, std::string>> expected;  // path, At()
+  std::string skippedBecause;                                 // in the trace line
+};
+
+emu::Race After(long call, Action action, std::string path, std::string argument = {}) {
+  return {"GetFileAttributesA", call, action, std::move(path), std::move(argument)};
+}
+
+const RaceCase kRaceCases[] = {
+    {"replace puts the other file's bytes at the name",
+     After(1, Action::Replace, kCopy, kEvil),
+     false,
+     true,
+     {{kCopy, "file:evil"}},
+     ""},
+    {"replace is skipped while the file is held without FILE_SHARE_DELETE",
+     After(1, Action::Replace, kCopy, kEvil),
+     true,
+     false,
+     {{kCopy, "file:copy"}},
+     "ERROR_SHARING_VIOLATION, held open by process 1 without FILE_SHARE_DELETE"},
+    {"replace of a missing name creates the file",
+     After(1, Action::Replace, kTemp + "\\new.tmp", kEvil),
+     true,
+     true,
+     {{kTemp + "\\new.tmp", "file:evil"}},
+     ""},
+    {"delete removes the file",
+     After(1, Action::Delete, kCopy),
+     false,
+     true,
+     {{kCopy, "missing"}},
+     ""},
+    {"delete is skipped while the file is held",
+     After(1, Action::Delete, kCopy),
+     true,
+     false,
+     {{kCopy, "file:copy"}},
+     "ERROR_SHARING_VIOLATION"},
+    {"link puts a link in the file's place",
+     After(1, Action::Link, kCopy, kEvil),
+     false,
+     true,
+     {{kCopy, "link:" + kEvil}},
+     ""},
+    {"link is skipped while the file is held",
+     After(1, Action::Link, kCopy, kEvil),
+     true,
+     false,
+     {{kCopy, "file:copy"}},
+     "ERROR_SHARING_VIOLATION"},
+    {"rename moves the file away",
+     After(1, Action::Rename, kCopy, kTemp + "\\away.tmp"),
+     false,
+     true,
+     {{kCopy, "missing"}, {kTemp + "\\away.tmp", "file:copy"}},
+     ""},
+    {"rename is skipped while the file is held",
+     After(1, Action::Rename, kCopy, kTemp + "\\away.tmp"),
+     true,
+     false,
+     {{kCopy, "file:copy"}, {kTemp + "\\away.tmp", "missing"}},
+     "ERROR_SHARING_VIOLATION"},
+    {"the temp folder is renamed away with the file in it",
+     After(1, Action::Rename, kTemp, "C:\\WINDOWS\\OLDTEMP"),
+     false,
+     true,
+     {{kCopy, "missing"}, {"C:\\WINDOWS\\OLDTEMP\\obuninst.tmp", "file:copy"}},
+     ""},
+    {"the temp folder is not renamed while a file in it is held",
+     After(1, Action::Rename, kTemp, "C:\\WINDOWS\\OLDTEMP"),
+     true,
+     false,
+     {{kCopy, "file:copy"}},
+     "ERROR_ACCESS_DENIED, a file in its tree is held open"},
+    {"the temp folder becomes a link elsewhere",
+     After(1, Action::Link, kTemp, "C:\\Evil"),
+     false,
+     true,
+     {{kTemp, "link:C:\\Evil"}},
+     ""},
+    {"the temp folder does not become a link while a file in it is held",
+     After(1, Action::Link, kTemp, "C:\\Evil"),
+     true,
+     false,
+     {{kCopy, "file:copy"}},
+     "ERROR_ACCESS_DENIED"},
+    {"the temp folder is not deleted while a file in it is held",
+     After(1, Action::Delete, kTemp),
+     true,
+     false,
+     {{kCopy, "file:copy"}},
+     "ERROR_ACCESS_DENIED"},
+    {"a race follows the call of its number only",
+     After(2, Action::Delete, kCopy),
+     false,
+     true,
+     {{kCopy, "missing"}},
+     ""},
+    {"a race after a call that never comes does nothing",
+     After(3, Action::Delete, kCopy),
+     false,
+     false,
+     {{kCopy, "file:copy"}},
+     ""},
+};
+
+class Race : public testing::TestWithParam<RaceCase> {};
+
+TEST_P(Race, ActsRightAfterTheCall) {
+  const RaceCase& c = GetParam();
+  emu::Machine machine;
+  machine.files.CreateFile(kCopy, {'c', 'o', 'p', 'y'});
+  machine.files.CreateFile(kEvil, {'e', 'v', 'i', 'l'});
+  machine.races = {c.race};
+  emu::ActiveProcess process(machine, "C:\\", "C:\\Launcher.exe");
+  HANDLE held = INVALID_HANDLE_VALUE;
+  if (c.held) {
+    held = CreateFileA(kCopy.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  }
+  const DWORD first = GetFileAttributesA(kCopy.c_str());
+  EXPECT_NE(first, INVALID_FILE_ATTRIBUTES) << "the race comes after the call, not before";
+  GetFileAttributesA(kCopy.c_str());
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+
+  const bool came = c.race.call <= 2;
+  ASSERT_EQ(machine.raceOutcomes.size(), came ? 1u : 0u);
+  if (came) {
+    EXPECT_EQ(machine.raceOutcomes[0].applied, c.applied);
+    std::string raceLine;
+    for (const auto& line : machine.trace) {
+      if (line.text.find("(race after GetFileAttributesA#") != std::string::npos) {
+        raceLine = line.text;
+      }
+    }
+    EXPECT_NE(raceLine.find(c.applied ? ")" : " skipped: " + c.skippedBecause), std::string::npos)
+        << raceLine;
+  }
+  for (const auto& [path, what] : c.expected) EXPECT_EQ(At(machine, path), what) << path;
+  EXPECT_EQ(At(machine, kEvil), "file:evil") << "the source of a replacement stays";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Race, testing::ValuesIn(kRaceCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+TEST(Race, TheImageOfAStartedProcessIsNotReplacedButMayBeRenamed) {
+  emu::Machine machine;
+  machine.files.CreateFile(kCopy, {'c'});
+  machine.files.CreateFile(kEvil, {'e'});
+  machine.races = {{"CreateProcessA", 1, Action::Replace, kCopy, kEvil},
+                   {"CreateProcessA", 1, Action::Rename, kCopy, kTemp + "\\away.tmp"}};
+  emu::ActiveProcess process(machine, "C:\\", "C:\\Launcher.exe");
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started;
+  std::string line = "\"" + kCopy + "\" C:\\x";
+  ASSERT_TRUE(CreateProcessA(kCopy.c_str(), line.data(), NULL, NULL, FALSE, 0, NULL, "C:\\",
+                             &startup, &started));
+  ASSERT_EQ(machine.raceOutcomes.size(), 2u);
+  EXPECT_FALSE(machine.raceOutcomes[0].applied);
+  EXPECT_TRUE(machine.raceOutcomes[1].applied);
+  EXPECT_EQ(At(machine, kTemp + "\\away.tmp"), "file:c");
+  EXPECT_EQ(machine.processes.back().imageFile, kTemp + "\\away.tmp");
+}
+
+}  // namespace
