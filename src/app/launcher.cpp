@@ -45,6 +45,39 @@ static void BuildHandOffCommandLine(LPCSTR copyPath, LPCSTR installFolder, LPSTR
   AppendIfFits(commandLine, HandOffCommandLineCapacity, installFolder);
 }
 
+// The launcher runs elevated on Windows Vista and later, while every program of the user may
+// write the temp folder: between the copy and the start, another program could rename the copy
+// away and put its own exe at its name, to be started elevated. Opened this way, the file at
+// the name can be neither written, deleted nor renamed by anyone until the handle is closed,
+// and NTFS renames no folder that has an open file below it; CreateProcessA may still open it,
+// since it asks for reading and execution only.
+static HANDLE OpenDenyingChanges(LPCSTR path) {
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+enum { CompareChunkSize = 512 };
+
+// Both read to their ends chunk by chunk: ReadFile fills a chunk unless the file ends, so a
+// shorter file shows as a chunk of another length, and a size that differs fails the same way
+// as a byte that differs. A failed read is a mismatch too.
+static BOOL HoldSameBytes(HANDLE own, HANDLE copy) {
+  BYTE ownChunk[CompareChunkSize];
+  BYTE copyChunk[CompareChunkSize];
+  for (;;) {
+    DWORD ownRead = 0;
+    DWORD copyRead = 0;
+    if (!ReadFile(own, ownChunk, CompareChunkSize, &ownRead, NULL) ||
+        !ReadFile(copy, copyChunk, CompareChunkSize, &copyRead, NULL) || ownRead != copyRead) {
+      return FALSE;
+    }
+    if (ownRead == 0) return TRUE;
+    for (DWORD i = 0; i < ownRead; ++i) {
+      if (ownChunk[i] != copyChunk[i]) return FALSE;
+    }
+  }
+}
+
 static BOOL StartWorker(LPSTR copyPath, LPSTR commandLine, LPCSTR tempFolder) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
@@ -58,6 +91,23 @@ static BOOL StartWorker(LPSTR copyPath, LPSTR commandLine, LPCSTR tempFolder) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return TRUE;
+}
+
+// The copy is held from before its bytes are checked until the worker has started from it, so
+// what starts is what was checked: the launcher's own bytes, read through its own file.
+static BOOL StartCheckedWorker(LPCSTR ownPath, LPSTR copyPath, LPSTR commandLine,
+                               LPCSTR tempFolder) {
+  HANDLE copy = OpenDenyingChanges(copyPath);
+  if (copy == INVALID_HANDLE_VALUE) return FALSE;
+  BOOL started = FALSE;
+  HANDLE own = OpenDenyingChanges(ownPath);
+  if (own != INVALID_HANDLE_VALUE) {
+    BOOL same = HoldSameBytes(own, copy);
+    CloseHandle(own);
+    if (same) started = StartWorker(copyPath, commandLine, tempFolder);
+  }
+  CloseHandle(copy);
+  return started;
 }
 
 static void DeleteMachineWideEntries(void) {
@@ -90,7 +140,7 @@ BOOL RunLauncherStage(HINSTANCE instance, LPCSTR caption) {
 
   char commandLine[HandOffCommandLineCapacity];
   BuildHandOffCommandLine(copyPath, installFolder, commandLine);
-  if (!StartWorker(copyPath, commandLine, tempFolder)) return FALSE;
+  if (!StartCheckedWorker(ownPath, copyPath, commandLine, tempFolder)) return FALSE;
 
   // Only now, with the worker on its way: a failure before this point must leave the
   // product registered, so the user can run the uninstall again.

@@ -61,10 +61,11 @@ std::string Upper(std::string text) {
 // GetProcAddress; nothing of a C runtime or C++ library, and no other DLL.
 const std::map<std::string, std::set<std::string>> kAllowedImports = {
     {"KERNEL32.DLL",
-     {"GetFileAttributesA", "DeleteFileA", "RemoveDirectoryA", "CopyFileA", "MoveFileExA",
-      "GetTempPathA", "GetModuleFileNameA", "CreateProcessA", "CloseHandle", "Sleep", "lstrcpyA",
-      "lstrcatA", "lstrlenA", "lstrcmpA", "GetCommandLineA", "GetModuleHandleA", "ExitProcess",
-      "GetProcAddress"}},
+     {"GetFileAttributesA", "DeleteFileA",      "RemoveDirectoryA",   "CopyFileA",
+      "MoveFileExA",        "GetTempPathA",     "GetModuleFileNameA", "CreateProcessA",
+      "CloseHandle",        "CreateFileA",      "ReadFile",           "Sleep",
+      "lstrcpyA",           "lstrcatA",         "lstrlenA",           "lstrcmpA",
+      "GetCommandLineA",    "GetModuleHandleA", "ExitProcess",        "GetProcAddress"}},
     {"ADVAPI32.DLL",
      {"RegOpenKeyA", "RegEnumKeyA", "RegDeleteKeyA", "RegCloseKey", "RegQueryValueA",
       "RegSetValueA", "RegQueryValueExA"}},

@@ -1,0 +1,218 @@
+// The launcher starts only a copy that holds its own bytes, and holds the copy from the check
+// to the start: whatever another program does to the copy or the temp folder between two
+// calls, no foreign code starts as the worker, and a copy that is not the launcher's fails the
+// run with the internal error before anything is removed.
+#include <gtest/gtest.h>
+
+#include "support/case_name.h"
+#include "support/installed_machine.h"
+#include "support/run_support.h"
+
+namespace {
+
+using test::Box;
+using test::ConfirmText;
+using test::kInternalError;
+using test::kSuccess;
+using Action = emu::Race::Action;
+
+const std::string kFolder = "C:\\Program Files\\Orbelle";
+const std::string kExe = kFolder + "\\Uninstall.exe";
+const std::string kTemp = "C:\\WINDOWS\\TEMP";
+const std::string kCopy = kTemp + "\\obuninst.tmp";
+
+// Long enough for three chunks of the comparison, so a difference in the last one shows.
+constexpr std::size_t kProductSize = 2500;
+emu::Bytes ProductBytes() {
+  emu::Bytes bytes(kProductSize);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  return bytes;
+}
+
+// Foreign files another program may put in the copy's place.
+const std::string kEvil = "C:\\Evil\\evil.exe";        // other bytes altogether
+const std::string kLonger = "C:\\Evil\\longer.exe";    // the product and one byte more
+const std::string kShorter = "C:\\Evil\\shorter.exe";  // the product but its last byte
+const std::string kLastByte = "C:\\Evil\\last.exe";    // the product with its last byte changed
+
+void AddForeignFiles(emu::Machine& machine) {
+  emu::Bytes product = ProductBytes();
+  machine.files.CreateFile(kEvil, {'M', 'Z', 'e', 'v', 'i', 'l'});
+  emu::Bytes longer = product;
+  longer.push_back(0);
+  machine.files.CreateFile(kLonger, longer);
+  machine.files.CreateFile(kShorter,
+                           emu::Bytes(product.begin(), product.begin() + kProductSize - 1));
+  emu::Bytes last = product;
+  last[kProductSize - 1] ^= 1;
+  machine.files.CreateFile(kLastByte, last);
+}
+
+enum class Ends { Uninstalled, LauncherFailed };
+
+struct CheckCase {
+  const char* behaviour;
+  std::vector<emu::Race> races;
+  std::vector<std::string> failing;
+  Ends ends;
+  bool racesApplied;  // whether the races found the copy changeable
+};
+
+emu::Race After(const char* operation, long call, Action action, std::string path,
+                std::string argument = {}) {
+  return {operation, call, action, std::move(path), std::move(argument)};
+}
+
+const CheckCase kCases[] = {
+    {"a copy swapped before it is opened is not started",
+     {After("CopyFileA", 1, Action::Replace, kCopy, kEvil)},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a copy one byte longer than the launcher is not started",
+     {After("CopyFileA", 1, Action::Replace, kCopy, kLonger)},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a copy one byte shorter than the launcher is not started",
+     {After("CopyFileA", 1, Action::Replace, kCopy, kShorter)},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a copy that differs in its last byte is not started",
+     {After("CopyFileA", 1, Action::Replace, kCopy, kLastByte)},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a copy deleted before it is opened fails the run",
+     {After("CopyFileA", 1, Action::Delete, kCopy)},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a copy renamed away before it is opened fails the run",
+     {After("CopyFileA", 1, Action::Rename, kCopy, kTemp + "\\away.tmp")},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a copy turned into a link to a foreign exe is not started",
+     {After("CopyFileA", 1, Action::Link, kCopy, kEvil)},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a temp folder turned into a link to a foreign copy is not started",
+     {After("CopyFileA", 1, Action::Link, kTemp, "C:\\Evil"),
+      After("CopyFileA", 1, Action::Replace, "C:\\Evil\\obuninst.tmp", kEvil)},
+     {},
+     Ends::LauncherFailed,
+     true},
+    {"a copy held open cannot be swapped: the launcher's own copy is the worker",
+     {After("CreateFileA", 1, Action::Replace, kCopy, kEvil),
+      After("ReadFile", 2, Action::Delete, kCopy),
+      After("CloseHandle", 1, Action::Rename, kCopy, kTemp + "\\away.tmp"),
+      After("CloseHandle", 1, Action::Link, kCopy, kEvil)},
+     {},
+     Ends::Uninstalled,
+     false},
+    {"the temp folder of a held copy can be neither renamed nor replaced",
+     {After("CreateFileA", 2, Action::Rename, kTemp, "C:\\WINDOWS\\OLDTEMP"),
+      After("ReadFile", 1, Action::Link, kTemp, "C:\\Evil"),
+      After("ReadFile", 3, Action::Delete, kTemp)},
+     {},
+     Ends::Uninstalled,
+     false},
+    {"the started worker's image cannot be swapped either",
+     {After("CreateProcessA", 1, Action::Replace, kCopy, kEvil),
+      After("CloseHandle", 2, Action::Delete, kCopy)},
+     {},
+     Ends::Uninstalled,
+     false},
+    {"a copy that cannot be opened fails the run",
+     {},
+     {"CreateFileA"},
+     Ends::LauncherFailed,
+     false},
+    {"a copy that cannot be read fails the run", {}, {"ReadFile"}, Ends::LauncherFailed, false},
+};
+
+class TempCopyCheck : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(TempCopyCheck, StartsOnlyTheLaunchersOwnBytes) {
+  const CheckCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.files.Find(kExe)->content = ProductBytes();
+  AddForeignFiles(machine);
+  machine.races = c.races;
+  for (const auto& op : c.failing) machine.faults.failingOperations.insert(op);
+
+  test::RunResult run = test::RunUninstall(machine);
+
+  const bool uninstalled = c.ends == Ends::Uninstalled;
+  EXPECT_EQ(test::Boxes(machine),
+            (std::vector<std::string>{Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)),
+                                      uninstalled ? Box(2, "MB_OK", "IDOK", kSuccess)
+                                                  : Box(1, "MB_OK", "IDOK", kInternalError)}));
+  ASSERT_EQ(machine.processes.size(), uninstalled ? 2u : 1u) << "a worker starts only here";
+  for (const auto& process : machine.processes) EXPECT_TRUE(process.runsProduct);
+  for (const auto& outcome : machine.raceOutcomes) {
+    EXPECT_EQ(outcome.applied, c.racesApplied) << "race " << outcome.race;
+  }
+  EXPECT_EQ(machine.raceOutcomes.size(), c.races.size()) << "every race found its call";
+  EXPECT_TRUE(machine.leakedHandles.empty()) << machine.leakedHandles.front();
+  EXPECT_TRUE(machine.badHandleCloses.empty()) << machine.badHandleCloses.front();
+
+  // Outside the temp folder and the foreign files' folder, the machine is fully uninstalled or
+  // not touched at all: a failed check comes before anything is removed.
+  auto outside = [](const std::string& line) {
+    return line.rfind(kTemp, 0) == 0 || line.rfind("C:\\Evil", 0) == 0;
+  };
+  std::erase_if(run.removed, outside);
+  std::erase_if(run.added, outside);
+  auto removed = uninstalled ? test::FullyRemoved() : std::set<std::string>{};
+  auto added = uninstalled ? test::FullyAdded() : std::set<std::string>{};
+  std::erase_if(added, outside);
+  EXPECT_EQ(run.removed, removed) << "removed:" << test::Join(run.removed);
+  EXPECT_EQ(run.added, added) << "added:" << test::Join(run.added);
+  EXPECT_EQ(machine.files.Find(kEvil)->content, (emu::Bytes{'M', 'Z', 'e', 'v', 'i', 'l'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TempCopyCheck, testing::ValuesIn(kCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+// A path as the trace quotes it, backslashes doubled.
+std::string Escaped(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+// The check reads both files through handles that deny changes, closes both, and starts the
+// worker between the two closes.
+TEST(TempCopyCheck, HoldsTheCopyFromTheCheckToTheStart) {
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.files.Find(kExe)->content = ProductBytes();
+  test::RunUninstall(machine);
+  std::vector<std::string> calls;
+  for (const auto& line : machine.trace) {
+    if (line.process != 1) continue;
+    const std::string call = line.text.substr(3);
+    for (const char* kept : {"CreateFileA(", "CloseHandle(file", "CreateProcessA("}) {
+      if (call.rfind(kept, 0) == 0) calls.push_back(call);
+    }
+  }
+  const std::string open = "\", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING) = file ";
+  EXPECT_EQ(calls, (std::vector<std::string>{
+                       "CreateFileA(\"" + Escaped(kCopy) + open + "1 \"" + Escaped(kCopy) + "\"",
+                       "CreateFileA(\"" + Escaped(kExe) + open + "2 \"" + Escaped(kExe) + "\"",
+                       "CloseHandle(file 2 \"" + Escaped(kExe) + "\") = TRUE",
+                       calls.size() > 3 ? calls[3] : "",
+                       "CloseHandle(file 1 \"" + Escaped(kCopy) + "\") = TRUE"}));
+  ASSERT_GT(calls.size(), 3u);
+  EXPECT_EQ(calls[3].rfind("CreateProcessA(\"" + Escaped(kCopy), 0), 0u) << calls[3];
+}
+
+}  // namespace
