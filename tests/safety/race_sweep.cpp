@@ -1,0 +1,175 @@
+#include "safety/race_sweep.h"
+
+#include "platform/emulated/paths.h"
+#include "platform/emulated/trace_format.h"
+#include "safety/machine_state.h"
+
+extern "C" void UninstallerStartup(void);
+
+namespace safety {
+namespace {
+
+using Action = emu::Race::Action;
+
+constexpr std::size_t kReportsKept = 20;
+const emu::Bytes kForeignBytes = {'M', 'Z', 'f', 'o', 'r', 'e', 'i', 'g', 'n'};
+
+std::string OperationOf(const std::string& text) {
+  if (text.empty() || text.front() == '(') return "";
+  const std::size_t paren = text.find('(');
+  return paren == std::string::npos ? "" : text.substr(0, paren);
+}
+
+// The race's PATH where it really lies (links on the way followed), upper-cased as machine
+// state identities spell paths.
+std::string RealUpperPath(emu::Machine& machine, const std::string& path) {
+  auto parts = emu::detail::ParseAbsolute(path);
+  if (!parts) return emu::UpperName(path);
+  return emu::UpperName(emu::detail::LocateParts(machine.files, *parts).RealPath());
+}
+
+// Leaves out everything at and below the paths the other program changed: that is its doing,
+// not the product's.
+void LeaveOut(MachineState& state, const std::vector<std::string>& upperPaths) {
+  std::erase_if(state, [&](const auto& entry) {
+    const std::string& id = entry.first;
+    for (const auto& path : upperPaths) {
+      const std::string file = FileId(path);
+      if (id == file || id.rfind(file + "\\", 0) == 0) return true;
+    }
+    return false;
+  });
+}
+
+std::vector<emu::Race> RacesFor(const std::string& call, const RaceTargets& targets) {
+  const std::size_t hash = call.find('#');
+  const std::string operation = call.substr(0, hash);
+  const long number = std::stol(call.substr(hash + 1));
+  std::vector<emu::Race> races;
+  auto add = [&](Action action, const std::string& path, std::string argument = {}) {
+    races.push_back({operation, number, action, path, std::move(argument)});
+  };
+  for (const auto& file : targets.files) {
+    add(Action::Replace, file, kForeignExe);
+    add(Action::Delete, file);
+    add(Action::Link, file, kForeignExe);
+    add(Action::Rename, file, file + ".away");
+  }
+  for (const auto& folder : targets.folders) {
+    add(Action::Replace, folder, kForeignExe);  // a folder cannot be: always skipped
+    add(Action::Delete, folder);
+    add(Action::Link, folder, kForeignFolder);
+    add(Action::Rename, folder, folder + ".away");
+  }
+  return races;
+}
+
+std::string Describe(const emu::Race& race) {
+  return std::string(emu::ActionName(race.action)) + " " + race.path +
+         (race.argument.empty() ? "" : "=" + race.argument) + " after " + race.operation + "#" +
+         std::to_string(race.call);
+}
+
+}  // namespace
+
+void AddForeignFiles(emu::Machine& machine) {
+  machine.files.CreateFile(kForeignExe, kForeignBytes);
+  machine.files.CreateFile(std::string(kForeignFolder) + "\\obuninst.tmp", kForeignBytes);
+}
+
+std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
+                                              const std::string& copyPath) {
+  std::map<std::string, long> counts;
+  std::vector<std::string> calls;
+  const std::string touchesCopy = "(" + emu::detail::Quote(copyPath);
+  bool from = false;
+  for (const auto& line : cleanRun.trace) {
+    const std::string text = line.text.substr(line.text.find(": ") + 2);
+    const std::string operation = OperationOf(text);
+    if (operation.empty()) continue;
+    const long number = ++counts[operation];
+    if (line.process != 1) continue;
+    if (!from && text.find(touchesCopy) == std::string::npos) continue;
+    from = true;
+    calls.push_back(operation + "#" + std::to_string(number));
+    if (operation == "CreateProcessA") break;
+  }
+  return calls;
+}
+
+void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTargets& targets,
+                RaceFigures& figures) {
+  ++figures.images;
+  emu::Machine twin = make();
+  AddForeignFiles(twin);
+  const ImageFacts facts = StudyImage(twin);
+
+  emu::Machine clean = make();
+  AddForeignFiles(clean);
+  emu::Run(clean, &UninstallerStartup);
+  const std::vector<std::string> calls = CallsFromCopyToStart(clean, facts.copyPath);
+  const std::string copyReal = RealUpperPath(clean, facts.copyPath);
+  figures.calls += static_cast<long>(calls.size());
+  if (calls.empty()) {
+    ++figures.violations;
+    figures.reports.push_back(name + ": the clean run never touched " + facts.copyPath);
+  }
+
+  for (const auto& call : calls) {
+    for (const auto& race : RacesFor(call, targets)) {
+      emu::Machine machine = make();
+      AddForeignFiles(machine);
+      std::vector<std::string> raced = {RealUpperPath(machine, race.path)};
+      if (race.action == Action::Rename) raced.push_back(RealUpperPath(machine, race.argument));
+      machine.races = {race};
+      MachineState before = CaptureState(machine);
+      const emu::RunStatus status = emu::Run(machine, &UninstallerStartup);
+      MachineState after = CaptureState(machine);
+      LeaveOut(before, raced);
+      LeaveOut(after, raced);
+      RunVerdict verdict = JudgeRun(facts, machine, status, before, after);
+      // The worker names its own file as GetModuleFileNameA reports it, with the links on its
+      // way followed: through a linked temp folder that is the copy's real path.
+      std::erase_if(verdict.violations, [&](const std::string& violation) {
+        const std::string prefix = "a deletion at restart was requested for ";
+        return violation.rfind(prefix, 0) == 0 &&
+               emu::UpperName(violation.substr(prefix.size())) == copyReal;
+      });
+
+      bool foreign = false;
+      for (const auto& process : machine.processes) {
+        if (!process.runsProduct) {
+          foreign = true;
+          ++figures.foreignStarts;
+          figures.foreignRuns.push_back(Describe(race));
+        }
+      }
+      // A foreign worker does none of the worker's work: the verdict on it says nothing more.
+      if (foreign) verdict.violations.clear();
+      for (const auto& leak : machine.leakedHandles) {
+        verdict.violations.push_back("a handle left open: " + leak);
+      }
+      for (const auto& close : machine.badHandleCloses) {
+        verdict.violations.push_back("a handle closed that was not open: " + close);
+      }
+      if (machine.raceOutcomes.size() != 1) {
+        verdict.violations.push_back("the race did not come exactly once");
+      } else {
+        ++(machine.raceOutcomes[0].applied ? figures.applied : figures.skipped);
+      }
+
+      ++figures.runs;
+      ++(!verdict.workerStarted ? figures.notStarted
+         : verdict.succeeded    ? figures.succeeded
+                                : figures.failed);
+      figures.violations += static_cast<long>(verdict.violations.size());
+      for (const auto& violation : verdict.violations) {
+        if (figures.reports.size() < kReportsKept) {
+          figures.reports.push_back(name + ", " + Describe(race) + ": " + violation);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace safety
