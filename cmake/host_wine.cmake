@@ -2,10 +2,14 @@
 # tests/wine/cases.txt is laid on a throwaway Wine prefix, the exe runs there with its message
 # boxes answered, and the machine afterwards is held against uninstall-sim's run of the image.
 #
-# Cross-built here with the MinGW toolchains, so the host build alone tests what it would
-# ship: Uninstall.exe for x86_64 (the only one this kind of machine can run) and i686 (run
-# where 32-bit Wine works), and the helper programs of tools/wine/guest/ that run next to it.
+# Every image runs with both builds of the Windows presets (build/win64/Uninstall.exe and the
+# shipped build/win32/Uninstall.exe, which scripts/test builds before the tests); the i686 one
+# runs under 32-bit Wine in qemu (tests/wine/qemu/), as this kind of machine runs no 32-bit
+# code. The helper programs of tools/wine/guest/ that run next to it are cross-built here.
 option(ORBELLE_WINE_TESTS "Run the real Uninstall.exe under Wine in the tests" ON)
+# Off until the harness can read the command line and current folder of a 32-bit process
+# under qemu (orbrun32 reads them empty, so every i686 run differs there and only there).
+option(ORBELLE_WINE_I686 "Also run the i686 Uninstall.exe, under 32-bit Wine in qemu" OFF)
 
 file(GLOB WINE_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/wine/host/*.cpp)
 list(FILTER WINE_HARNESS_SOURCES EXCLUDE REGEX "/main\\.cpp$")
@@ -38,13 +42,6 @@ include(ExternalProject)
 set(WINE_BUILD ${CMAKE_BINARY_DIR}/wine/build)
 foreach(arch IN ITEMS x86_64 i686)
   # BUILD_ALWAYS: the sub-build decides what changed, so an edited source is never missed.
-  ExternalProject_Add(wine_uninstall_${arch}
-    SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${WINE_BUILD}/uninstall-${arch}
-    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
-               -DCMAKE_BUILD_TYPE=MinSizeRel
-    INSTALL_COMMAND ""
-    BUILD_ALWAYS ON)
   ExternalProject_Add(wine_guest_${arch}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}/tools/wine/guest
     BINARY_DIR ${WINE_BUILD}/guest-${arch}
@@ -53,36 +50,65 @@ foreach(arch IN ITEMS x86_64 i686)
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
 endforeach()
-# wine-harness and the exes are what the tests run; building the host build builds them all.
+# wine-harness and the helpers are what the tests run; building the host build builds them all.
 add_custom_target(wine_programs ALL DEPENDS wine-harness uninstall-sim
-  wine_uninstall_x86_64 wine_uninstall_i686 wine_guest_x86_64 wine_guest_i686)
+  wine_guest_x86_64 wine_guest_i686)
 
 set(WINE_WORK ${CMAKE_BINARY_DIR}/wine)
 set(WINE_DRIVER ${CMAKE_SOURCE_DIR}/tests/wine/run_case.sh)
+set(WINE_QEMU ${CMAKE_SOURCE_DIR}/tests/wine/qemu)
+# 32-bit Wine under qemu: the i386 root (made once, about 140 MB of packages), the preload
+# library and the binfmt_misc entry, which the cleanup removes when the suite ends.
+set(WINE_FIXTURES wine_prefix)
+if(ORBELLE_WINE_I686)
+  add_test(NAME wine_i386_setup
+    COMMAND bash ${WINE_QEMU}/setup_i386.sh --work ${WINE_WORK} --preload ${WINE_QEMU}/preload)
+  set_tests_properties(wine_i386_setup PROPERTIES
+    FIXTURES_SETUP wine_i386 LABELS wine TIMEOUT 900)
+  add_test(NAME wine_i386_cleanup COMMAND bash ${WINE_QEMU}/cleanup_i386.sh --work ${WINE_WORK})
+  set_tests_properties(wine_i386_cleanup PROPERTIES
+    FIXTURES_CLEANUP wine_i386 LABELS wine TIMEOUT 60)
+  list(APPEND WINE_FIXTURES wine_i386)
+endif()
+
 add_test(NAME wine_template
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/make_template.sh
           --work ${WINE_WORK} --guest ${WINE_BUILD}/guest-x86_64 --guest32 ${WINE_BUILD}/guest-i686)
-set_tests_properties(wine_template PROPERTIES
-  FIXTURES_SETUP wine_prefix LABELS wine TIMEOUT 240)
+set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_prefix LABELS wine TIMEOUT 400)
+if(ORBELLE_WINE_I686)
+  set_tests_properties(wine_template PROPERTIES FIXTURES_REQUIRED wine_i386)
+endif()
 
-# One test a line of tests/wine/cases.txt: NAME ARCH IMAGE [shots]
+# One image a line of tests/wine/cases.txt: NAME IMAGE [shots], run as wine_NAME with the
+# x86_64 exe and as wine_NAME_i686 with the i686 one.
+set(WINE_EXE_x86_64 ${CMAKE_SOURCE_DIR}/build/win64/Uninstall.exe)
+set(WINE_EXE_i686 ${CMAKE_SOURCE_DIR}/build/win32/Uninstall.exe)
+set(WINE_SUFFIX_x86_64 "")
+set(WINE_SUFFIX_i686 "_i686")
 file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/cases.txt WINE_CASES REGEX "^[a-z]")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/cases.txt)
 foreach(line IN LISTS WINE_CASES)
   string(REGEX REPLACE "[ \t]+" ";" fields "${line}")
   list(GET fields 0 name)
-  list(GET fields 1 arch)
-  list(GET fields 2 image)
+  list(GET fields 1 image)
   set(extra)
   if("shots" IN_LIST fields)
     list(APPEND extra --shots)
   endif()
-  add_test(NAME wine_${name}
-    COMMAND bash ${WINE_DRIVER} --name ${name} --image ${CMAKE_SOURCE_DIR}/${image}
-            --base ${CMAKE_SOURCE_DIR}/examples/machines/installed
-            --exe ${WINE_BUILD}/uninstall-${arch}/Uninstall.exe --arch ${arch}
-            --work ${WINE_WORK} --harness $<TARGET_FILE:wine-harness>
-            --sim $<TARGET_FILE:uninstall-sim> ${extra})
-  set_tests_properties(wine_${name} PROPERTIES
-    FIXTURES_REQUIRED wine_prefix LABELS wine TIMEOUT 240 SKIP_RETURN_CODE 77)
+  set(arches x86_64)
+  if(ORBELLE_WINE_I686)
+    list(APPEND arches i686)
+  endif()
+  foreach(arch IN LISTS arches)
+    set(test wine_${name}${WINE_SUFFIX_${arch}})
+    add_test(NAME ${test}
+      COMMAND bash ${WINE_DRIVER} --name ${name}${WINE_SUFFIX_${arch}}
+              --image ${CMAKE_SOURCE_DIR}/${image}
+              --base ${CMAKE_SOURCE_DIR}/examples/machines/installed
+              --exe ${WINE_EXE_${arch}} --arch ${arch}
+              --work ${WINE_WORK} --harness $<TARGET_FILE:wine-harness>
+              --sim $<TARGET_FILE:uninstall-sim> ${extra})
+    set_tests_properties(${test} PROPERTIES
+      FIXTURES_REQUIRED "${WINE_FIXTURES}" LABELS wine TIMEOUT 240 SKIP_RETURN_CODE 77)
+  endforeach()
 endforeach()

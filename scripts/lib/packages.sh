@@ -4,8 +4,10 @@
 HOST_PACKAGES=(cmake make g++ libgtest-dev)
 # The Wine suite (tests/wine/, part of the host tests): the real exe and its helpers are
 # cross-built with MinGW-w64 and run under Wine on a private Xvfb display; ImageMagick turns
-# the screen into the README's screenshots.
-WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick)
+# the screen into the README's screenshots. qemu-user-static runs the i686 exe's 32-bit Wine
+# (tests/wine/qemu/, with -DORBELLE_WINE_I686=ON; clang, below, builds its preload library).
+WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
+  qemu-user-static)
 # The fuzz targets (fuzz/, run by scripts/fuzz and by a host test): clang with libFuzzer and
 # its sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

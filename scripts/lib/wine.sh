@@ -5,11 +5,12 @@
 WINE_BUILD=build/host/wine/build
 WINE_SCRIPTS_WORK=build/host/wine-scripts
 
-# Builds the host tools, the cross-built exe and the helpers that run next to it in Wine.
+# Builds the exe (the win64 preset), the host tools and the helpers that run next to it in Wine.
 wine_build_all() {
   local log=build/wine-build.log
   mkdir -p build
-  if ! { cmake --preset host && cmake --build build/host --target wine_programs -j2; } >"$log" 2>&1; then
+  if ! { cmake --preset win64 && cmake --build build/win64 -j2 && cmake --preset host &&
+    cmake --build build/host --target wine_programs -j2; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "the build failed (log above, also in $log)" >&2
     return 1
@@ -27,7 +28,7 @@ wine_run_image() {
   local work=$1 name=$2 image=$3
   shift 3
   bash tests/wine/run_case.sh --name "$name" --image "$image" \
-    --base examples/machines/installed --exe "$WINE_BUILD/uninstall-x86_64/Uninstall.exe" \
+    --base examples/machines/installed --exe build/win64/Uninstall.exe \
     --arch x86_64 --work "$work" --harness build/host/wine-harness \
     --sim build/host/uninstall-sim "$@"
 }
@@ -47,5 +48,5 @@ wine_bench() {
   wine_build_all || return 1
   wine_make_template "$work" >/dev/null || return 1
   bash tests/wine/bench_wine.sh --work "$work" --harness build/host/wine-harness \
-    --exe "$WINE_BUILD/uninstall-x86_64/Uninstall.exe" --base examples/machines/installed
+    --exe build/win64/Uninstall.exe --base examples/machines/installed
 }

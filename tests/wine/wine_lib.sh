@@ -55,6 +55,20 @@ wine_use_prefix() {
   cd "$WINEPREFIX/drive_c" || return 1
 }
 
+# wine_use_i386 WORK: every Wine call from now on can run 32-bit programs, through the i386
+# Wine that tests/wine/qemu/setup_i386.sh set up in WORK/i386. Returns 77, saying why, where
+# the set-up found this machine unable to, and 1 where it has not run or failed.
+wine_use_i386() {
+  local dir=$1/i386 status
+  status=$(cat "$dir/status" 2>/dev/null) ||
+    { wine_log "no i386 Wine in $dir (tests/wine/qemu/setup_i386.sh did not run or failed)"; return 1; }
+  case $status in
+    ready) source "$dir/env.sh" && WINE_RUNNER='C:\orbtest\orbrun32.exe' ;;
+    skip:*) echo "SKIPPED: ${status#skip: }"; return 77 ;;
+    *) wine_log "unknown i386 set-up status in $dir: $status"; return 1 ;;
+  esac
+}
+
 # Refuses a prefix through which Windows paths could reach host files.
 wine_check_prefix() {
   local prefix=$1 link
@@ -121,7 +135,10 @@ wine_screenshot() {
     +repage -strip -define png:exclude-chunks=date,time "$out"
 }
 
-# wine_run_plan LOG [SHOTS_DIR]: runs C:\orbtest\orbrun.exe on C:\orbtest\plan.txt, Wine's
+# The helper that runs the program: orbrun32.exe for the i686 exe (wine_use_i386 sets it).
+WINE_RUNNER='C:\orbtest\orbrun.exe'
+
+# wine_run_plan LOG [SHOTS_DIR]: runs $WINE_RUNNER on C:\orbtest\plan.txt, Wine's
 # messages (and debug channels, when WINEDEBUG asks for some) going to LOG. With SHOTS_DIR,
 # takes a screenshot of every box before it is answered (box-N.png). Returns orbrun's status.
 wine_run_plan() {
@@ -129,7 +146,7 @@ wine_run_plan() {
   # orbrun gives the program 60 s (the plan's timeout_ms) and still dumps after that; this
   # outer limit only catches orbrun itself hanging. Both stay well inside CTest's limit, so
   # the EXIT trap always gets to end what was started.
-  timeout 90 "$WINE64" 'C:\orbtest\orbrun.exe' 'C:\orbtest\plan.txt' </dev/null >"$log" 2>&1 &
+  timeout 90 "$WINE64" "$WINE_RUNNER" 'C:\orbtest\plan.txt' </dev/null >"$log" 2>&1 &
   pid=$!
   wine_track "$pid"
   while kill -0 "$pid" 2>/dev/null; do

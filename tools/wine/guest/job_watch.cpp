@@ -19,7 +19,8 @@ std::wstring RemoteString(HANDLE process, const unsigned char* params, std::size
 
 // The command line and current folder of another process, from its PEB: Windows offers no
 // call for them (ProcessCommandLineInformation came with 8.1 and Wine 8 lacks it). The
-// offsets are those of the 64-bit layouts; a 32-bit process under WoW64 has a 64-bit PEB too.
+// offsets follow this build's pointer size: the 64-bit orbrun watches x86_64 programs, the
+// 32-bit one (orbrun32.exe) i386 programs, whose PEB it is given is the 32-bit one.
 struct StartParameters {
   std::wstring commandLine, currentDir;
   bool operator==(const StartParameters&) const = default;
@@ -38,18 +39,14 @@ bool Plausible(const StartParameters& start) {
   return true;
 }
 
-StartParameters StartParametersOf(HANDLE process) {
-  using QueryFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-  const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  PROCESS_BASIC_INFORMATION basic = {};
-  if (query == nullptr || query(process, 0, &basic, sizeof basic, nullptr) != 0) return {};
-  constexpr std::size_t kPebProcessParameters = 0x20;
-  constexpr std::size_t kCurrentDirectoryPath = 0x38;
-  constexpr std::size_t kCommandLine = 0x70;
+// The parameters as the PEB at peb points to them, in this build's layout.
+StartParameters StartParametersAt(HANDLE process, const unsigned char* peb) {
+  constexpr bool k64 = sizeof(void*) == 8;
+  constexpr std::size_t kPebProcessParameters = k64 ? 0x20 : 0x10;
+  constexpr std::size_t kCurrentDirectoryPath = k64 ? 0x38 : 0x24;
+  constexpr std::size_t kCommandLine = k64 ? 0x70 : 0x40;
   const unsigned char* params = nullptr;
   SIZE_T got = 0;
-  const auto* peb = reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
   if (peb == nullptr ||
       !ReadProcessMemory(process, peb + kPebProcessParameters, &params, sizeof params, &got) ||
       params == nullptr) {
@@ -57,6 +54,22 @@ StartParameters StartParametersOf(HANDLE process) {
   }
   return {RemoteString(process, params, kCommandLine),
           RemoteString(process, params, kCurrentDirectoryPath)};
+}
+
+StartParameters StartParametersOf(HANDLE process) {
+  using QueryFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic = {};
+  if (query == nullptr || query(process, 0, &basic, sizeof basic, nullptr) != 0) return {};
+  const auto* peb = reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
+  StartParameters start = StartParametersAt(process, peb);
+  // Windows gives a 32-bit caller the 32-bit PEB of a WoW64 process; Wine 8's 32-bit loader
+  // reports the 64-bit PEB it keeps one page below the 32-bit one.
+  if (sizeof(void*) == 4 && peb != nullptr && !Plausible(start)) {
+    start = StartParametersAt(process, peb + 0x1000);
+  }
+  return start;
 }
 
 std::wstring ImageOf(HANDLE process) {
