@@ -5,6 +5,8 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_library(pe_inspect_lib STATIC
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/cpu_level.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/disassembly.cpp
   ${CMAKE_SOURCE_DIR}/tools/pe_inspect/map_file.cpp
   ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_image.cpp
   ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_imports.cpp
@@ -22,5 +24,8 @@ add_executable(pe_tests ${PE_TEST_SOURCES})
 # emulator: for its string table, which the exe's must equal.
 target_link_libraries(pe_tests PRIVATE pe_inspect_lib emulator GTest::gtest_main)
 target_compile_options(pe_tests PRIVATE ${WARNINGS})
-target_compile_definitions(pe_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# The disassembler of the processor checks: binutils' own (it decodes i386 and x86-64 alike).
+find_program(PE_OBJDUMP NAMES objdump i686-w64-mingw32-objdump REQUIRED)
+target_compile_definitions(pe_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  PE_TEST_OBJDUMP="${PE_OBJDUMP}")
 gtest_discover_tests(pe_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS pe)

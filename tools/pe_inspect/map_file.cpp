@@ -1,5 +1,6 @@
 #include "map_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -43,6 +44,68 @@ std::vector<std::string> SymbolsAt(const std::vector<MapSymbol>& symbols, std::u
     if (s.address == address) names.push_back(s.name);
   }
   return names;
+}
+
+namespace {
+
+std::optional<std::uint64_t> ParseHex(const std::string& text) {
+  if (text.size() < 3 || text.compare(0, 2, "0x") != 0) return std::nullopt;
+  try {
+    std::size_t used = 0;
+    const std::uint64_t value = std::stoull(text.substr(2), &used, 16);
+    if (used == text.size() - 2) return value;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<MapInputSection> ReadMapInputSections(const std::filesystem::path& path,
+                                                  const std::string& outputSection,
+                                                  const std::string& prefix) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error(path.string() + ": cannot be read");
+  std::vector<MapInputSection> sections;
+  std::string line, current, pending;
+  bool inLayout = false;  // the discarded sections listed before the layout are not placed
+  while (std::getline(in, line)) {
+    if (!inLayout) {
+      inLayout = line.rfind("Linker script and memory map", 0) == 0;
+      continue;
+    }
+    if (line.empty()) continue;
+    std::istringstream fields(line);
+    if (line[0] != ' ') {  // an output section (or LOAD, /DISCARD/): what follows belongs to it
+      fields >> current;
+      pending.clear();
+      continue;
+    }
+    std::string name, address, size;
+    const bool continuation = line.size() > 1 && line[1] == ' ';
+    if (continuation) {
+      if (pending.empty()) continue;  // a symbol, an assignment or a script line
+      name = pending;
+    } else if (!(fields >> name) || name[0] == '*') {
+      continue;  // a script line echoed ("*(.text)") or a fill
+    }
+    pending.clear();
+    if (!(fields >> address)) {
+      pending = name;  // long name: the address and size follow on the next line
+      continue;
+    }
+    fields >> size;
+    std::string object;
+    std::getline(fields >> std::ws, object);
+    const auto at = ParseHex(address), bytes = ParseHex(size);
+    if (!at || !bytes) continue;
+    if (current != outputSection || name.rfind(prefix, 0) != 0 || *bytes == 0) continue;
+    sections.push_back({name, *at, *bytes, object});
+  }
+  std::sort(
+      sections.begin(), sections.end(),
+      [](const MapInputSection& a, const MapInputSection& b) { return a.address < b.address; });
+  return sections;
 }
 
 }  // namespace pe

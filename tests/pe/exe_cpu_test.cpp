@@ -1,0 +1,206 @@
+// The processor the shipped exe needs: every instruction linked into it (our functions, our
+// memset and memcpy, whatever libgcc supplies) must run on the 80386, the oldest processor
+// Windows 95 runs on. The functions are found through the link map (the exe is stripped) and
+// disassembled one by one, together with the padding the linker put between them.
+#include <cxxabi.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "built_exes.h"
+#include "cpu_level.h"
+#include "disassembly.h"
+#include "map_file.h"
+
+namespace {
+
+// "FindLastBackslash(char const*)" for ".text$_Z17FindLastBackslashPKc", to read the report.
+std::string FunctionName(const pe::MapInputSection& section) {
+  const auto dollar = section.name.find('$');
+  if (dollar == std::string::npos) return section.name + " of " + section.object;
+  const std::string symbol = section.name.substr(dollar + 1);
+  int status = 0;
+  std::unique_ptr<char, decltype(&std::free)> plain(
+      abi::__cxa_demangle(symbol.c_str(), nullptr, nullptr, &status), &std::free);
+  return status == 0 && plain ? plain.get() : symbol;
+}
+
+struct CodeRange {
+  std::string name;
+  std::uint64_t address, size;
+};
+
+// The functions, and the gaps between them: the linker fills a gap with bytes of its own
+// choosing, which a jump table or a fall-through could reach.
+std::vector<CodeRange> CodeRanges(const std::vector<pe::MapInputSection>& sections) {
+  std::vector<CodeRange> ranges;
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const auto& s = sections[i];
+    if (i > 0) {
+      const auto& previous = sections[i - 1];
+      const std::uint64_t end = previous.address + previous.size;
+      if (s.address > end)
+        ranges.push_back({"padding after " + FunctionName(previous), end, s.address - end});
+    }
+    ranges.push_back({FunctionName(s), s.address, s.size});
+  }
+  return ranges;
+}
+
+class ExeCpu : public testing::Test {
+ protected:
+  const BuiltExe& exe_ = kBuiltExes[0];  // the i686 build: the product
+};
+
+TEST_F(ExeCpu, RunsOnTheI386) {
+  const auto image = LoadBuiltExe(exe_);
+  ASSERT_TRUE(image.has_value());
+  const auto sections =
+      pe::ReadMapInputSections(BuildDir(exe_) / "Uninstall.map", ".text", ".text");
+  const auto ranges = CodeRanges(sections);
+  // Not a vacuous pass: the start-up function itself is among what was disassembled.
+  const auto startup =
+      pe::FindSymbol(pe::ReadMapSymbols(BuildDir(exe_) / "Uninstall.map"), exe_.entrySymbol);
+  ASSERT_TRUE(startup.has_value());
+  bool startupSeen = false;
+  std::size_t instructions = 0;
+  std::ostringstream offences;
+  for (const CodeRange& range : ranges) {
+    const std::uint64_t base = image->headers().imageBase;
+    ASSERT_GE(range.address, base) << range.name;
+    const auto rva = static_cast<std::uint32_t>(range.address - base);
+    const auto code = image->bytes().Span(image->Offset(rva, range.size, range.name.c_str()),
+                                          range.size, range.name.c_str());
+    startupSeen |= range.address == *startup;
+    for (const auto& instruction :
+         pe::Disassemble(PE_TEST_OBJDUMP, code, range.address, pe::CodeArch::kI386)) {
+      ++instructions;
+      const std::string why = pe::WhyNotI386(instruction);
+      if (why.empty()) continue;
+      offences << "  " << range.name << " at 0x" << std::hex << instruction.address << std::dec
+               << " [" << instruction.bytes << "]: " << why << "\n";
+    }
+  }
+  EXPECT_TRUE(startupSeen) << "the start-up function is not among the map's code ranges";
+  EXPECT_GT(instructions, 500u) << "too little code found to be the whole program";
+  EXPECT_TRUE(offences.str().empty())
+      << "instructions the 80386 does not have, in " << ranges.size() << " ranges:\n"
+      << offences.str();
+}
+
+// objdump and the verdict together, on bytes whose decoding is known.
+struct Encoding {
+  const char* what;
+  std::vector<std::uint8_t> bytes;
+  const char* verdict;  // "" when the 80386 runs it, else a part of the reason
+};
+
+const Encoding kEncodings[] = {
+    {"mov from the stack", {0x8b, 0x44, 0x24, 0x04}, ""},
+    {"rep movs", {0xf3, 0xa5}, ""},
+    {"movzx", {0x0f, 0xb6, 0xc0}, ""},
+    {"setne", {0x0f, 0x95, 0xc0}, ""},
+    {"shld", {0x0f, 0xa4, 0xd0, 0x04}, ""},
+    {"one-byte nop", {0x90}, ""},
+    {"operand-size xchg as a two-byte nop", {0x66, 0x90}, ""},
+    {"fs-relative mov", {0x64, 0xa1, 0x00, 0x00, 0x00, 0x00}, ""},
+    {"80387 fld", {0xd9, 0x45, 0x08}, ""},
+    {"cmove", {0x0f, 0x44, 0xc2}, "cmove: Pentium Pro"},
+    {"cmovl", {0x0f, 0x4c, 0xc2}, "Pentium Pro"},
+    {"fcmovb", {0xda, 0xc1}, "Pentium Pro"},
+    {"fucomip", {0xdf, 0xe9}, "Pentium Pro"},
+    {"long nop", {0x0f, 0x1f, 0x40, 0x00}, "long nop"},
+    {"long nop with operand size", {0x66, 0x0f, 0x1f, 0x44, 0x00, 0x00}, "long nop"},
+    {"bswap", {0x0f, 0xc8}, "bswap: 80486"},
+    {"lock cmpxchg", {0xf0, 0x0f, 0xb1, 0x0a}, "cmpxchg: 80486"},
+    {"xadd", {0x0f, 0xc1, 0xc8}, "xadd: 80486"},
+    {"cmpxchg8b", {0x0f, 0xc7, 0x0e}, "Pentium"},
+    {"cpuid", {0x0f, 0xa2}, "cpuid: Pentium"},
+    {"rdtsc", {0x0f, 0x31}, "rdtsc: Pentium"},
+    {"ud2", {0x0f, 0x0b}, "Pentium Pro"},
+    {"endbr32", {0xf3, 0x0f, 0x1e, 0xfb}, "endbr32: CET"},
+    {"MMX movq", {0x0f, 0x6f, 0xc1}, "MMX"},
+    {"MMX movd", {0x0f, 0x6e, 0xc0}, "MMX"},
+    {"SSE movaps", {0x0f, 0x28, 0xc1}, "SSE"},
+    {"SSE2 movsd", {0xf2, 0x0f, 0x10, 0xc1}, "SSE"},
+    {"SSE2 pxor", {0x66, 0x0f, 0xef, 0xc0}, "SSE"},
+    {"prefetch", {0x0f, 0x18, 0x08}, "not an 80386 instruction"},
+    {"sfence", {0x0f, 0xae, 0xf8}, "not an 80386 instruction"},
+    {"undefined bytes", {0x0f, 0xff}, "no instruction"},
+};
+
+void PrintTo(const Encoding& e, std::ostream* out) {
+  *out << e.what;
+}
+
+class I386Verdict : public testing::TestWithParam<Encoding> {};
+
+TEST_P(I386Verdict, MatchesTheProcessorThatBroughtTheInstruction) {
+  const Encoding& e = GetParam();
+  const auto instructions =
+      pe::Disassemble(PE_TEST_OBJDUMP, e.bytes, 0x401000, pe::CodeArch::kI386);
+  // Undefined bytes decode one at a time; everything else is one instruction.
+  ASSERT_FALSE(instructions.empty()) << e.what;
+  if (*e.verdict == '\0') {
+    EXPECT_EQ(1u, instructions.size()) << e.what;
+  }
+  EXPECT_EQ(0x401000u, instructions[0].address);
+  const std::string why = pe::WhyNotI386(instructions[0]);
+  if (*e.verdict == '\0') {
+    EXPECT_EQ("", why) << e.what << ": " << instructions[0].mnemonic << " "
+                       << instructions[0].operands;
+  } else {
+    EXPECT_NE(std::string::npos, why.find(e.verdict)) << e.what << ": got \"" << why << "\"";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pe, I386Verdict, testing::ValuesIn(kEncodings));
+
+// The map's layout as ld writes it: a long section name puts its address on the next line,
+// discarded sections are listed before the layout, and other output sections do not count.
+TEST(MapInputSections, AreTheCodeOfTheNamedOutputSectionInAddressOrder) {
+  const auto path =
+      std::filesystem::temp_directory_path() / ("pe-map-test-" + std::to_string(getpid()) + ".map");
+  {
+    std::ofstream map(path);
+    map << "Discarded input sections\n\n"
+           " .text$Unused   0x00000000       0x10 a.o\n\n"
+           "Linker script and memory map\n\n"
+           "                0x00400000                __image_base__ = 0x400000\n"
+           ".text           0x00401000     0x1200\n"
+           " *(.text)\n"
+           " .text          0x00401040        0x8 libkernel32.a(s01.o)\n"
+           "                0x00401040                _Sleep@4\n"
+           " .text$Short    0x00401000       0x20 a.o\n"
+           "                0x00401000                _Short\n"
+           " .text$_Z17FindLastBackslashPKc\n"
+           "                0x00401020       0x1c b.o\n"
+           "                0x00401020                __Z17FindLastBackslashPKc\n"
+           " .text$Empty    0x0040103c        0x0 b.o\n"
+           " *fill*         0x0040103c        0x4 \n"
+           " .rdata         0x00401048        0x8 a.o\n"
+           ".data           0x00402000        0x0\n"
+           " .text$Elsewhere 0x00402000       0x10 c.o\n";
+  }
+  const auto sections = pe::ReadMapInputSections(path, ".text", ".text");
+  std::filesystem::remove(path);
+  ASSERT_EQ(3u, sections.size());
+  EXPECT_EQ(".text$Short", sections[0].name);
+  EXPECT_EQ(0x401000u, sections[0].address);
+  EXPECT_EQ(0x20u, sections[0].size);
+  EXPECT_EQ("a.o", sections[0].object);
+  EXPECT_EQ(".text$_Z17FindLastBackslashPKc", sections[1].name);
+  EXPECT_EQ(0x401020u, sections[1].address);
+  EXPECT_EQ(0x1cu, sections[1].size);
+  EXPECT_EQ(".text", sections[2].name);
+  EXPECT_EQ("libkernel32.a(s01.o)", sections[2].object);
+}
+
+}  // namespace
