@@ -11,7 +11,11 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # guard page below the stack faults without a probe, so frames are capped well below that
   # instead, and a larger one fails the build rather than the program. Windows itself only keeps
   # the stack 4-byte aligned on i686, so GCC need not align it further (no SSE is used).
-  set(UNINSTALL_ARCH_OPTIONS -mno-accumulate-outgoing-args -mno-stack-arg-probe
+  # The compiler's default i686 target is the Pentium Pro, whose cmov the 80486, Pentium and
+  # K5/K6 fault on; Windows 95 runs on an 80386, so that is the processor the code is for
+  # (tests/pe/exe_cpu_test.cpp disassembles the exe to hold it to that).
+  set(UNINSTALL_ARCH_OPTIONS -march=i386 -mtune=generic
+    -mno-accumulate-outgoing-args -mno-stack-arg-probe
     -Wframe-larger-than=3072 -mpreferred-stack-boundary=2)
 else()
   # The loader refuses an x86_64 image that claims a Windows version below 5.2.
@@ -72,5 +76,10 @@ target_link_options(Uninstall PRIVATE
   LINKER:--no-demangle)
 # libgcc after the import libraries: it supplies ___chkstk_ms (the stack probe that GCC calls for
 # frames over 4 KiB on x86_64) and, on i686, the 64-bit division helpers; neither pulls in a DLL.
+# Debian builds the i686 libgcc for the Pentium Pro: its integer division helpers happen to use
+# only 80386 instructions, but others do not (___bswapsi2 uses bswap, ___ffssi2 cmov, the
+# floating-point ones fcomi), and -march=i386 makes GCC call helpers it would otherwise inline.
+# Whatever gets linked lands in the link map, and the processor check disassembles it with the
+# rest, so a helper of the wrong kind fails the tests by name rather than the program on a 486.
 target_link_libraries(Uninstall PRIVATE kernel32 advapi32 user32 gcc)
 set_property(TARGET Uninstall APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${UNINSTALL_MAP})
