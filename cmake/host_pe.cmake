@@ -11,6 +11,7 @@ add_library(pe_inspect_lib STATIC
   ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_image.cpp
   ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_imports.cpp
   ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_resources.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_version.cpp
   ${CMAKE_SOURCE_DIR}/tools/pe_inspect/report.cpp)
 target_include_directories(pe_inspect_lib PUBLIC ${CMAKE_SOURCE_DIR}/tools/pe_inspect)
 target_compile_options(pe_inspect_lib PRIVATE ${WARNINGS})

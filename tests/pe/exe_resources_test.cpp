@@ -12,6 +12,7 @@
 
 #include "built_exes.h"
 #include "pe_resources.h"
+#include "pe_version.h"
 #include "string_table.h"
 
 namespace {
@@ -100,7 +101,8 @@ TEST_P(ExeResources, CarryOneIconGroupWithOneSixteenColourImage) {
     if (r.type.id == pe::kRtGroupIcon) groups.push_back(&r);
     if (r.type.id == pe::kRtIcon) icons.push_back(&r);
     EXPECT_TRUE(r.type.id == pe::kRtGroupIcon || r.type.id == pe::kRtIcon ||
-                r.type.id == pe::kRtString)
+                r.type.id == pe::kRtString || r.type.id == pe::kRtVersion ||
+                r.type.id == pe::kRtManifest)
         << "unexpected resource type " << r.type.id;
   }
   ASSERT_EQ(1u, groups.size());

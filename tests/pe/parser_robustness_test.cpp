@@ -9,6 +9,7 @@
 #include "built_exes.h"
 #include "pe_imports.h"
 #include "pe_resources.h"
+#include "pe_version.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ void ReadAll(std::vector<std::uint8_t> bytes) {
   pe::ReadStringTable(resources);
   for (const auto& r : resources) {
     if (!r.type.isName && r.type.id == pe::kRtGroupIcon) pe::ReadIconGroup(r);
+    if (!r.type.isName && r.type.id == pe::kRtVersion) pe::ReadVersionInfo(r);
   }
 }
 
@@ -69,6 +71,31 @@ TEST(ParserOnDamagedFiles, RefusesHostileFieldValues) {
       std::memcpy(&damaged[at], &value, 4);
       ExpectParsedOrRefused(std::move(damaged),
                             "value " + std::to_string(value) + " at " + std::to_string(at));
+    }
+  }
+}
+
+// The version tree's own lengths, with every 16-bit field of the shipped resource replaced in
+// turn: a block, key or value that claims more than its parent holds must be refused.
+TEST(ParserOnDamagedFiles, RefusesHostileVersionBlocks) {
+  const auto bytes = ShippedBytes();
+  ASSERT_FALSE(bytes.empty());
+  const pe::Image image = pe::Image::Parse(bytes, "shipped");
+  pe::Resource version;
+  for (auto& r : pe::ReadResources(image)) {
+    if (!r.type.isName && r.type.id == pe::kRtVersion) version = r;
+  }
+  ASSERT_FALSE(version.data.empty()) << "no version resource";
+  for (const std::uint16_t value : {0xFFFFu, 0x8000u, 0x0001u, 0x0006u, 0u}) {
+    for (std::size_t at = 0; at + 2 <= version.data.size(); at += 2) {
+      pe::Resource damaged = version;
+      std::memcpy(&damaged.data[at], &value, 2);
+      try {
+        pe::ReadVersionInfo(damaged);
+      } catch (const pe::PeError&) {
+      } catch (const std::exception& e) {
+        ADD_FAILURE() << "value " << value << " at " << at << ": " << e.what();
+      }
     }
   }
 }

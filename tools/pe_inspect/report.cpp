@@ -5,6 +5,7 @@
 
 #include "pe_imports.h"
 #include "pe_resources.h"
+#include "pe_version.h"
 
 namespace pe {
 namespace {
@@ -46,6 +47,10 @@ std::string TypeName(const ResourceKey& type) {
       return "STRING";
     case kRtGroupIcon:
       return "GROUP_ICON";
+    case kRtVersion:
+      return "VERSION";
+    case kRtManifest:
+      return "MANIFEST";
     default:
       return "type " + std::to_string(type.id);
   }
@@ -119,6 +124,18 @@ void PrintResources(std::ostream& out, const Image& image) {
   for (const StringResource& s : ReadStringTable(resources)) {
     out << "  string " << s.id << " (language " << s.language << ", " << s.text.size()
         << " characters): " << Quoted(s.text) << "\n";
+  }
+  for (const Resource& r : resources) {
+    if (r.type.isName || r.type.id != kRtVersion) continue;
+    const VersionInfo info = ReadVersionInfo(r);
+    out << "  version " << (info.fileVersionMs >> 16) << "." << (info.fileVersionMs & 0xFFFF) << "."
+        << (info.fileVersionLs >> 16) << "." << (info.fileVersionLs & 0xFFFF) << "\n";
+    for (const VersionString& s : info.strings) {
+      out << "    " << s.table << " " << s.name << ": " << Quoted(s.text) << "\n";
+    }
+    for (const Translation& t : info.translations) {
+      out << "    translation: language " << t.language << ", code page " << t.codePage << "\n";
+    }
   }
 }
 
