@@ -1,5 +1,6 @@
 #include "shell/shell_folders.h"
 
+#include "common/file_attributes.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
 
@@ -38,7 +39,7 @@ BOOL DeleteProductShortcut(LPCSTR valueName) {
     return FALSE;
   }
   if (!FileExists(path)) return TRUE;
-  return DeleteFileA(path);
+  return DeleteOwnedFile(path);
 }
 
 BOOL RemoveProgramGroup(void) {
@@ -56,7 +57,7 @@ BOOL RemoveProgramGroup(void) {
   BOOL allDeleted = TRUE;
   for (int i = 0; GroupShortcutNames[i] != NULL; ++i) {
     lstrcpyA(path + namePosition, GroupShortcutNames[i]);
-    if (FileExists(path) && !DeleteFileA(path)) allDeleted = FALSE;
+    if (FileExists(path) && !DeleteOwnedFile(path)) allDeleted = FALSE;
   }
   if (!allDeleted) return FALSE;
 
