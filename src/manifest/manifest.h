@@ -49,8 +49,8 @@ enum {
   LauncherRetryPauseMs = 50,
   WininitKeyLength = 4,  // "NUL="
   // WININIT.INI's [rename] section as read back and extended; room for some dozens of other
-  // programs' pending lines, and within one page of stack with the paths beside it.
-  WininitSectionCapacity = 3072,
+  // programs' pending lines, within the build's frame limit with the paths beside it.
+  WininitSectionCapacity = 2048,
   // A quote, the copy path, a quote, a blank, the install folder and the terminator.
   HandOffCommandLineCapacity = 1 + (MAX_PATH - 1) + 1 + 1 + (MAX_PATH - 1) + 1
 };
