@@ -2,7 +2,6 @@
 // while it runs, so it hands the work to a copy of itself in the temp folder.
 #include "app/messages.h"
 #include "app/stages.h"
-#include "common/file_attributes.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
 #include "registry/key_tree.h"
@@ -30,15 +29,11 @@ static BOOL BuildTempCopyPath(LPCSTR tempFolder, LPSTR copyPath) {
 // there would send an elevated copy wherever it points. Deleting removes a link itself, not its
 // target, and the copy then refuses to overwrite, so a file re-created in between fails the
 // stage instead of being followed. A copy still in use cannot be deleted and fails as well.
-// CopyFileA gives the copy the attributes of its source: the copy of a read-only launcher (an
-// install from CD) is made writable, or it would block every later run and its own deletion.
 static BOOL PlaceTempCopy(LPCSTR ownPath, LPCSTR copyPath) {
-  if (GetFileAttributesA(copyPath) != INVALID_FILE_ATTRIBUTES && !DeleteOwnedFile(copyPath)) {
+  if (GetFileAttributesA(copyPath) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(copyPath)) {
     return FALSE;
   }
-  if (!CopyFileA(ownPath, copyPath, TRUE)) return FALSE;
-  ClearReadOnly(copyPath);
-  return TRUE;
+  return CopyFileA(ownPath, copyPath, TRUE);
 }
 
 // The copy's path stands in quotes, so a temp folder with blanks still leaves the worker a

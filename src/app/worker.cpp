@@ -1,9 +1,7 @@
 // The worker: runs from the temp copy, with the install folder as its command tail, and does
 // the removal the launcher could not do from inside the install folder.
 #include "app/messages.h"
-#include "app/restart_deletion.h"
 #include "app/stages.h"
-#include "common/file_attributes.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
 #include "registry/associations.h"
@@ -41,9 +39,7 @@ static int StartWorkingPath(LPSTR path, LPCSTR tail) {
 
 // The launcher may still be finishing its registry work; Windows keeps its file until it
 // has ended. 41 attempts with a pause after each failure bound the wait at about 2 seconds.
-// A read-only file would fail every one of them; its attribute can change while it runs.
 static BOOL DeleteLauncherFile(LPCSTR path) {
-  ClearReadOnly(path);
   for (int attempt = 0; attempt < LauncherDeleteAttempts; ++attempt) {
     if (DeleteFileA(path)) return TRUE;
     Sleep(LauncherRetryPauseMs);
@@ -58,8 +54,6 @@ static BOOL DeleteProgramFiles(HINSTANCE instance, LPCSTR caption, LPSTR path, i
   for (int i = 0; ProgramFileNames[i] != NULL; ++i) {
     lstrcpyA(path + namePosition, ProgramFileNames[i]);
     if (!FileExists(path)) continue;
-    // Read-only, the file would be reported in use for as long as the user waits.
-    ClearReadOnly(path);
     while (!DeleteFileA(path)) {
       if (ShowPathMessage(instance, caption, IDS_STILL_RUNNING, path, MB_OKCANCEL) != IDOK) {
         allDeleted = FALSE;
@@ -118,7 +112,7 @@ static void ScheduleOwnDeletion(void) {
   DWORD length = GetModuleFileNameA(NULL, ownPath, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return;
   if (lstrcmpA(ownPath + FindLastBackslash(ownPath) + 1, TempCopyFileName) != 0) return;
-  ScheduleDeletionAtRestart(ownPath);
+  MoveFileExA(ownPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 BOOL RunWorkerStage(HINSTANCE instance, LPCSTR caption, LPCSTR tail) {

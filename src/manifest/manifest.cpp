@@ -33,8 +33,3 @@ const char ShellFoldersKeyPath[] =
 const char UndoClassKeyName[] = "UndoClass";
 const char ShellNewKeyName[] = "ShellNew";
 const char ProgramsFolderValue[] = "Programs";
-
-const char Shell32FileName[] = "shell32.dll";
-const char WininitFileName[] = "WININIT.INI";
-const char WininitSectionName[] = "rename";
-const char WininitDeleteKey[] = "NUL=";

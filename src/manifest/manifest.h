@@ -31,11 +31,6 @@ extern const char UndoClassKeyName[];
 extern const char ShellNewKeyName[];
 extern const char ProgramsFolderValue[];
 
-extern const char Shell32FileName[];     // loaded from the system folder, by full path
-extern const char WininitFileName[];     // in the Windows folder: restart work on Windows 9x
-extern const char WininitSectionName[];  // its section of renames and deletions
-extern const char WininitDeleteKey[];    // "NUL=": the line that deletes the path after it
-
 enum {
   CaptionCapacity = 128,
   MessageCapacity = 299,
@@ -47,10 +42,6 @@ enum {
   KeyNameCapacity = 255,
   LauncherDeleteAttempts = 41,
   LauncherRetryPauseMs = 50,
-  WininitKeyLength = 4,  // "NUL="
-  // WININIT.INI's [rename] section as read back and extended; room for some dozens of other
-  // programs' pending lines, within the build's frame limit with the paths beside it.
-  WininitSectionCapacity = 2048,
   // A quote, the copy path, a quote, a blank, the install folder and the terminator.
   HandOffCommandLineCapacity = 1 + (MAX_PATH - 1) + 1 + 1 + (MAX_PATH - 1) + 1
 };

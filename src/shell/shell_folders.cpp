@@ -1,6 +1,5 @@
 #include "shell/shell_folders.h"
 
-#include "common/file_attributes.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
 
@@ -39,7 +38,7 @@ BOOL DeleteProductShortcut(LPCSTR valueName) {
     return FALSE;
   }
   if (!FileExists(path)) return TRUE;
-  return DeleteOwnedFile(path);
+  return DeleteFileA(path);
 }
 
 BOOL RemoveProgramGroup(void) {
@@ -57,7 +56,7 @@ BOOL RemoveProgramGroup(void) {
   BOOL allDeleted = TRUE;
   for (int i = 0; GroupShortcutNames[i] != NULL; ++i) {
     lstrcpyA(path + namePosition, GroupShortcutNames[i]);
-    if (FileExists(path) && !DeleteOwnedFile(path)) allDeleted = FALSE;
+    if (FileExists(path) && !DeleteFileA(path)) allDeleted = FALSE;
   }
   if (!allDeleted) return FALSE;
 
