@@ -16,7 +16,7 @@ add_custom_command(
 
 add_executable(uninstall-sim ${CMAKE_SOURCE_DIR}/tools/uninstall_sim/main.cpp ${DEFAULT_IMAGE_CPP})
 target_include_directories(uninstall-sim PRIVATE ${CMAKE_SOURCE_DIR}/tools/uninstall_sim)
-target_link_libraries(uninstall-sim PRIVATE machine_image product emulator)
+target_link_libraries(uninstall-sim PRIVATE machine_image product emulator pe_runner)
 target_compile_options(uninstall-sim PRIVATE ${WARNINGS})
 
 # Exit statuses of the command line, run for real: see tools/uninstall_sim/sim_exit_test.cmake.

@@ -159,6 +159,12 @@ struct Process {
   int handlesOpenAtExit = 0;
   std::uint32_t lastError = 0;                     // GetLastError
   std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
+  // The bytes of the file the process was started from, as they were at its start: Windows
+  // maps the image then, so what a process runs is fixed before its parent goes on.
+  std::shared_ptr<const Bytes> imageBytes;
+  // Where LoadStringA finds the program's strings: the resources of the exe that runs, when a
+  // runner of real exes supplies them; otherwise the string table compiled from res/.
+  std::shared_ptr<const std::map<std::uint32_t, std::string>> resourceStrings;
 };
 
 struct Window {

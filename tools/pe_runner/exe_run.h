@@ -1,0 +1,37 @@
+// Runs an uninstall on an emulated machine with a real Uninstall.exe instead of the host
+// build: every process runs the bytes of the file it was started from (the worker, the copy
+// that CopyFileA made) on an emulated CPU, its imports bridged to the emulated machine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "machine.h"
+#include "symbol_names.h"
+
+namespace runner {
+
+struct ExeRunOptions {
+  bool relocate = true;    // load at another base than the preferred one, as ASLR does
+  MapSymbolTable symbols;  // the exe's link map, for fault reports
+};
+
+struct ExeRunResult {
+  emu::RunStatus status = emu::RunStatus::Completed;
+  std::vector<std::string> faults;  // one report a process that faulted, "process N: ..."
+};
+
+// The exe's bytes go to machine.exePath first, as the installer left it there.
+ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+                    const ExeRunOptions& options = {});
+
+// The same with process 1 started as given, for runs of the worker on its own.
+ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+                    const std::string& image, const std::string& commandLine,
+                    const std::string& currentDir, const ExeRunOptions& options = {});
+
+// The exe's string table as LoadStringA returns it on a Windows-1252 system.
+std::map<std::uint32_t, std::string> ExeStrings(const std::vector<std::uint8_t>& exe);
+
+}  // namespace runner
