@@ -22,7 +22,8 @@ struct ExeRunResult {
   std::vector<std::string> faults;  // one report a process that faulted, "process N: ..."
 };
 
-// The exe's bytes go to machine.exePath first, as the installer left it there.
+// The exe's bytes go into the file at machine.exePath first (when the machine has that file),
+// as the installer left them there.
 ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
                     const ExeRunOptions& options = {});
 
