@@ -25,7 +25,7 @@ constexpr std::size_t kDeadStackFill = 512;
 // What the volatile registers hold after a bridged call: code that relies on them shows.
 constexpr std::uint64_t kTrashed = 0xBAADF00DBAADF00DULL;
 // What the callee-saved registers hold at the entry, so a change is seen when it returns.
-constexpr std::uint64_t kSavedMarker = 0x5A5A5A5A00000000ULL;
+constexpr std::uint64_t kSavedMarker = 0x5A5A5A5A5A5A5A00ULL;
 constexpr std::uint64_t kTimeoutMicroseconds = 0;
 
 const int kSaved32[] = {UC_X86_REG_EBX, UC_X86_REG_ESI, UC_X86_REG_EDI, UC_X86_REG_EBP};
@@ -274,6 +274,7 @@ void GuestProcess::OnProtection(int type, std::uint64_t address, int size) {
 }
 
 void GuestProcess::OnInterrupt(std::uint32_t number) {
+  if (number == 3) faultStatus_ = 0x80000003;  // STATUS_BREAKPOINT
   Stop(number == 3 ? "breakpoint (int 3)" : "interrupt " + std::to_string(number));
 }
 
