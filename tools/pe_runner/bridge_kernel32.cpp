@@ -71,6 +71,10 @@ std::uint64_t CreateProcessRow(BridgeCall& call) {
   return Bool(result);
 }
 
+std::uint64_t CloseHandleRow(BridgeCall& call) {
+  return Bool(::CloseHandle(call.Handle(0)));
+}
+
 std::uint64_t SleepRow(BridgeCall& call) {
   ::Sleep(call.U32(0));
   return 0;
@@ -157,6 +161,7 @@ const BridgeRow kRows[] = {
     {"KERNEL32.dll", "GetTempPathA", 2, false, GetTempPathRow},
     {"KERNEL32.dll", "GetModuleFileNameA", 3, false, GetModuleFileNameRow},
     {"KERNEL32.dll", "CreateProcessA", 10, false, CreateProcessRow},
+    {"KERNEL32.dll", "CloseHandle", 1, false, CloseHandleRow},
     {"KERNEL32.dll", "Sleep", 1, false, SleepRow},
     {"KERNEL32.dll", "lstrcpyA", 2, false, LstrcpyRow},
     {"KERNEL32.dll", "lstrcatA", 2, false, LstrcatRow},
