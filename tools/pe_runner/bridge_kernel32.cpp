@@ -71,6 +71,27 @@ std::uint64_t CreateProcessRow(BridgeCall& call) {
   return Bool(result);
 }
 
+std::uint64_t MoveFileRow(BridgeCall& call) {
+  return Bool(::MoveFileA(Text(call.String(0)), Text(call.String(1))));
+}
+
+// The security attributes and the template file are not read by the emulation.
+std::uint64_t CreateFileRow(BridgeCall& call) {
+  return call.GuestHandle(::CreateFileA(Text(call.String(0)), call.U32(1), call.U32(2), nullptr,
+                                        call.U32(4), call.U32(5), call.Handle(6)));
+}
+
+// Only synchronous reads exist here: an OVERLAPPED would need the event and offsets bridged.
+std::uint64_t ReadFileRow(BridgeCall& call) {
+  if (call.Arg(4)) throw GuestFault("ReadFile with an OVERLAPPED is not bridged");
+  GuestBuffer buffer(call.cpu(), call.Arg(1), call.U32(2));
+  GuestDword read(call.cpu(), call.Arg(3));
+  BOOL result = ::ReadFile(call.Handle(0), buffer.bytes(), call.U32(2), read.get(), nullptr);
+  buffer.WriteBack();
+  read.WriteBack();
+  return Bool(result);
+}
+
 std::uint64_t CloseHandleRow(BridgeCall& call) {
   return Bool(::CloseHandle(call.Handle(0)));
 }
@@ -161,6 +182,9 @@ const BridgeRow kRows[] = {
     {"KERNEL32.dll", "GetTempPathA", 2, false, GetTempPathRow},
     {"KERNEL32.dll", "GetModuleFileNameA", 3, false, GetModuleFileNameRow},
     {"KERNEL32.dll", "CreateProcessA", 10, false, CreateProcessRow},
+    {"KERNEL32.dll", "MoveFileA", 2, false, MoveFileRow},
+    {"KERNEL32.dll", "CreateFileA", 7, false, CreateFileRow},
+    {"KERNEL32.dll", "ReadFile", 5, false, ReadFileRow},
     {"KERNEL32.dll", "CloseHandle", 1, false, CloseHandleRow},
     {"KERNEL32.dll", "Sleep", 1, false, SleepRow},
     {"KERNEL32.dll", "lstrcpyA", 2, false, LstrcpyRow},

@@ -31,7 +31,8 @@ thread_local ActiveRun* g_run = nullptr;
 void RunFileOfProcess() {
   emu::Process& process = emu::detail::CurrentProcess();
   std::shared_ptr<const emu::Bytes> bytes = process.imageBytes;
-  if (!bytes) bytes = std::make_shared<const emu::Bytes>(*g_run->exe);
+  if (!bytes || g_run->options->standInFiles)
+    bytes = std::make_shared<const emu::Bytes>(*g_run->exe);
   std::string report;
   std::uint32_t status = 0xC0000005;
   try {
@@ -63,7 +64,7 @@ void PlaceExe(emu::Machine& machine, const std::string& path,
 ExeRunResult RunWith(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
                      const ExeRunOptions& options, const std::string* image,
                      const std::string* commandLine, const std::string* currentDir) {
-  PlaceExe(machine, image ? *image : machine.exePath, exe);
+  if (!options.standInFiles) PlaceExe(machine, image ? *image : machine.exePath, exe);
   ExeRunResult result;
   ActiveRun run{&exe, &options, &result};
   ActiveRun* previous = g_run;

@@ -15,6 +15,12 @@ namespace runner {
 struct ExeRunOptions {
   bool relocate = true;    // load at another base than the preferred one, as ASLR does
   MapSymbolTable symbols;  // the exe's link map, for fault reports
+  // The machine's files hold stand-ins for the exe (a test's few bytes, whose length or last
+  // byte a test may depend on): they are left alone, and every process the emulator starts as
+  // the product (its file holds process 1's bytes) runs the exe given, as the host build runs
+  // the product there. Without it the exe goes into the launcher's file and each process runs
+  // the bytes of its own file.
+  bool standInFiles = false;
 };
 
 struct ExeRunResult {

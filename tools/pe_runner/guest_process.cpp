@@ -17,6 +17,7 @@ constexpr std::uint64_t kParameters = 0x00020000;
 constexpr std::uint64_t kParameterSize = 0x1000;
 constexpr std::uint64_t kStubBase = 0x7E000000;
 constexpr std::uint64_t kStubSize = 8;  // bytes a stub
+constexpr std::uint8_t kBridgeInterrupt = 0x2E;
 constexpr std::uint64_t kStubPages = 0x1000;
 constexpr std::uint64_t kRelocatedBase32 = 0x10000000;
 constexpr std::uint64_t kRelocatedBase64 = 0x00007FF7A0000000;
@@ -36,10 +37,6 @@ const int kVolatile64[] = {UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_R8,
                            UC_X86_REG_R9,  UC_X86_REG_R10, UC_X86_REG_R11};
 const int kVolatileXmm[] = {UC_X86_REG_XMM0, UC_X86_REG_XMM1, UC_X86_REG_XMM2,
                             UC_X86_REG_XMM3, UC_X86_REG_XMM4, UC_X86_REG_XMM5};
-
-void StubHook(uc_engine*, std::uint64_t address, std::uint32_t, void* process) {
-  static_cast<GuestProcess*>(process)->OnStub(address);
-}
 
 void InstructionHook(uc_engine*, std::uint64_t address, std::uint32_t size, void* process) {
   static_cast<GuestProcess*>(process)->OnInstruction(address, size);
@@ -95,9 +92,6 @@ GuestProcess::GuestProcess(const std::vector<std::uint8_t>& exe, const GuestOpti
 
   uc_hook hook;
   uc_engine* uc = cpu_.engine();
-  uc_hook_add(uc, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(&StubHook), this, kStubBase,
-              kStubBase + kStubPages - 1);
-  hooks_.push_back(hook);
   if (cpu_.arch() == Arch::I386) {
     checked_.assign(static_cast<std::size_t>(image_.sizeOfImage), false);
     for (const CodeRange& range : image_.code) {
@@ -121,13 +115,15 @@ GuestProcess::~GuestProcess() {
 std::uint64_t GuestProcess::BindStub(const BridgeRow* row, FARPROC hostFunction) {
   std::uint64_t at = kStubBase + kStubSize * stubs_.size();
   if (at + kStubSize > kStubBase + kStubPages) throw GuestFault("out of bridge stubs");
-  // The stub returns as the import would: stdcall pops its arguments, cdecl and x64 do not.
-  std::uint8_t code[3] = {0xC3, 0, 0};
-  std::size_t size = 1;
+  // The stub traps into the bridge (int 2Eh, NT's old system call gate: an interrupt hook costs
+  // nothing per instruction, where a code hook would) and returns as the import would: stdcall
+  // pops its arguments, cdecl and x64 do not.
+  std::uint8_t code[5] = {0xCD, kBridgeInterrupt, 0xC3, 0, 0};
+  std::size_t size = 3;
   if (cpu_.arch() == Arch::I386 && !row->cdecl && row->arguments > 0) {
-    code[0] = 0xC2;
-    code[1] = static_cast<std::uint8_t>(row->arguments * 4);
-    size = 3;
+    code[2] = 0xC2;
+    code[3] = static_cast<std::uint8_t>(row->arguments * 4);
+    size = 5;
   }
   cpu_.Write(at, code, size);
   stubs_.push_back({row, hostFunction});
@@ -222,12 +218,11 @@ void GuestProcess::FinishCall(std::uint64_t result) {
 
 void GuestProcess::OnStub(std::uint64_t address) {
   std::uint64_t index = (address - kStubBase) / kStubSize;
-  if ((address - kStubBase) % kStubSize != 0 || index >= stubs_.size()) {
+  if ((address - kStubBase) % kStubSize != 0 || index == 0 || index >= stubs_.size()) {
     Stop("execution in the bridge's stub page at " + HexAddress(address) +
          ", on no stub's first byte");
     return;
   }
-  if (index == 0) return;  // the entry returned: uc_emu_start stops here
   const Stub& stub = stubs_[index];
   try {
     CheckCall(*stub.row);
@@ -274,6 +269,11 @@ void GuestProcess::OnProtection(int type, std::uint64_t address, int size) {
 }
 
 void GuestProcess::OnInterrupt(std::uint32_t number) {
+  std::uint64_t pc = cpu_.Pc();  // after the int instruction
+  if (number == kBridgeInterrupt && pc >= kStubBase + 2 && pc < kStubBase + kStubPages) {
+    OnStub(pc - 2);
+    return;
+  }
   if (number == 3) faultStatus_ = 0x80000003;  // STATUS_BREAKPOINT
   Stop(number == 3 ? "breakpoint (int 3)" : "interrupt " + std::to_string(number));
 }
