@@ -103,15 +103,10 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
     Trace(call + "0 (ERROR_INVALID_PARAMETER)");
     return 0;
   }
-  const char* found = nullptr;
+  const emu::StringResource* found = nullptr;
   if (hInstance == NULL || hInstance == emu::detail::ProcessInstance()) {
-    if (const auto& strings = CurrentProcess().resourceStrings) {
-      auto it = strings->find(uID);
-      if (it != strings->end()) found = it->second.c_str();
-    } else {
-      for (std::size_t i = 0; i < emu::kStringTableSize; ++i) {
-        if (emu::kStringTable[i].id == uID) found = emu::kStringTable[i].text;
-      }
+    for (std::size_t i = 0; i < emu::kStringTableSize; ++i) {
+      if (emu::kStringTable[i].id == uID) found = &emu::kStringTable[i];
     }
   }
   if (!found) {
@@ -120,8 +115,9 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
     Trace(call + "0 (ERROR_RESOURCE_NAME_NOT_FOUND)");
     return 0;
   }
-  std::size_t length = std::min(std::strlen(found), static_cast<std::size_t>(cchBufferMax - 1));
-  std::memcpy(lpBuffer, found, length);
+  std::size_t length =
+      std::min(std::strlen(found->text), static_cast<std::size_t>(cchBufferMax - 1));
+  std::memcpy(lpBuffer, found->text, length);
   lpBuffer[length] = '\0';
   Trace(call + std::to_string(length) + " " + Quote(std::string_view(lpBuffer, length)));
   return static_cast<int>(length);
