@@ -1,6 +1,5 @@
 #include "registry/associations.h"
 
-#include "common/capacities.h"
 #include "manifest/manifest.h"
 #include "registry/key_tree.h"
 

@@ -1,6 +1,5 @@
 #include "registry/key_tree.h"
 
-#include "common/capacities.h"
 #include "manifest/manifest.h"
 
 BOOL DeleteKeyTree(HKEY parent, LPCSTR name) {
