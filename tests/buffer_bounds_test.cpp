@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/messages.h"
+#include "common/capacities.h"
 #include "manifest/manifest.h"
 #include "platform/emulated/string_table.h"
 #include "registry/associations.h"

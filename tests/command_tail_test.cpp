@@ -78,4 +78,34 @@ TEST(BoundedCopies, RefuseWhatWouldNotFitAndLeaveTheBufferAlone) {
   EXPECT_STREQ(buffer, "1234567");
 }
 
+struct NameAtCase {
+  const char* name;
+  int position;
+  bool fits;
+  const char* result;
+};
+
+// The folder C:\ab\ (6 characters) in an 11-byte buffer that holds a longer name from before.
+const NameAtCase kNameAtCases[] = {
+    {"xyzw", 6, true, "C:\\ab\\xyzw"},    // 10 characters and the terminator
+    {"xyzwv", 6, false, "C:\\ab\\long"},  // one more: refused, the earlier name stays
+    {"", 6, true, "C:\\ab\\"},
+    {"q", 9, true, "C:\\ab\\lonq"},
+    {"q", 10, false, "C:\\ab\\long"},  // only the terminator's byte is left there
+    {"", 10, true, "C:\\ab\\long"},
+    {"q", 11, false, "C:\\ab\\long"},  // past the buffer: nothing written
+    {"q", -1, false, "C:\\ab\\long"},
+};
+
+TEST(WriteNameAt, ReplacesTheNameAfterTheFolderOnlyWhereItFits) {
+  for (const auto& c : kNameAtCases) {
+    char buffer[12] = "C:\\ab\\long";
+    buffer[11] = '!';  // the byte after the 11 the call may use
+    EXPECT_EQ(WriteNameAt(buffer, 11, c.position, c.name), c.fits)
+        << c.name << " at " << c.position;
+    EXPECT_STREQ(buffer, c.result) << c.name << " at " << c.position;
+    EXPECT_EQ(buffer[11], '!');
+  }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // non-empty one the launcher's hand-off of the install folder (the worker).
 #include "app/messages.h"
 #include "app/stages.h"
+#include "common/capacities.h"
 #include "manifest/manifest.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR tail, int) {

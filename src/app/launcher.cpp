@@ -2,16 +2,11 @@
 // while it runs, so it hands the work to a copy of itself in the temp folder.
 #include "app/messages.h"
 #include "app/stages.h"
+#include "common/capacities.h"
+#include "common/file_checks.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
 #include "registry/key_tree.h"
-
-// The running executable's full path. A path cut to the buffer is no path: refuse it here,
-// before the user is asked anything.
-static BOOL GetOwnPath(LPSTR ownPath) {
-  DWORD length = GetModuleFileNameA(NULL, ownPath, MAX_PATH);
-  return length != 0 && length < MAX_PATH && FindLastBackslash(ownPath) >= 0;
-}
 
 // The temp folder as reported; a length at or above the capacity means the buffer was not
 // filled at all.
@@ -30,16 +25,14 @@ static BOOL BuildTempCopyPath(LPCSTR tempFolder, LPSTR copyPath) {
 // target, and the copy then refuses to overwrite, so a file re-created in between fails the
 // stage instead of being followed. A copy still in use cannot be deleted and fails as well.
 static BOOL PlaceTempCopy(LPCSTR ownPath, LPCSTR copyPath) {
-  if (GetFileAttributesA(copyPath) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(copyPath)) {
-    return FALSE;
-  }
+  if (FileExists(copyPath) && !DeleteFileA(copyPath)) return FALSE;
   return CopyFileA(ownPath, copyPath, TRUE);
 }
 
 // The copy's path stands in quotes, so a temp folder with blanks still leaves the worker a
 // tail equal to the install folder. Sized for the longest paths, so it cannot fail.
 static void BuildHandOffCommandLine(LPCSTR copyPath, LPCSTR installFolder, LPSTR commandLine) {
-  lstrcpyA(commandLine, "\"");
+  CopyIfFits(commandLine, HandOffCommandLineCapacity, "\"");
   AppendIfFits(commandLine, HandOffCommandLineCapacity, copyPath);
   AppendIfFits(commandLine, HandOffCommandLineCapacity, "\" ");
   AppendIfFits(commandLine, HandOffCommandLineCapacity, installFolder);
@@ -121,12 +114,13 @@ static void DeleteMachineWideEntries(void) {
 }
 
 BOOL RunLauncherStage(HINSTANCE instance, LPCSTR caption) {
+  // A cut path is refused here, before the user is asked anything.
   char ownPath[MAX_PATH];
   if (!GetOwnPath(ownPath)) return FALSE;
 
   // The install folder loses its trailing backslash; at a drive root it is "X:" alone.
   char installFolder[MAX_PATH];
-  lstrcpyA(installFolder, ownPath);
+  CopyIfFits(installFolder, MAX_PATH, ownPath);
   installFolder[FindLastBackslash(installFolder)] = '\0';
 
   if (ShowPathMessage(instance, caption, IDS_CONFIRM, installFolder, MB_YESNO) != IDYES) {

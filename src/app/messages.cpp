@@ -1,6 +1,6 @@
 #include "app/messages.h"
 
-#include "manifest/manifest.h"
+#include "common/capacities.h"
 
 static void LoadMessage(HINSTANCE instance, UINT textId, LPSTR text) {
   text[0] = '\0';

@@ -2,6 +2,7 @@
 // the removal the launcher could not do from inside the install folder.
 #include "app/messages.h"
 #include "app/stages.h"
+#include "common/file_checks.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
 #include "registry/associations.h"
@@ -16,10 +17,6 @@ static void DrainStartupMessages(HINSTANCE instance) {
   MSG message;
   while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   DestroyWindow(window);
-}
-
-static BOOL FileExists(LPCSTR path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 static int LongestInstalledName(void) {
@@ -52,8 +49,9 @@ static BOOL DeleteLauncherFile(LPCSTR path) {
 static BOOL DeleteProgramFiles(HINSTANCE instance, LPCSTR caption, LPSTR path, int namePosition) {
   BOOL allDeleted = TRUE;
   for (int i = 0; ProgramFileNames[i] != NULL; ++i) {
-    lstrcpyA(path + namePosition, ProgramFileNames[i]);
-    if (!FileExists(path)) continue;
+    if (!WriteNameAt(path, MAX_PATH, namePosition, ProgramFileNames[i]) || !FileExists(path)) {
+      continue;
+    }
     while (!DeleteFileA(path)) {
       if (ShowPathMessage(instance, caption, IDS_STILL_RUNNING, path, MB_OKCANCEL) != IDOK) {
         allDeleted = FALSE;
@@ -87,8 +85,10 @@ static BOOL RemoveInstallation(HINSTANCE instance, LPCSTR caption, LPCSTR tail) 
 
   // Without the uninstaller in it, the tail is no install folder of ours (typed by hand,
   // perhaps): remove nothing.
-  lstrcpyA(path + namePosition, UninstallerFileName);
-  if (!FileExists(path) || !DeleteLauncherFile(path)) return FALSE;
+  if (!WriteNameAt(path, MAX_PATH, namePosition, UninstallerFileName) || !FileExists(path) ||
+      !DeleteLauncherFile(path)) {
+    return FALSE;
+  }
 
   BOOL succeeded = DeleteProgramFiles(instance, caption, path, namePosition);
   if (succeeded) {
@@ -109,8 +109,7 @@ static BOOL RemoveInstallation(HINSTANCE instance, LPCSTR caption, LPCSTR tail) 
 // folder, and must not take itself away from a product it left installed.
 static void ScheduleOwnDeletion(void) {
   char ownPath[MAX_PATH];
-  DWORD length = GetModuleFileNameA(NULL, ownPath, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
+  if (!GetOwnPath(ownPath)) return;
   if (lstrcmpA(ownPath + FindLastBackslash(ownPath) + 1, TempCopyFileName) != 0) return;
   MoveFileExA(ownPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

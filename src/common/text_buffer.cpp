@@ -12,6 +12,11 @@ BOOL AppendIfFits(LPSTR buffer, int capacity, LPCSTR text) {
   return TRUE;
 }
 
+BOOL WriteNameAt(LPSTR buffer, int capacity, int position, LPCSTR name) {
+  if (position < 0 || position >= capacity) return FALSE;
+  return CopyIfFits(buffer + position, capacity - position, name);
+}
+
 BOOL AppendBackslash(LPSTR path, int capacity) {
   int length = lstrlenA(path);
   if (length == 0 || path[length - 1] == '\\') return TRUE;

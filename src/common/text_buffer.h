@@ -8,6 +8,9 @@
 // `capacity` bytes, terminator included.
 BOOL CopyIfFits(LPSTR buffer, int capacity, LPCSTR text);
 BOOL AppendIfFits(LPSTR buffer, int capacity, LPCSTR text);
+// Writes `name` at `position` of `buffer` in place of what stood there from that point on: one
+// folder, several names in turn. `position` must lie inside the buffer's text.
+BOOL WriteNameAt(LPSTR buffer, int capacity, int position, LPCSTR name);
 // The separator rule: a non-empty path not already ending in a backslash gets one; an empty
 // path stays empty.
 BOOL AppendBackslash(LPSTR path, int capacity);

@@ -31,17 +31,5 @@ extern const char UndoClassKeyName[];
 extern const char ShellNewKeyName[];
 extern const char ProgramsFolderValue[];
 
-enum {
-  CaptionCapacity = 128,
-  MessageCapacity = 299,
-  // Formatting replaces the two characters of "%s" with a path of up to MAX_PATH - 1.
-  FormattedMessageCapacity = MessageCapacity - 2 + MAX_PATH,
-  ShellPathCapacity = 520,
-  RegistryValueCapacity = 520,
-  KeyNameBufferSize = 256,
-  KeyNameCapacity = 255,
-  LauncherDeleteAttempts = 41,
-  LauncherRetryPauseMs = 50,
-  // A quote, the copy path, a quote, a blank, the install folder and the terminator.
-  HandOffCommandLineCapacity = 1 + (MAX_PATH - 1) + 1 + 1 + (MAX_PATH - 1) + 1
-};
+// The worker's wait for the launcher's file: attempts, and the pause after each failed one.
+enum { LauncherDeleteAttempts = 41, LauncherRetryPauseMs = 50 };

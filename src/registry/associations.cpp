@@ -1,5 +1,6 @@
 #include "registry/associations.h"
 
+#include "common/capacities.h"
 #include "manifest/manifest.h"
 #include "registry/key_tree.h"
 

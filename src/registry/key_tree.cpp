@@ -1,5 +1,6 @@
 #include "registry/key_tree.h"
 
+#include "common/capacities.h"
 #include "manifest/manifest.h"
 
 BOOL DeleteKeyTree(HKEY parent, LPCSTR name) {

@@ -1,11 +1,9 @@
 #include "shell/shell_folders.h"
 
+#include "common/capacities.h"
+#include "common/file_checks.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
-
-static BOOL FileExists(LPCSTR path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
 
 BOOL ReadShellFolderPath(LPCSTR valueName, LPSTR path) {
   HKEY key;
@@ -55,8 +53,11 @@ BOOL RemoveProgramGroup(void) {
 
   BOOL allDeleted = TRUE;
   for (int i = 0; GroupShortcutNames[i] != NULL; ++i) {
-    lstrcpyA(path + namePosition, GroupShortcutNames[i]);
-    if (FileExists(path) && !DeleteFileA(path)) allDeleted = FALSE;
+    if (!WriteNameAt(path, ShellPathCapacity, namePosition, GroupShortcutNames[i])) {
+      allDeleted = FALSE;
+    } else if (FileExists(path) && !DeleteFileA(path)) {
+      allDeleted = FALSE;
+    }
   }
   if (!allDeleted) return FALSE;
 
