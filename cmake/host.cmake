@@ -10,7 +10,7 @@ add_library(emulator STATIC ${EMULATOR_SOURCES})
 target_include_directories(emulator PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/platform/emulated)
 target_compile_options(emulator PRIVATE ${WARNINGS})
 
-foreach(extra IN ITEMS strings image sim tests wine safety fuzz pe)
+foreach(extra IN ITEMS strings image pe runner sim tests wine safety fuzz)
   if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/host_${extra}.cmake)
     include(${CMAKE_SOURCE_DIR}/cmake/host_${extra}.cmake)
   endif()

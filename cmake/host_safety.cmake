@@ -13,9 +13,10 @@ list(FILTER SAFETY_TEST_SOURCES INCLUDE REGEX "_test\\.cpp$")
 
 add_library(safety_oracle STATIC ${SAFETY_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/support/run_support.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/three_way.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/machine_lines.cpp)
 target_include_directories(safety_oracle PUBLIC ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(safety_oracle PUBLIC product emulator machine_image GTest::gtest)
+target_link_libraries(safety_oracle PUBLIC product emulator machine_image pe_runner GTest::gtest)
 target_compile_options(safety_oracle PRIVATE ${WARNINGS})
 target_compile_definitions(safety_oracle PRIVATE ORBELLE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
@@ -25,3 +26,9 @@ target_link_libraries(safety_tests PRIVATE safety_oracle GTest::gtest_main)
 target_compile_options(safety_tests PRIVATE ${WARNINGS})
 
 gtest_discover_tests(safety_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS safety)
+
+# runner-bench: the runner's speed figures for scripts/bench (the default image three ways,
+# generated images a second through the i686 exe).
+add_executable(runner-bench ${CMAKE_SOURCE_DIR}/tools/runner_bench/main.cpp)
+target_link_libraries(runner-bench PRIVATE safety_oracle pe_runner)
+target_compile_options(runner-bench PRIVATE ${WARNINGS})

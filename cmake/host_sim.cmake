@@ -16,12 +16,13 @@ add_custom_command(
 
 add_executable(uninstall-sim ${CMAKE_SOURCE_DIR}/tools/uninstall_sim/main.cpp ${DEFAULT_IMAGE_CPP})
 target_include_directories(uninstall-sim PRIVATE ${CMAKE_SOURCE_DIR}/tools/uninstall_sim)
-target_link_libraries(uninstall-sim PRIVATE machine_image product emulator)
+target_link_libraries(uninstall-sim PRIVATE machine_image product emulator pe_runner)
 target_compile_options(uninstall-sim PRIVATE ${WARNINGS})
 
 # Exit statuses of the command line, run for real: see tools/uninstall_sim/sim_exit_test.cmake.
 foreach(case IN ITEMS usage missing_out bad_reg bad_scenario bad_race foreign_out default_image
-                      rerun stopped race_swapped_copy race_held_copy)
+                      rerun stopped race_swapped_copy race_held_copy help exe_missing exe_win32
+                      exe_win64)
   add_test(NAME uninstall_sim_${case}
            COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:uninstall-sim> -DCASE=${case}
                    -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DWORK_DIR=${CMAKE_BINARY_DIR}/sim_tests/${case}

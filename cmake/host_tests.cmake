@@ -8,7 +8,9 @@ file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES})
 target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(unit_tests PRIVATE product emulator GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE product emulator pe_runner GTest::gtest_main)
+# Whole runs go three ways: the host build and the two exes of the win32 and win64 presets.
+target_compile_definitions(unit_tests PRIVATE ORBELLE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_compile_options(unit_tests PRIVATE ${WARNINGS})
 # The image reader and writer have their own tests here too.
 if(TARGET machine_image)

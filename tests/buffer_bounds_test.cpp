@@ -16,6 +16,7 @@
 #include "support/installed_machine.h"
 #include "support/machine_lines.h"
 #include "support/run_support.h"
+#include "support/three_way.h"
 
 extern "C" void UninstallerStartup(void);
 
@@ -132,8 +133,7 @@ TEST_P(WorkerBounds, UseTheLongestPathWholeAndRefuseOneMore) {
   test::AddLines(machine, {c.image});
   auto before = test::Snapshot(machine);
 
-  emu::Run(machine, &UninstallerStartup, c.image, "\"" + c.image + "\" " + c.tail,
-           "C:\\WINDOWS\\TEMP\\");
+  test::RunThreeWays(machine, c.image, "\"" + c.image + "\" " + c.tail, "C:\\WINDOWS\\TEMP\\");
 
   EXPECT_EQ(test::Boxes(machine),
             std::vector<std::string>{Box(1, "MB_OK", "IDOK", c.fits ? kSuccess : kInternalError)});

@@ -9,6 +9,7 @@
 #include "support/case_name.h"
 #include "support/installed_machine.h"
 #include "support/run_support.h"
+#include "support/three_way.h"
 
 extern "C" void UninstallerStartup(void);
 
@@ -163,7 +164,7 @@ TEST(StartedByHand, NeverSchedulesTheInstalledUninstallerForDeletion) {
   for (const std::string& tail : {std::string("C:\\Elsewhere"), kFolder}) {
     emu::Machine machine = test::MakeMachine(test::InstalledMachine());
     auto before = test::Snapshot(machine);
-    emu::Run(machine, &UninstallerStartup, kExe, "\"" + kExe + "\" " + tail, kFolder);
+    test::RunThreeWays(machine, kExe, "\"" + kExe + "\" " + tail, kFolder);
     EXPECT_EQ(test::Boxes(machine),
               std::vector<std::string>{Box(1, "MB_OK", "IDOK", kInternalError)})
         << tail;

@@ -7,6 +7,7 @@
 #include "support/case_name.h"
 #include "support/installed_machine.h"
 #include "support/run_support.h"
+#include "support/three_way.h"
 
 extern "C" void UninstallerStartup(void);
 
@@ -229,8 +230,8 @@ TEST_P(Worker, Run) {
   machine.answers = c.answers;
   auto before = test::Snapshot(machine);
 
-  auto status = emu::Run(machine, &UninstallerStartup, image, "\"" + image + "\" " + c.tail,
-                         "C:\\WINDOWS\\TEMP\\");
+  auto status =
+      test::RunThreeWays(machine, image, "\"" + image + "\" " + c.tail, "C:\\WINDOWS\\TEMP\\");
 
   EXPECT_EQ(status, emu::RunStatus::Completed);
   EXPECT_EQ(test::Boxes(machine), c.boxes);
@@ -256,8 +257,7 @@ TEST(WorkerClosing, OrdersTheMessageAndTheRestartRequest) {
     emu::Machine machine = test::MakeMachine(test::InstalledMachine());
     test::AddLines(machine, {kCopy});
     if (fail) Lock(machine, kDesktopShortcut, -1);
-    emu::Run(machine, &UninstallerStartup, kCopy, "\"" + kCopy + "\" " + kFolder,
-             "C:\\WINDOWS\\TEMP\\");
+    test::RunThreeWays(machine, kCopy, "\"" + kCopy + "\" " + kFolder, "C:\\WINDOWS\\TEMP\\");
     std::vector<std::string> closing;
     for (const auto& e : machine.events) {
       if (e.kind == emu::Event::Kind::Message) closing.push_back(e.text);

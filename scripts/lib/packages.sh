@@ -1,7 +1,8 @@
 # Shared by scripts/test and scripts/demo: the Debian packages the host build needs, installed
 # when missing. Source it, then call ensure_host_packages.
 
-HOST_PACKAGES=(cmake make g++ libgtest-dev)
+# uninstall-sim --exe and the three-way runs: the real exes on an emulated CPU (Unicorn 2).
+HOST_PACKAGES=(cmake make g++ libgtest-dev libunicorn-dev)
 # The Wine suite (tests/wine/, part of the host tests): the real exe and its helpers are
 # cross-built with MinGW-w64 and run under Wine on a private Xvfb display; ImageMagick turns
 # the screen into the README's screenshots. qemu-user-static runs the i686 exe's 32-bit Wine

@@ -2,6 +2,7 @@
 
 #include "machine_image.h"
 #include "safety/machine_state.h"
+#include "support/three_way.h"
 
 extern "C" void UninstallerStartup(void);
 
@@ -28,10 +29,12 @@ emu::Machine DefaultImage() {
   return machine;
 }
 
-RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts,
-                       const JudgeOptions& options) {
+RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts, const JudgeOptions& options,
+                       Ways ways) {
   const MachineState before = CaptureState(machine);
-  const emu::RunStatus status = emu::Run(machine, &UninstallerStartup);
+  // The host build's run is judged; the two exes must do exactly what it did.
+  const emu::RunStatus status =
+      ways == Ways::Three ? test::RunThreeWays(machine) : emu::Run(machine, &UninstallerStartup);
   return JudgeRun(facts, machine, status, before, CaptureState(machine), options);
 }
 
@@ -44,19 +47,20 @@ void SweepFigures::Add(const std::string& run, const RunVerdict& verdict) {
   }
 }
 
-void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures& figures) {
+void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures& figures,
+                Ways ways) {
   ++figures.images;
   emu::Machine twin = make();
   const ImageFacts facts = StudyImage(twin);
 
   emu::Machine clean = make();
-  figures.Add(name + ", no fault", RunAndJudge(clean, facts));
+  figures.Add(name + ", no fault", RunAndJudge(clean, facts, {}, ways));
   const long calls = clean.faults.checkedCalls;
 
   for (long call = 1; call <= calls; ++call) {
     emu::Machine machine = make();
     machine.faults.failCallNumber = call;
-    RunVerdict verdict = RunAndJudge(machine, facts);
+    RunVerdict verdict = RunAndJudge(machine, facts, {}, ways);
     const std::string run =
         name + ", call " + std::to_string(call) + " failing (" + verdict.faultedCall + ")";
     if (verdict.faultedCall.empty()) {
@@ -72,7 +76,7 @@ void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures&
     machine.faults.locked[emu::UpperName(file)] = {true, 0};
     AnswerCancelAfterConfirming(machine);
     ++figures.lockedRuns;
-    figures.Add(name + ", " + file + " in use", RunAndJudge(machine, facts));
+    figures.Add(name + ", " + file + " in use", RunAndJudge(machine, facts, {}, ways));
   }
   for (const auto& key : facts.deletableKeys) {
     emu::Machine machine = make();
@@ -81,7 +85,7 @@ void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures&
         machine.registry.FindKey(*emu::ParseRootName(key.substr(0, slash)), key.substr(slash + 1));
     if (denied) denied->denied = true;
     ++figures.lockedRuns;
-    figures.Add(name + ", " + key + " denied", RunAndJudge(machine, facts));
+    figures.Add(name + ", " + key + " denied", RunAndJudge(machine, facts, {}, ways));
   }
 }
 

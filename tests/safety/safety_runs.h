@@ -17,9 +17,13 @@ using MachineMaker = std::function<emu::Machine()>;
 // The image that ships with the project (examples/machines/installed), loaded afresh each call.
 emu::Machine DefaultImage();
 
-// Runs the uninstall from the user's start on `machine` and judges it.
+// How a run goes: the host build alone, or three ways (the two exes on the emulated CPU must
+// then do exactly what the host build did; see tests/support/three_way.h).
+enum class Ways { HostOnly, Three };
+
+// Runs the uninstall from the user's start on `machine` and judges the host build's run.
 RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts,
-                       const JudgeOptions& options = {});
+                       const JudgeOptions& options = {}, Ways ways = Ways::HostOnly);
 
 struct SweepFigures {
   long images = 0;
@@ -36,6 +40,7 @@ struct SweepFigures {
 // The fault sweep of one image: a clean run, then one run for every checked platform call of
 // the clean run with that call failing, then one run for each file the run may delete with
 // that file in use and each key with that key denied.
-void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures& figures);
+void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures& figures,
+                Ways ways = Ways::HostOnly);
 
 }  // namespace safety

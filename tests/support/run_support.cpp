@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/machine_lines.h"
+#include "support/three_way.h"
 
 extern "C" void UninstallerStartup(void);
 
@@ -47,7 +48,7 @@ std::vector<std::string> Boxes(const emu::Machine& machine) {
 
 RunResult RunUninstall(emu::Machine& machine) {
   auto before = Snapshot(machine);
-  RunResult result{emu::Run(machine, &UninstallerStartup), {}, {}};
+  RunResult result{RunThreeWays(machine), {}, {}};
   auto change = Compare(before, Snapshot(machine));
   result.removed = std::move(change.removed);
   result.added = std::move(change.added);

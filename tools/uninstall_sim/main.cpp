@@ -1,13 +1,18 @@
 // uninstall-sim: runs the uninstaller on an emulated Windows PC described by a machine image,
 // writes the machine after the run to OUT_DIR and tells the run on stdout.
 //
-//   uninstall-sim [MACHINE_DIR] --out OUT_DIR [--trace]
+//   uninstall-sim [--exe PATH.exe] [MACHINE_DIR] --out OUT_DIR [--trace]
+//
+// With --exe the processes run that Windows exe's machine code on an emulated CPU instead of
+// the host build of the product; the outcome is written the same way.
 //
 // Exit status: 0 the run completed; 2 bad input (usage, a bad image, an OUT_DIR that holds
 // something else), nothing written; 3 the run was stopped after kMaxMessageBoxes boxes, the
 // outcome so far written; 1 the host refused to write the outcome.
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +20,7 @@
 #include "change_summary.h"
 #include "embedded_image.h"
 #include "encoding.h"
+#include "exe_run.h"
 #include "image_error.h"
 #include "machine_image.h"
 #include "machine_snapshot.h"
@@ -33,16 +39,21 @@ constexpr int kBadInput = 2;
 constexpr int kStopped = 3;
 
 constexpr const char* kUsage =
-    "usage: uninstall-sim [MACHINE_DIR] --out OUT_DIR [--trace]\n"
+    "usage: uninstall-sim [--exe PATH.exe] [MACHINE_DIR] --out OUT_DIR [--trace]\n"
     "  MACHINE_DIR  a machine image folder (registry.reg, drive_c/, scenario.ini);\n"
     "               without it, the default image: the product fully installed\n"
     "  --out        where the machine after the run and transcript.jsonl go\n"
-    "  --trace      also list every platform call the program makes\n";
+    "  --trace      also list every platform call the program makes\n"
+    "  --exe        run this Uninstall.exe (i386 or x86_64) on an emulated CPU instead of the\n"
+    "               host build; its link map beside it (Uninstall.map) names faulting code\n"
+    "  --help       print this and exit\n";
 
 struct Options {
   std::optional<fs::path> machineDir;
   fs::path outDir;
   bool trace = false;
+  bool help = false;
+  std::optional<fs::path> exe;
 };
 
 // Returns an error message, or "" when the arguments are good.
@@ -59,6 +70,14 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& option
       haveOut = true;
     } else if (arg == "--trace") {
       options.trace = true;
+    } else if (arg == "--help") {
+      options.help = true;
+      return "";
+    } else if (arg == "--exe") {
+      if (i + 1 == args.size()) return "--exe needs an exe";
+      options.exe = args[++i];
+    } else if (arg.rfind("--exe=", 0) == 0) {
+      options.exe = arg.substr(6);
     } else if (!arg.empty() && arg[0] == '-') {
       return "unknown option " + arg;
     } else if (options.machineDir) {
@@ -69,6 +88,12 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& option
   }
   if (!haveOut || options.outDir.empty()) return "missing --out OUT_DIR";
   return "";
+}
+
+std::vector<std::uint8_t> ReadExe(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read the exe " + path.string());
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 // Writing the outcome into the image it came from would replace the image with it.
@@ -99,8 +124,13 @@ int main(int argc, char** argv) {
     std::cerr << "uninstall-sim: " << usageError << "\n" << kUsage;
     return kBadInput;
   }
+  if (options.help) {
+    std::cout << kUsage;
+    return kCompleted;
+  }
 
   emu::Machine machine;
+  std::vector<std::uint8_t> exe;
   machine_image::ImageSource source;
   try {
     source =
@@ -113,6 +143,7 @@ int main(int argc, char** argv) {
       throw machine_image::OutcomeFolderError("--out names the machine folder itself");
     }
     machine_image::CheckOutcomeFolder(options.outDir);
+    if (options.exe) exe = ReadExe(*options.exe);
   } catch (const std::exception& error) {
     std::cerr << "uninstall-sim: " << error.what() << "\n";
     return kBadInput;
@@ -120,7 +151,18 @@ int main(int argc, char** argv) {
 
   const machine_image::Snapshot before = machine_image::TakeSnapshot(machine);
   PrintHeading(source, machine);
-  const emu::RunStatus status = emu::Run(machine, &UninstallerStartup);
+  emu::RunStatus status = emu::RunStatus::Completed;
+  if (options.exe) {
+    runner::ExeRunOptions runOptions;
+    runOptions.symbols = runner::MapSymbolTable::ReadBeside(*options.exe);
+    runner::ExeRunResult result = runner::RunExe(machine, exe, runOptions);
+    status = result.status;
+    for (const std::string& fault : result.faults) {
+      std::cerr << "uninstall-sim: " << options.exe->string() << " faulted in " << fault << "\n";
+    }
+  } else {
+    status = emu::Run(machine, &UninstallerStartup);
+  }
   const bool stopped = status == emu::RunStatus::Stopped;
 
   machine_image::WriteReadableTranscript(std::cout, machine, {options.trace, stopped});

@@ -155,6 +155,32 @@ elseif(CASE STREQUAL "race_held_copy")
   expect_in("${transcript}" "{\"event\":\"exit\",\"process\":2,\"code\":0}" "worker exit")
   expect_in("${sim_stdout}" "Uninstall successfully completed." "the worker's success")
 
+elseif(CASE STREQUAL "help")
+  run_sim(0 --help)
+  expect_in("${sim_stdout}" "usage: uninstall-sim \\[--exe PATH.exe\\]" "usage on stdout")
+
+elseif(CASE STREQUAL "exe_missing")
+  run_sim(2 --exe ${WORK_DIR}/none.exe --out ${OUT})
+  expect_in("${sim_stderr}" "cannot read the exe" "names the exe")
+  expect_missing(${OUT})
+
+elseif(CASE MATCHES "^exe_(win32|win64)$")
+  # The real exe of that preset on the default image: the same outcome and transcript as the
+  # host build's, byte for byte but the copies' contents (the exe, not the image's stand-in).
+  set(exe ${SOURCE_DIR}/build/${CMAKE_MATCH_1}/Uninstall.exe)
+  expect_exists(${exe})
+  run_sim(0 --out ${WORK_DIR}/host)
+  run_sim(0 --exe ${exe} --out ${OUT} --trace)
+  expect_not_in("${sim_stderr}" "faulted" "a clean run")
+  foreach(file transcript.jsonl registry.reg)
+    file(READ ${WORK_DIR}/host/${file} expected)
+    file(READ ${OUT}/${file} actual)
+    if(NOT expected STREQUAL actual)
+      message(FATAL_ERROR "${file} differs from the host build's run")
+    endif()
+  endforeach()
+  expect_in("${sim_stdout}" "SetDefaultDllDirectories\\(0x800\\) = TRUE" "the trace")
+
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
 endif()

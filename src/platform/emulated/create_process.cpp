@@ -81,6 +81,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   started.modulePath = image.RealPath();
   started.imageFile = file.RealPath();
   started.runsProduct = product;
+  started.imageBytes = std::make_shared<const emu::Bytes>(file.node->content);
 
   emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Start, id);
   event.image = application;

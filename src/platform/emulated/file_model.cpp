@@ -36,6 +36,20 @@ FsNode& ChildFolder(FsNode& folder, const std::string& name, std::string_view wh
 
 }  // namespace
 
+FsNode::FsNode(const FsNode& other)
+    : name(other.name),
+      directory(other.directory),
+      content(other.content),
+      linkTarget(other.linkTarget) {
+  for (const auto& [upper, child] : other.children)
+    children.emplace(upper, std::make_unique<FsNode>(*child));
+}
+
+FsNode& FsNode::operator=(const FsNode& other) {
+  if (this != &other) *this = FsNode(other);
+  return *this;
+}
+
 FsNode* FileSystem::Find(std::string_view absolutePath) {
   auto parts = detail::ParseAbsolute(absolutePath);
   if (!parts) return nullptr;

@@ -36,6 +36,13 @@ struct RegKey {
   std::map<std::string, std::unique_ptr<RegKey>> subkeys;
   bool denied = false;  // RegDeleteKeyA on this key fails with ERROR_ACCESS_DENIED
 
+  // Deep copies, so a whole machine can be copied before a run and run more than one way.
+  RegKey() = default;
+  RegKey(const RegKey& other);
+  RegKey& operator=(const RegKey& other);
+  RegKey(RegKey&&) noexcept = default;
+  RegKey& operator=(RegKey&&) noexcept = default;
+
   RegKey* Find(std::string_view childName);
   const RegKey* Find(std::string_view childName) const;
   RegKey& Create(std::string_view childName);  // returns the existing child when present
@@ -69,6 +76,12 @@ struct FsNode {
   Bytes content;
   std::optional<std::string> linkTarget;  // a link (reparse point): the node is the link itself
   std::map<std::string, std::unique_ptr<FsNode>> children;  // keyed by UpperName(name)
+
+  FsNode() = default;
+  FsNode(const FsNode& other);  // a deep copy, as RegKey's
+  FsNode& operator=(const FsNode& other);
+  FsNode(FsNode&&) noexcept = default;
+  FsNode& operator=(FsNode&&) noexcept = default;
 };
 
 struct FileSystem {
@@ -159,6 +172,12 @@ struct Process {
   int handlesOpenAtExit = 0;
   std::uint32_t lastError = 0;                     // GetLastError
   std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
+  // The bytes of the file the process was started from, as they were at its start: Windows
+  // maps the image then, so what a process runs is fixed before its parent goes on.
+  std::shared_ptr<const Bytes> imageBytes;
+  // Where LoadStringA finds the program's strings: the resources of the exe that runs, when a
+  // runner of real exes supplies them; otherwise the string table compiled from res/.
+  std::shared_ptr<const std::map<std::uint32_t, std::string>> resourceStrings;
 };
 
 struct Window {
@@ -236,7 +255,7 @@ struct Machine {
   };
   std::map<std::uintptr_t, FileHandle> fileHandles;  // its values come from nextKernelHandle
   int filesOpened = 0;
-  std::vector<std::unique_ptr<FsNode>> detachedFiles;
+  std::vector<std::shared_ptr<FsNode>> detachedFiles;  // shared: a machine stays copyable
 
   // What a test needs to see of handle use: handles a process still held when it ended (Windows
   // closes them then), and closes of a handle that was not open (a double close among them).
@@ -251,6 +270,8 @@ struct Machine {
     std::string detail;  // why it was skipped
   };
   std::vector<RaceOutcome> raceOutcomes;
+
+  // Copy only before a run: the handles above point into the original's registry and files.
 };
 
 // The product's process entry (derives the tail, calls WinMain, ends with ExitProcess).

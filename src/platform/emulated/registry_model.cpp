@@ -22,6 +22,16 @@ std::vector<std::string_view> SplitKeyPath(std::string_view path) {
 
 }  // namespace
 
+RegKey::RegKey(const RegKey& other) : name(other.name), values(other.values), denied(other.denied) {
+  for (const auto& [upper, child] : other.subkeys)
+    subkeys.emplace(upper, std::make_unique<RegKey>(*child));
+}
+
+RegKey& RegKey::operator=(const RegKey& other) {
+  if (this != &other) *this = RegKey(other);
+  return *this;
+}
+
 RegKey* RegKey::Find(std::string_view childName) {
   auto found = subkeys.find(UpperName(childName));
   return found == subkeys.end() ? nullptr : found->second.get();

@@ -29,6 +29,7 @@ const FsNode* DescribeImage(Machine& machine, Process& process) {
   auto file = detail::FollowLink(machine.files, detail::LocateParts(machine.files, *parts));
   if (file.error || !file.node || file.node->directory) return nullptr;
   process.imageFile = file.RealPath();
+  process.imageBytes = std::make_shared<const Bytes>(file.node->content);
   return file.node;
 }
 

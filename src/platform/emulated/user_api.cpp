@@ -103,10 +103,15 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
     Trace(call + "0 (ERROR_INVALID_PARAMETER)");
     return 0;
   }
-  const emu::StringResource* found = nullptr;
+  const char* found = nullptr;
   if (hInstance == NULL || hInstance == emu::detail::ProcessInstance()) {
-    for (std::size_t i = 0; i < emu::kStringTableSize; ++i) {
-      if (emu::kStringTable[i].id == uID) found = &emu::kStringTable[i];
+    if (const auto& strings = CurrentProcess().resourceStrings) {
+      auto it = strings->find(uID);
+      if (it != strings->end()) found = it->second.c_str();
+    } else {
+      for (std::size_t i = 0; i < emu::kStringTableSize; ++i) {
+        if (emu::kStringTable[i].id == uID) found = emu::kStringTable[i].text;
+      }
     }
   }
   if (!found) {
@@ -115,9 +120,8 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
     Trace(call + "0 (ERROR_RESOURCE_NAME_NOT_FOUND)");
     return 0;
   }
-  std::size_t length =
-      std::min(std::strlen(found->text), static_cast<std::size_t>(cchBufferMax - 1));
-  std::memcpy(lpBuffer, found->text, length);
+  std::size_t length = std::min(std::strlen(found), static_cast<std::size_t>(cchBufferMax - 1));
+  std::memcpy(lpBuffer, found, length);
   lpBuffer[length] = '\0';
   Trace(call + std::to_string(length) + " " + Quote(std::string_view(lpBuffer, length)));
   return static_cast<int>(length);

@@ -1,0 +1,19 @@
+# pe_runner: runs a real Uninstall.exe (i386 or x86_64 PE) on an emulated CPU (Unicorn 2,
+# Debian's libunicorn-dev) with its imports bridged to the emulated machine.
+find_path(UNICORN_INCLUDE_DIR unicorn/unicorn.h REQUIRED)
+find_library(UNICORN_LIBRARY unicorn REQUIRED)
+
+file(GLOB PE_RUNNER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/pe_runner/*.cpp)
+add_library(pe_runner STATIC ${PE_RUNNER_SOURCES})
+target_include_directories(pe_runner PUBLIC ${CMAKE_SOURCE_DIR}/tools/pe_runner ${UNICORN_INCLUDE_DIR})
+target_link_libraries(pe_runner PUBLIC emulator pe_inspect_lib ${UNICORN_LIBRARY})
+target_compile_options(pe_runner PRIVATE ${WARNINGS})
+
+# The runner's own checks, on the exes of the win32 and win64 presets (label "runner"); a
+# missing exe fails them.
+file(GLOB RUNNER_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/runner/*.cpp)
+add_executable(runner_tests ${RUNNER_TEST_SOURCES})
+target_link_libraries(runner_tests PRIVATE pe_runner GTest::gtest_main)
+target_compile_options(runner_tests PRIVATE ${WARNINGS})
+target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+gtest_discover_tests(runner_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS runner)

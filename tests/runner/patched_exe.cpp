@@ -1,0 +1,70 @@
+#include "patched_exe.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace runner_test {
+
+ExeFile LoadExe(const char* preset) {
+  ExeFile exe{preset, {}};
+  auto path = std::filesystem::path(PE_TEST_SOURCE_DIR) / "build" / preset / "Uninstall.exe";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << path << " is missing: build it with cmake --preset " << preset
+                  << " && cmake --build build/" << preset << " (scripts/test does)";
+    return exe;
+  }
+  exe.bytes.assign(std::istreambuf_iterator<char>(in), {});
+  return exe;
+}
+
+std::size_t OffsetOf(const std::vector<std::uint8_t>& exe, std::uint32_t rva) {
+  pe::Image image = pe::Image::Parse(exe, "the exe");
+  return image.Offset(rva, 1, "a patched byte");
+}
+
+std::uint32_t EntryRva(const std::vector<std::uint8_t>& exe) {
+  return pe::Image::Parse(exe, "the exe").headers().entryRva;
+}
+
+std::uint32_t FirstImportSlot(const std::vector<std::uint8_t>& exe) {
+  pe::Image image = pe::Image::Parse(exe, "the exe");
+  std::uint32_t descriptor = image.headers().directories[pe::kImportDir].rva;
+  return image.bytes().U32(image.Offset(descriptor + 16, 4, "FirstThunk"), "FirstThunk");
+}
+
+void Patch(std::vector<std::uint8_t>& exe, std::size_t offset,
+           const std::vector<std::uint8_t>& bytes) {
+  std::copy(bytes.begin(), bytes.end(), exe.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+bool Replace(std::vector<std::uint8_t>& exe, const std::vector<std::uint8_t>& from,
+             const std::vector<std::uint8_t>& to) {
+  auto at = std::search(exe.begin(), exe.end(), from.begin(), from.end());
+  if (at == exe.end()) return false;
+  std::copy(to.begin(), to.end(), at);
+  return true;
+}
+
+std::vector<std::uint8_t> Utf16(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  for (char c : text) {
+    bytes.push_back(static_cast<std::uint8_t>(c));
+    bytes.push_back(0);
+  }
+  return bytes;
+}
+
+emu::Machine DeclineMachine() {
+  emu::Machine machine;
+  machine.files.CreateFile(machine.exePath);
+  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  machine.answers = {emu::Answer::Second};
+  return machine;
+}
+
+}  // namespace runner_test

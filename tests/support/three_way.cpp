@@ -1,0 +1,148 @@
+#include "support/three_way.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "exe_run.h"
+#include "support/machine_lines.h"
+
+extern "C" void UninstallerStartup(void);
+
+namespace test {
+namespace {
+
+struct Exe {
+  const char* preset;
+  std::vector<std::uint8_t> bytes;
+  runner::ExeRunOptions options;
+  bool found = false;
+};
+
+Exe LoadExe(const char* preset) {
+  Exe exe;
+  exe.preset = preset;
+  std::filesystem::path path =
+      std::filesystem::path(ORBELLE_SOURCE_DIR) / "build" / preset / "Uninstall.exe";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return exe;
+  exe.bytes.assign(std::istreambuf_iterator<char>(in), {});
+  exe.options.symbols = runner::MapSymbolTable::ReadBeside(path);
+  // Tests give the exe's file a few bytes of their own and some depend on them (a copy one
+  // byte longer); uninstall-sim --exe and its tests run the real bytes from the file.
+  exe.options.standInFiles = true;
+  exe.found = true;
+  return exe;
+}
+
+const std::vector<Exe>& Exes() {
+  static const std::vector<Exe> exes = {LoadExe("win32"), LoadExe("win64")};
+  return exes;
+}
+
+std::string Describe(const emu::Event& event) {
+  std::ostringstream line;
+  line << event.process << " ";
+  switch (event.kind) {
+    case emu::Event::Kind::Start:
+      line << "start " << event.image << " | " << event.commandLine << " | " << event.currentDir;
+      break;
+    case emu::Event::Kind::Message:
+      line << "message " << event.caption << " | " << event.text << " | " << event.style << " | "
+           << event.answer;
+      break;
+    case emu::Event::Kind::Sleep:
+      line << "sleep " << event.ms;
+      break;
+    case emu::Event::Kind::RestartDelete:
+      line << "restart_delete " << event.path;
+      break;
+    case emu::Event::Kind::Exit:
+      line << "exit " << event.code;
+      break;
+  }
+  return line.str();
+}
+
+// The trace with the events in their places: one list, so a difference in either shows at
+// the point where the runs went apart.
+std::vector<std::string> Story(const emu::Machine& machine, emu::RunStatus status) {
+  std::vector<std::string> story;
+  std::size_t event = 0;
+  for (const auto& line : machine.trace) {
+    for (; event < line.afterEvents && event < machine.events.size(); ++event)
+      story.push_back("  [event] " + Describe(machine.events[event]));
+    story.push_back(line.text);
+  }
+  for (; event < machine.events.size(); ++event)
+    story.push_back("  [event] " + Describe(machine.events[event]));
+  story.push_back(status == emu::RunStatus::Completed ? "(run completed)" : "(run stopped)");
+  for (const std::string& item : Snapshot(machine)) story.push_back("  [after] " + item);
+  for (const std::string& path : machine.restartDeletes) story.push_back("  [pending] " + path);
+  return story;
+}
+
+std::string Around(const std::vector<std::string>& story, std::size_t at) {
+  std::string text;
+  std::size_t from = at > 8 ? at - 8 : 0;
+  for (std::size_t i = from; i < std::min(story.size(), at + 5); ++i)
+    text += (i == at ? ">>> " : "    ") + story[i] + "\n";
+  if (at >= story.size()) text += ">>> (ends here)\n";
+  return text;
+}
+
+void Compare(const std::vector<std::string>& host, const emu::Machine& ran, emu::RunStatus status,
+             const Exe& exe, const runner::ExeRunResult& result) {
+  std::vector<std::string> story = Story(ran, status);
+  std::string faults;
+  for (const std::string& fault : result.faults) faults += fault + "\n";
+  auto [hostAt, exeAt] = std::mismatch(host.begin(), host.end(), story.begin(), story.end());
+  if (hostAt == host.end() && exeAt == story.end() && faults.empty()) return;
+  std::size_t at = static_cast<std::size_t>(hostAt - host.begin());
+  ADD_FAILURE() << "the " << exe.preset << " exe's run differs from the host build's at line "
+                << at + 1 << "\n"
+                << faults << "--- host build:\n"
+                << Around(host, at) << "--- " << exe.preset << " Uninstall.exe:\n"
+                << Around(story, at);
+}
+
+emu::RunStatus RunAll(emu::Machine& machine, const std::string* image,
+                      const std::string* commandLine, const std::string* currentDir) {
+  std::vector<emu::Machine> copies(Exes().size(), machine);
+  emu::RunStatus status =
+      image ? emu::Run(machine, &UninstallerStartup, *image, *commandLine, *currentDir)
+            : emu::Run(machine, &UninstallerStartup);
+  const std::vector<std::string> host = Story(machine, status);
+  for (std::size_t i = 0; i < copies.size(); ++i) {
+    const Exe& exe = Exes()[i];
+    if (!exe.found) {
+      ADD_FAILURE() << "build/" << exe.preset << "/Uninstall.exe is missing: build it with cmake "
+                    << "--preset " << exe.preset << " && cmake --build build/" << exe.preset;
+      continue;
+    }
+    runner::ExeRunResult result =
+        image ? runner::RunExe(copies[i], exe.bytes, *image, *commandLine, *currentDir, exe.options)
+              : runner::RunExe(copies[i], exe.bytes, exe.options);
+    Compare(host, copies[i], result.status, exe, result);
+  }
+  return status;
+}
+
+}  // namespace
+
+emu::RunStatus RunThreeWays(emu::Machine& machine) {
+  return RunAll(machine, nullptr, nullptr, nullptr);
+}
+
+emu::RunStatus RunThreeWays(emu::Machine& machine, const std::string& image,
+                            const std::string& commandLine, const std::string& currentDir) {
+  return RunAll(machine, &image, &commandLine, &currentDir);
+}
+
+}  // namespace test

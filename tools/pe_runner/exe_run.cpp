@@ -1,0 +1,110 @@
+#include "exe_run.h"
+
+#include <memory>
+
+#include "guest_process.h"
+#include "pe_resources.h"
+#include "state.h"
+
+namespace runner {
+namespace {
+
+struct ActiveRun {
+  const std::vector<std::uint8_t>* exe;
+  const ExeRunOptions* options;
+  ExeRunResult* result;
+};
+thread_local ActiveRun* g_run = nullptr;
+
+// A process that faulted ends as Windows ends it, with the exception's status as exit code.
+[[noreturn]] void EndWithFault(const std::string& report, std::uint32_t status) {
+  emu::Process& process = emu::detail::CurrentProcess();
+  int id = process.id;
+  std::string firstLine = report.substr(0, report.find('\n'));
+  emu::detail::Trace("(the exe faulted: " + firstLine + ")");
+  g_run->result->faults.push_back("process " + std::to_string(id) + ": " + report);
+  int code = static_cast<int>(status);
+  emu::detail::RecordExit(emu::detail::CurrentMachine(), id, code);
+  throw emu::detail::ProcessExit{code};
+}
+
+void RunFileOfProcess() {
+  emu::Process& process = emu::detail::CurrentProcess();
+  std::shared_ptr<const emu::Bytes> bytes = process.imageBytes;
+  if (!bytes || g_run->options->standInFiles)
+    bytes = std::make_shared<const emu::Bytes>(*g_run->exe);
+  std::string report;
+  std::uint32_t status = 0xC0000005;
+  try {
+    process.resourceStrings =
+        std::make_shared<const std::map<std::uint32_t, std::string>>(ExeStrings(*bytes));
+    GuestOptions options;
+    options.relocate = g_run->options->relocate;
+    options.symbols = &g_run->options->symbols;
+    GuestProcess guest(*bytes, options);
+    report = guest.RunEntry();
+    status = guest.faultStatus();
+  } catch (const GuestFault& fault) {
+    // Windows refuses to start an image it cannot load: STATUS_INVALID_IMAGE_FORMAT.
+    report = std::string("the exe cannot be loaded: ") + fault.what();
+    status = 0xC000007B;
+  }
+  if (!report.empty()) EndWithFault(report, status);
+}
+
+// The file process 1 starts from holds the exe, as the installer left it there. A machine
+// without that file (a test's) still runs the exe in process 1, as the host build runs the
+// product there whatever the file holds, so that the two ways stay comparable.
+void PlaceExe(emu::Machine& machine, const std::string& path,
+              const std::vector<std::uint8_t>& exe) {
+  emu::FsNode* file = machine.files.Find(path);
+  if (file && !file->directory && !file->linkTarget) file->content = exe;
+}
+
+ExeRunResult RunWith(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+                     const ExeRunOptions& options, const std::string* image,
+                     const std::string* commandLine, const std::string* currentDir) {
+  if (!options.standInFiles) PlaceExe(machine, image ? *image : machine.exePath, exe);
+  ExeRunResult result;
+  ActiveRun run{&exe, &options, &result};
+  ActiveRun* previous = g_run;
+  g_run = &run;
+  try {
+    result.status = image ? emu::Run(machine, &RunFileOfProcess, *image, *commandLine, *currentDir)
+                          : emu::Run(machine, &RunFileOfProcess);
+  } catch (...) {
+    g_run = previous;
+    throw;
+  }
+  g_run = previous;
+  return result;
+}
+
+}  // namespace
+
+std::map<std::uint32_t, std::string> ExeStrings(const std::vector<std::uint8_t>& exe) {
+  std::map<std::uint32_t, std::string> strings;
+  try {
+    pe::Image image = pe::Image::Parse(exe, "the exe");
+    for (const pe::StringResource& string : pe::ReadStringTable(pe::ReadResources(image))) {
+      bool lossless = true;
+      strings.emplace(string.id, pe::ToWindows1252(string.text, lossless));
+    }
+  } catch (const pe::PeError& error) {
+    throw GuestFault(std::string("its resources cannot be read: ") + error.what());
+  }
+  return strings;
+}
+
+ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+                    const ExeRunOptions& options) {
+  return RunWith(machine, exe, options, nullptr, nullptr, nullptr);
+}
+
+ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+                    const std::string& image, const std::string& commandLine,
+                    const std::string& currentDir, const ExeRunOptions& options) {
+  return RunWith(machine, exe, options, &image, &commandLine, &currentDir);
+}
+
+}  // namespace runner
