@@ -251,3 +251,136 @@ TEST(FileFaults, NamedOperationFailsAndTheTraceSaysWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReadOnly, BlocksDeletionAndReplacementAndTravelsWithTheCopy) {
+  emu::Machine machine = SampleFiles();
+  machine.files.Find(kFolder + "\\Orbelle.hlp")->attributes = FILE_ATTRIBUTE_READONLY;
+  emu::ActiveProcess process(machine, "C:\\");
+  const std::string help = kFolder + "\\Orbelle.hlp";
+  SetLastError(0xDEAD);
+  EXPECT_FALSE(DeleteFileA(help.c_str()));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+  EXPECT_EQ(GetFileAttributesA(help.c_str()),
+            DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE});
+  EXPECT_TRUE(CopyFileA(help.c_str(), "C:\\Empty\\copy.hlp", FALSE));
+  EXPECT_EQ(machine.files.Find("C:\\Empty\\copy.hlp")->attributes, DWORD{FILE_ATTRIBUTE_READONLY})
+      << "the copy takes the source's attributes";
+  EXPECT_FALSE(CopyFileA(kExe.c_str(), "C:\\Empty\\copy.hlp", FALSE)) << "no replacing it";
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+  EXPECT_TRUE(SetFileAttributesA(help.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(DeleteFileA(help.c_str()));
+}
+
+TEST(SetFileAttributes, GoesThroughALinkToItsTargetAndKeepsOnlySettableBits) {
+  emu::Machine machine = SampleFiles();
+  emu::ActiveProcess process(machine, "C:\\");
+  EXPECT_TRUE(SetFileAttributesA("C:\\WINDOWS\\TEMP\\obuninst.tmp", FILE_ATTRIBUTE_READONLY |
+                                                                        FILE_ATTRIBUTE_HIDDEN |
+                                                                        FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE")->attributes,
+            DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
+  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp")->attributes, 0u);
+  EXPECT_FALSE(SetFileAttributesA("C:\\nope.txt", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+  EXPECT_FALSE(SetFileAttributesA(kLong.c_str(), FILE_ATTRIBUTE_NORMAL));
+}
+
+struct ShortPathCase {
+  const char* behaviour;
+  std::string path;
+  std::string shortPath;  // "" = fails
+};
+
+const ShortPathCase kShortPathCases[] = {
+    {"an 8.3 path stays as it is", "C:\\WINDOWS\\TEMP\\obuninst.tmp",
+     "C:\\WINDOWS\\TEMP\\obuninst.tmp"},
+    {"blanks and long names get numbered aliases", kFolder + "\\Orbelle.hlp",
+     "C:\\PROGRA~2\\Orbelle\\Orbelle.hlp"},
+    {"the first alias goes to the first name listed", "C:\\Program Data", "C:\\PROGRA~1"},
+    {"dots but the last go and the extension is cut to three", "C:\\Empty\\my.long.name.text",
+     "C:\\Empty\\MYLONG~1.TEX"},
+    {"a missing file has no short path", "C:\\Empty\\nope", ""},
+};
+
+class ShortPath : public testing::TestWithParam<ShortPathCase> {};
+
+TEST_P(ShortPath, Of) {
+  const ShortPathCase& c = GetParam();
+  emu::Machine machine = SampleFiles();
+  machine.files.CreateFolder("C:\\Program Data");
+  machine.files.CreateFile("C:\\Empty\\my.long.name.text");
+  emu::ActiveProcess process(machine, "C:\\");
+  char buffer[MAX_PATH];
+  DWORD length = GetShortPathNameA(c.path.c_str(), buffer, MAX_PATH);
+  if (c.shortPath.empty()) {
+    EXPECT_EQ(length, 0u);
+    return;
+  }
+  ASSERT_EQ(length, c.shortPath.size());
+  EXPECT_EQ(std::string(buffer), c.shortPath);
+  EXPECT_EQ(GetShortPathNameA(c.path.c_str(), buffer, 3), c.shortPath.size() + 1)
+      << "the size needed when it does not fit";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ShortPath, testing::ValuesIn(kShortPathCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+TEST(ProfileSections, ReadBackWithDuplicatesAndCutToTheBuffer) {
+  emu::Machine machine = SampleFiles();
+  const std::string text = "[a]\r\nk=1\r\n[Rename]\r\n NUL=C:\\X.TMP \r\n\r\nNUL=C:\\Y.TMP\r\n";
+  machine.files.CreateFile("C:\\WINDOWS\\WININIT.INI", emu::Bytes(text.begin(), text.end()));
+  emu::ActiveProcess process(machine, "C:\\");
+  char buffer[64];
+  DWORD used =
+      GetPrivateProfileSectionA("rename", buffer, sizeof buffer, "C:\\WINDOWS\\WININIT.INI");
+  EXPECT_EQ(std::string(buffer, used), std::string("NUL=C:\\X.TMP\0NUL=C:\\Y.TMP\0", 26));
+  EXPECT_EQ(GetPrivateProfileSectionA("rename", buffer, 10, "C:\\WINDOWS\\WININIT.INI"), 8u)
+      << "a cut section returns the size less 2";
+  EXPECT_EQ(GetPrivateProfileSectionA("none", buffer, sizeof buffer, "C:\\WINDOWS\\WININIT.INI"),
+            0u);
+  EXPECT_EQ(GetPrivateProfileSectionA("a", buffer, sizeof buffer, "C:\\nope.ini"), 0u);
+  EXPECT_EQ(buffer[0], '\0');
+}
+
+TEST(ProfileSections, WininitDeletionsCountOnlyOnWindows9x) {
+  for (bool nineX : {false, true}) {
+    emu::Machine machine = SampleFiles();
+    machine.windows9x = nineX;
+    const std::string text = "[rename]\r\nNUL=C:\\X.TMP\r\n";
+    machine.files.CreateFile("C:\\WINDOWS\\WININIT.INI", emu::Bytes(text.begin(), text.end()));
+    emu::ActiveProcess process(machine, "C:\\");
+    EXPECT_TRUE(WritePrivateProfileSectionA("rename", "NUL=C:\\X.TMP\0NUL=C:\\Z.TMP\0",
+                                            "C:\\WINDOWS\\WININIT.INI"));
+    EXPECT_TRUE(WritePrivateProfileSectionA("rename", "NUL=C:\\W.TMP\0", "C:\\Empty\\WININIT.INI"))
+        << "another folder's WININIT.INI is just a file";
+    const emu::FsNode* file = machine.files.Find("C:\\WINDOWS\\WININIT.INI");
+    EXPECT_EQ(std::string(file->content.begin(), file->content.end()),
+              "[rename]\r\nNUL=C:\\X.TMP\r\nNUL=C:\\Z.TMP\r\n");
+    EXPECT_EQ(machine.restartDeletes,
+              nineX ? std::vector<std::string>{"C:\\Z.TMP"} : std::vector<std::string>{});
+  }
+}
+
+TEST(NineX, HasNoDelayedDeletionNorDllDirectoriesAndItsSystemFolder) {
+  emu::Machine machine = SampleFiles();
+  machine.windows9x = true;
+  emu::ActiveProcess process(machine, "C:\\");
+  EXPECT_FALSE(MoveFileExA("C:\\Empty", NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_CALL_NOT_IMPLEMENTED});
+  EXPECT_EQ(GetProcAddress(GetModuleHandleA("KERNEL32"), "SetDefaultDllDirectories"), nullptr);
+  char folder[MAX_PATH];
+  EXPECT_EQ(GetSystemDirectoryA(folder, MAX_PATH), 17u);
+  EXPECT_STREQ(folder, "C:\\WINDOWS\\SYSTEM");
+  EXPECT_EQ(GetWindowsDirectoryA(folder, 5), 11u) << "the size needed";
+  EXPECT_EQ(LoadLibraryA("shell32.dll"), nullptr) << "only by the system folder's full path";
+  HMODULE shell = LoadLibraryA("C:\\WINDOWS\\SYSTEM\\SHELL32.DLL");
+  ASSERT_NE(shell, nullptr);
+  EXPECT_NE(GetProcAddress(shell, "SHChangeNotify"), nullptr);
+  EXPECT_TRUE(FreeLibrary(shell));
+  EXPECT_FALSE(FreeLibrary(shell)) << "one load, one release";
+  EXPECT_EQ(machine.restartDeletes.size(), 0u);
+}
+
+}  // namespace

@@ -58,6 +58,9 @@ std::vector<std::string> EventLines(const emu::Machine& machine) {
       case emu::Event::Kind::Exit:
         lines.push_back(p + "exit " + std::to_string(e.code));
         break;
+      case emu::Event::Kind::ShellNotify:
+        lines.push_back(p + "shell_notify " + e.what);
+        break;
     }
   }
   return lines;

@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/stages.h"
 #include "common/capacities.h"
+#include "common/file_attributes.h"
 #include "common/file_checks.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
@@ -24,9 +25,13 @@ static BOOL BuildTempCopyPath(LPCSTR tempFolder, LPSTR copyPath) {
 // there would send an elevated copy wherever it points. Deleting removes a link itself, not its
 // target, and the copy then refuses to overwrite, so a file re-created in between fails the
 // stage instead of being followed. A copy still in use cannot be deleted and fails as well.
+// CopyFileA gives the copy the attributes of its source: the copy of a read-only launcher (an
+// install from CD) is made writable, or it would block every later run and its own deletion.
 static BOOL PlaceTempCopy(LPCSTR ownPath, LPCSTR copyPath) {
-  if (FileExists(copyPath) && !DeleteFileA(copyPath)) return FALSE;
-  return CopyFileA(ownPath, copyPath, TRUE);
+  if (FileExists(copyPath) && !DeleteOwnedFile(copyPath)) return FALSE;
+  if (!CopyFileA(ownPath, copyPath, TRUE)) return FALSE;
+  ClearReadOnly(copyPath);
+  return TRUE;
 }
 
 // The copy's path stands in quotes, so a temp folder with blanks still leaves the worker a

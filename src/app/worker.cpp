@@ -1,7 +1,9 @@
 // The worker: runs from the temp copy, with the install folder as its command tail, and does
 // the removal the launcher could not do from inside the install folder.
 #include "app/messages.h"
+#include "app/restart_deletion.h"
 #include "app/stages.h"
+#include "common/file_attributes.h"
 #include "common/file_checks.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
@@ -36,7 +38,9 @@ static int StartWorkingPath(LPSTR path, LPCSTR tail) {
 
 // The launcher may still be finishing its registry work; Windows keeps its file until it
 // has ended. 41 attempts with a pause after each failure bound the wait at about 2 seconds.
+// A read-only file would fail every one of them; its attribute can change while it runs.
 static BOOL DeleteLauncherFile(LPCSTR path) {
+  ClearReadOnly(path);
   for (int attempt = 0; attempt < LauncherDeleteAttempts; ++attempt) {
     if (DeleteFileA(path)) return TRUE;
     Sleep(LauncherRetryPauseMs);
@@ -52,6 +56,8 @@ static BOOL DeleteProgramFiles(HINSTANCE instance, LPCSTR caption, LPSTR path, i
     if (!WriteNameAt(path, MAX_PATH, namePosition, ProgramFileNames[i]) || !FileExists(path)) {
       continue;
     }
+    // Read-only, the file would be reported in use for as long as the user waits.
+    ClearReadOnly(path);
     while (!DeleteFileA(path)) {
       if (ShowPathMessage(instance, caption, IDS_STILL_RUNNING, path, MB_OKCANCEL) != IDOK) {
         allDeleted = FALSE;
@@ -111,7 +117,7 @@ static void ScheduleOwnDeletion(void) {
   char ownPath[MAX_PATH];
   if (!GetOwnPath(ownPath)) return;
   if (lstrcmpA(ownPath + FindLastBackslash(ownPath) + 1, TempCopyFileName) != 0) return;
-  MoveFileExA(ownPath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+  ScheduleDeletionAtRestart(ownPath);
 }
 
 BOOL RunWorkerStage(HINSTANCE instance, LPCSTR caption, LPCSTR tail) {

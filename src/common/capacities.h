@@ -20,6 +20,11 @@ enum {
   // the parent's deletion decides.
   KeyNameBufferSize = 256,
   KeyNameCapacity = 255,
+  // "NUL=", the key of a deletion line in WININIT.INI, before the path it deletes.
+  WininitKeyLength = 4,
+  // WININIT.INI's [rename] section as read back and extended; room for some dozens of other
+  // programs' pending lines, within the build's frame limit with the paths beside it.
+  WininitSectionCapacity = 2048,
   // A quote, the copy path, a quote, a blank, the install folder and the terminator.
   HandOffCommandLineCapacity = 1 + (MAX_PATH - 1) + 1 + 1 + (MAX_PATH - 1) + 1
 };

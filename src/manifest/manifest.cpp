@@ -33,3 +33,8 @@ const char ShellFoldersKeyPath[] =
 const char UndoClassKeyName[] = "UndoClass";
 const char ShellNewKeyName[] = "ShellNew";
 const char ProgramsFolderValue[] = "Programs";
+
+const char Shell32FileName[] = "shell32.dll";
+const char WininitFileName[] = "WININIT.INI";
+const char WininitSectionName[] = "rename";
+const char WininitDeleteKey[] = "NUL=";

@@ -31,5 +31,10 @@ extern const char UndoClassKeyName[];
 extern const char ShellNewKeyName[];
 extern const char ProgramsFolderValue[];
 
+extern const char Shell32FileName[];     // loaded from the system folder, by full path
+extern const char WininitFileName[];     // in the Windows folder: restart work on Windows 9x
+extern const char WininitSectionName[];  // its section of renames and deletions
+extern const char WininitDeleteKey[];    // "NUL=": the line that deletes the path after it
+
 // The worker's wait for the launcher's file: attempts, and the pause after each failed one.
 enum { LauncherDeleteAttempts = 41, LauncherRetryPauseMs = 50 };

@@ -3,6 +3,7 @@
 #include "common/capacities.h"
 #include "manifest/manifest.h"
 #include "registry/key_tree.h"
+#include "shell/shell_notify.h"
 
 // Reads the default value of `key` (or of its subkey `subkey`) as a string. A value that does
 // not fit, or any other failure, is a failed read.
@@ -59,5 +60,7 @@ BOOL RestoreAssociations(void) {
   if (!DeleteKeyTree(HKEY_CLASSES_ROOT, ProductName)) return FALSE;
 
   for (int i = 0; i < AssociatedExtensionCount; ++i) RestoreExtension(AssociatedExtensions[i]);
+  // The class is gone, so what Explorer shows for its files changed: tell it.
+  NotifyAssociationsChanged();
   return TRUE;
 }

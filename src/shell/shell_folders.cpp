@@ -1,6 +1,7 @@
 #include "shell/shell_folders.h"
 
 #include "common/capacities.h"
+#include "common/file_attributes.h"
 #include "common/file_checks.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
@@ -36,7 +37,7 @@ BOOL DeleteProductShortcut(LPCSTR valueName) {
     return FALSE;
   }
   if (!FileExists(path)) return TRUE;
-  return DeleteFileA(path);
+  return DeleteOwnedFile(path);
 }
 
 BOOL RemoveProgramGroup(void) {
@@ -55,7 +56,7 @@ BOOL RemoveProgramGroup(void) {
   for (int i = 0; GroupShortcutNames[i] != NULL; ++i) {
     if (!WriteNameAt(path, ShellPathCapacity, namePosition, GroupShortcutNames[i])) {
       allDeleted = FALSE;
-    } else if (FileExists(path) && !DeleteFileA(path)) {
+    } else if (FileExists(path) && !DeleteOwnedFile(path)) {
       allDeleted = FALSE;
     }
   }

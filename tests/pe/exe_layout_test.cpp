@@ -57,15 +57,40 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// The Windows operations the program is written against, the start-up's own three and
-// GetProcAddress; nothing of a C runtime or C++ library, and no other DLL.
+// The Windows operations the program is written against, the start-up's own three, and
+// GetProcAddress and LoadLibraryA for what older Windows may lack (shell32 among it); nothing of a
+// C runtime or C++ library, and no other DLL.
 const std::map<std::string, std::set<std::string>> kAllowedImports = {
     {"KERNEL32.DLL",
-     {"GetFileAttributesA", "DeleteFileA",      "RemoveDirectoryA",   "CopyFileA",
-      "MoveFileExA",        "GetTempPathA",     "GetModuleFileNameA", "CreateProcessA",
-      "CloseHandle",        "CreateFileA",      "ReadFile",           "Sleep",
-      "lstrcpyA",           "lstrcatA",         "lstrlenA",           "lstrcmpA",
-      "GetCommandLineA",    "GetModuleHandleA", "ExitProcess",        "GetProcAddress"}},
+     {"GetFileAttributesA",
+      "DeleteFileA",
+      "RemoveDirectoryA",
+      "CopyFileA",
+      "MoveFileExA",
+      "GetTempPathA",
+      "GetModuleFileNameA",
+      "CreateProcessA",
+      "CloseHandle",
+      "CreateFileA",
+      "ReadFile",
+      "Sleep",
+      "lstrcpyA",
+      "lstrcatA",
+      "lstrlenA",
+      "lstrcmpA",
+      "GetCommandLineA",
+      "GetModuleHandleA",
+      "ExitProcess",
+      "GetProcAddress",
+      "GetLastError",
+      "SetFileAttributesA",
+      "GetShortPathNameA",
+      "GetWindowsDirectoryA",
+      "GetSystemDirectoryA",
+      "GetPrivateProfileSectionA",
+      "WritePrivateProfileSectionA",
+      "LoadLibraryA",
+      "FreeLibrary"}},
     {"ADVAPI32.DLL",
      {"RegOpenKeyA", "RegEnumKeyA", "RegDeleteKeyA", "RegCloseKey", "RegQueryValueA",
       "RegSetValueA", "RegQueryValueExA"}},

@@ -74,8 +74,11 @@ class Judge {
   }
 
   // GetFileAttributesA's failure is how the platform says "absent": the design skips the file.
+  // Only the first look at a path is the existence check; a later one (before clearing a
+  // read-only bit) that fails leaves the file to a deletion that reports for itself.
   bool ExistenceCheckFailed(const std::string& path) const {
-    return WorkerFault("GetFileAttributesA(" + Quote(path) + ")");
+    const std::string look = "GetFileAttributesA(" + Quote(path) + ")";
+    return WorkerFault(look) && !CalledBefore(machine_, *fault_, look);
   }
 
   // The first open of the class key tells an absent class from one that resists deletion; a

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "drives.h"
+#include "file_attributes.h"
 #include "reg_writer.h"
 #include "transcript_json.h"
 
@@ -13,13 +14,16 @@ namespace {
 
 constexpr const char* kRegistryOut = "registry.reg";
 constexpr const char* kTranscriptOut = "transcript.jsonl";
+constexpr const char* kAttributesOut = "attributes.ini";
 
-// An earlier outcome holds nothing but what WriteOutcome writes: registry.reg and
-// transcript.jsonl as plain files, drive_<letter>/ as real folders.
+// An earlier outcome holds nothing but what WriteOutcome writes: registry.reg,
+// transcript.jsonl and attributes.ini as plain files, drive_<letter>/ as real folders.
 bool IsOutcomeEntry(const fs::directory_entry& entry) {
   const fs::file_status status = entry.symlink_status();
   const std::string name = entry.path().filename().string();
-  if (name == kRegistryOut || name == kTranscriptOut) return fs::is_regular_file(status);
+  if (name == kRegistryOut || name == kTranscriptOut || name == kAttributesOut) {
+    return fs::is_regular_file(status);
+  }
   return DriveLetterOfFolder(name) != 0 && fs::is_directory(status);
 }
 
@@ -59,6 +63,9 @@ void WriteOutcome(const emu::Machine& machine, const fs::path& folder) {
   WriteFile(folder / kRegistryOut, WriteRegFile(machine));
   WriteDrives(machine.files, folder);
   WriteFile(folder / kTranscriptOut, TranscriptJsonl(machine.events));
+  // Only when a file carries an attribute, so outcomes of images without any stay as they were.
+  const std::string attributes = AttributesIni(machine.files);
+  if (!attributes.empty()) WriteFile(folder / kAttributesOut, attributes);
 }
 
 }  // namespace machine_image

@@ -46,6 +46,10 @@ class TranscriptPrinter {
       case Kind::Exit:
         out_ << Tag(event.process) << "process ends, exit code " << event.code << "\n";
         break;
+      case Kind::ShellNotify:
+        out_ << Tag(event.process) << "tells the shell: " << event.what
+             << (event.what == "SHCNE_ASSOCCHANGED" ? " (file associations changed)" : "") << "\n";
+        break;
       case Kind::Sleep:
         break;
     }

@@ -6,13 +6,14 @@
 
 #include "encoding.h"
 #include "failable_operations.h"
+#include "file_attributes.h"
 #include "image_error.h"
 #include "text_lines.h"
 
 namespace machine_image {
 namespace {
 
-enum class Section { None, Run, Locked, Denied, Fail, Links, Race };
+enum class Section { None, Run, Locked, Denied, Fail, Links, Race, Attributes };
 
 bool IsAbsolutePath(std::string_view path) {
   return !emu::CanonicalPath(path).empty();
@@ -45,6 +46,8 @@ class ScenarioParser {
         return LinkEntry(text);
       case Section::Race:
         return RaceEntry(text);
+      case Section::Attributes:
+        return AttributesEntry(text);
     }
   }
 
@@ -68,9 +71,11 @@ class ScenarioParser {
       section_ = Section::Links;
     } else if (name == "race") {
       section_ = Section::Race;
+    } else if (name == "attributes") {
+      section_ = Section::Attributes;
     } else {
       Fail("unknown section " + text +
-           " (known: [run], [locked], [denied], [fail], [links], [race])");
+           " (known: [run], [locked], [denied], [fail], [links], [race], [attributes])");
     }
   }
 
@@ -97,8 +102,19 @@ class ScenarioParser {
       machine_.answers = Answers(value);
     } else if (name == "image_release") {
       machine_.faults.imageRelease = Count(value, "image_release");
+    } else if (name == "windows") {
+      const std::string kind = LowerAscii(value);
+      if (kind != "nt" && kind != "9x") Fail("windows must be nt or 9x, found \"" + value + "\"");
+      machine_.windows9x = kind == "9x";
+    } else if (name == "windows_folder") {
+      const std::string full = emu::CanonicalPath(value);
+      if (full.empty() || full.size() == 3) {
+        Fail("windows_folder must be a full path such as C:\\WINDOWS, found \"" + value + "\"");
+      }
+      machine_.windowsFolder = full;
     } else {
-      Fail("unknown key \"" + key + "\" in [run] (known: exe, temp, answers, image_release)");
+      Fail("unknown key \"" + key +
+           "\" in [run] (known: exe, temp, answers, image_release, windows, windows_folder)");
     }
   }
 
@@ -242,6 +258,25 @@ class ScenarioParser {
     }
     if (!IsAbsolutePath(race.path)) Fail("a race acts on a full path, found \"" + race.path + "\"");
     machine_.races.push_back(std::move(race));
+  }
+
+  // PATH=readonly,hidden,system (any of them): the attributes the file carries.
+  void AttributesEntry(const std::string& text) {
+    auto [path, value] = KeyValue(text, true);
+    if (!IsAbsolutePath(path))
+      Fail("a file with attributes must be a full path, found \"" + path + "\"");
+    const std::optional<std::uint32_t> attributes = ParseAttributes(value);
+    if (!attributes) {
+      Fail("unknown attributes \"" + value +
+           "\" (known: readonly, hidden, system, comma-separated)");
+    }
+    emu::FsNode* node = machine_.files.Find(path);
+    if (node == nullptr) {
+      warnings_.push_back(fileName_ + ":" + std::to_string(line_) + ": [attributes] " + path +
+                          " is not on the drives; nothing to mark");
+      return;
+    }
+    node->attributes = *attributes;
   }
 
   const std::string& fileName_;

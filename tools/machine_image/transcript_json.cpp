@@ -30,6 +30,8 @@ std::string EventLine(const emu::Event& event) {
       return "{\"event\":\"restart_delete\"" + process + Field("path", text(event.path)) + "}";
     case Kind::Exit:
       return "{\"event\":\"exit\"" + process + Field("code", std::to_string(event.code)) + "}";
+    case Kind::ShellNotify:
+      return "{\"event\":\"shell_notify\"" + process + Field("what", text(event.what)) + "}";
   }
   return "{}";
 }

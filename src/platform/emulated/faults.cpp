@@ -7,11 +7,35 @@
 namespace emu {
 namespace {
 
-constexpr std::array<const char*, 18> kFailable = {
-    "GetFileAttributesA", "DeleteFileA",        "RemoveDirectoryA", "CopyFileA",     "MoveFileExA",
-    "GetTempPathA",       "GetModuleFileNameA", "CreateProcessA",   "CreateFileA",   "ReadFile",
-    "CloseHandle",        "RegOpenKeyA",        "RegEnumKeyA",      "RegDeleteKeyA", "RegCloseKey",
-    "RegQueryValueA",     "RegSetValueA",       "RegQueryValueExA"};
+// Files, the temp folder, the own path, processes, the Windows and system folders, WININIT.INI,
+// shell32 and the registry.
+constexpr std::array<const char*, 27> kFailable = {"GetFileAttributesA",
+                                                   "SetFileAttributesA",
+                                                   "DeleteFileA",
+                                                   "RemoveDirectoryA",
+                                                   "CopyFileA",
+                                                   "MoveFileExA",
+                                                   "GetTempPathA",
+                                                   "GetModuleFileNameA",
+                                                   "CreateProcessA",
+                                                   "CreateFileA",
+                                                   "ReadFile",
+                                                   "CloseHandle",
+                                                   "GetWindowsDirectoryA",
+                                                   "GetSystemDirectoryA",
+                                                   "GetShortPathNameA",
+                                                   "GetPrivateProfileSectionA",
+                                                   "WritePrivateProfileSectionA",
+                                                   "LoadLibraryA",
+                                                   "FreeLibrary",
+                                                   "RegOpenKeyA",
+                                                   "RegEnumKeyA",
+                                                   "RegDeleteKeyA",
+                                                   "RegCloseKey",
+                                                   "RegQueryValueA",
+                                                   "RegSetValueA",
+                                                   "RegQueryValueExA",
+                                                   "GetProcAddress"};
 
 }  // namespace
 

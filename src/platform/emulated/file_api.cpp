@@ -26,6 +26,38 @@ BOOL Succeed(const std::string& call) {
   return TRUE;
 }
 
+constexpr DWORD kStoredAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+DWORD AttributesOf(const FsNode& node) {
+  DWORD attributes = node.attributes & kStoredAttributes;
+  attributes |= node.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if (node.linkTarget) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return attributes;
+}
+
+std::string AttributeNames(DWORD attributes) {
+  static const std::pair<DWORD, const char*> kNames[] = {
+      {FILE_ATTRIBUTE_READONLY, "READONLY"},
+      {FILE_ATTRIBUTE_HIDDEN, "HIDDEN"},
+      {FILE_ATTRIBUTE_SYSTEM, "SYSTEM"},
+      {FILE_ATTRIBUTE_DIRECTORY, "DIRECTORY"},
+      {FILE_ATTRIBUTE_ARCHIVE, "ARCHIVE"},
+      {FILE_ATTRIBUTE_NORMAL, "NORMAL"},
+      {FILE_ATTRIBUTE_REPARSE_POINT, "REPARSE_POINT"}};
+  std::string names;
+  DWORD rest = attributes;
+  for (const auto& [bit, name] : kNames) {
+    if (!(attributes & bit)) continue;
+    names += (names.empty() ? "FILE_ATTRIBUTE_" : "|FILE_ATTRIBUTE_") + std::string(name);
+    rest &= ~bit;
+  }
+  if (rest != 0 || names.empty()) {
+    names += (names.empty() ? "" : "|") + emu::detail::Hex(rest);
+  }
+  return names;
+}
+
 void RemoveNode(const Location& location) {
   emu::detail::RemoveChild(emu::detail::CurrentMachine(), *location.folder, location.node->name);
 }
@@ -49,18 +81,37 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   const FsNode& node = *location.node;
   // "C:\file.txt\" asks for a folder: NT rejects the name.
   if (!node.directory && location.trailingSeparator) return fail(ERROR_INVALID_NAME);
-  DWORD attributes = node.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if (node.linkTarget) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-  std::string names = node.directory ? "FILE_ATTRIBUTE_DIRECTORY" : "FILE_ATTRIBUTE_ARCHIVE";
-  if (node.linkTarget) names += "|FILE_ATTRIBUTE_REPARSE_POINT";
-  Trace(call + " = " + names);
+  DWORD attributes = AttributesOf(node);
+  Trace(call + " = " + AttributeNames(attributes));
   return attributes;
 }
 
-// Deleting a link deletes the link, never its target. The running image gives
-// ERROR_ACCESS_DENIED, a file another program holds open ERROR_SHARING_VIOLATION: DeleteFileA
-// opens the file for DELETE sharing everything, so any handle open without FILE_SHARE_DELETE
-// refuses it.
+// As on Windows, the path is opened by name, so a link passes the change on to its target:
+// whoever clears a read-only bit through a planted link clears it wherever the link points.
+// Only the settable bits are kept; FILE_ATTRIBUTE_NORMAL alone (or 0) clears them all. A file
+// in use takes the change: setting attributes needs no sharing with those who hold it.
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+  std::string call =
+      "SetFileAttributesA(" + Quote(lpFileName) + ", " + AttributeNames(dwFileAttributes) + ")";
+  if (emu::detail::InjectedFailure("SetFileAttributesA")) return Fail(call, ERROR_ACCESS_DENIED);
+  emu::Machine& machine = emu::detail::CurrentMachine();
+  Location location = emu::detail::LocateForProcess(lpFileName);
+  if (location.error) return Fail(call, location.error);
+  if (!location.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  if (location.node && !location.node->directory && location.trailingSeparator) {
+    return Fail(call, ERROR_INVALID_NAME);
+  }
+  Location target = emu::detail::FollowLink(machine.files, location);
+  if (target.error) return Fail(call, target.error);
+  if (!target.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  target.node->attributes = dwFileAttributes & kStoredAttributes;
+  return Succeed(call);
+}
+
+// Deleting a link deletes the link, never its target. The running image and a read-only file
+// give ERROR_ACCESS_DENIED, a file another program holds open ERROR_SHARING_VIOLATION:
+// DeleteFileA opens the file for DELETE sharing everything, so any handle open without
+// FILE_SHARE_DELETE refuses it.
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   std::string call = "DeleteFileA(" + Quote(lpFileName) + ")";
   if (emu::detail::InjectedFailure("DeleteFileA")) return Fail(call, ERROR_ACCESS_DENIED);
@@ -79,6 +130,9 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (emu::detail::SharingConflict(machine, location.node, emu::detail::kDeleteAccess, kShareAll)) {
     return Fail(call, ERROR_SHARING_VIOLATION);
   }
+  // A read-only file refuses deletion until the attribute is cleared; a link's own attribute
+  // counts, not its target's.
+  if (location.node->attributes & FILE_ATTRIBUTE_READONLY) return Fail(call, ERROR_ACCESS_DENIED);
   RemoveNode(location);
   return Succeed(call);
 }
@@ -109,11 +163,11 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   return Succeed(call);
 }
 
-// The copy replaces the destination unless bFailIfExists. A destination that is a link is
-// followed and its target written: Windows opens the destination by name and the link
-// redirects it, which is what a planted link in a shared folder exploits. The source is opened
-// for reading sharing reads only, the destination for writing sharing nothing, so a handle
-// open to either without the matching FILE_SHARE_ bit gives ERROR_SHARING_VIOLATION.
+// The copy replaces the destination unless bFailIfExists (or it is read-only). A destination
+// that is a link is followed and its target written: Windows opens the destination by name and
+// the link redirects it, which is what a planted link in a shared folder exploits. The source
+// is opened for reading sharing reads only, the destination for writing sharing nothing, so a
+// handle open to either without the matching FILE_SHARE_ bit gives ERROR_SHARING_VIOLATION.
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
   std::string call = "CopyFileA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) + ", " +
                      (bFailIfExists ? "TRUE" : "FALSE") + ")";
@@ -146,6 +200,10 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
       emu::detail::SharingConflict(machine, target.node, emu::detail::kWriteAccess, 0)) {
     return Fail(call, ERROR_SHARING_VIOLATION);
   }
+  // Windows does not replace a read-only file.
+  if (target.node && (target.node->attributes & FILE_ATTRIBUTE_READONLY)) {
+    return Fail(call, ERROR_ACCESS_DENIED);
+  }
   for (const std::string& path : {named.RealPath(), target.RealPath()}) {
     if (emu::detail::IsRunningImage(machine, path) ||
         emu::detail::HeldAgainstWriting(machine, path)) {
@@ -161,6 +219,8 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     target.folder->children[emu::UpperName(target.name)] = std::move(created);
   }
   target.node->content = std::move(content);
+  // The copy takes the source's attributes: a read-only source gives a read-only copy.
+  target.node->attributes = source.node->attributes;
   return Succeed(call);
 }
 
@@ -171,6 +231,8 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
   std::string call = "MoveFileExA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) +
                      ", " + emu::detail::Hex(dwFlags) + ")";
   if (emu::detail::InjectedFailure("MoveFileExA")) return Fail(call, ERROR_ACCESS_DENIED);
+  // Windows 95, 98 and ME export the function as a stub: restart work goes through WININIT.INI.
+  if (emu::detail::CurrentMachine().windows9x) return Fail(call, ERROR_CALL_NOT_IMPLEMENTED);
   if (!lpExistingFileName) return Fail(call, ERROR_INVALID_PARAMETER);
   if (std::string_view(lpExistingFileName).size() >= MAX_PATH) {
     return Fail(call, ERROR_FILENAME_EXCED_RANGE);

@@ -15,6 +15,12 @@ inline HMODULE Kernel32Module() {
   return reinterpret_cast<HMODULE>(std::uintptr_t{0x7C800000});
 }
 
+inline HMODULE Shell32Module() {
+  return reinterpret_cast<HMODULE>(std::uintptr_t{0x7CA00000});
+}
+// What GetProcAddress finds in shell32: SHChangeNotify, nothing else (nullptr).
+FARPROC Shell32Export(const char* name);
+
 inline constexpr const char* kKernel32Path = "C:\\WINDOWS\\system32\\kernel32.dll";
 
 inline HWND WindowHandle(int windowId) {

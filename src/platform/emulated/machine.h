@@ -75,6 +75,9 @@ struct FsNode {
   bool directory = false;
   Bytes content;
   std::optional<std::string> linkTarget;  // a link (reparse point): the node is the link itself
+  // FILE_ATTRIBUTE_READONLY, _HIDDEN and _SYSTEM as set; GetFileAttributesA adds the rest
+  // (ARCHIVE, DIRECTORY, REPARSE_POINT) from what the node is.
+  std::uint32_t attributes = 0;
   std::map<std::string, std::unique_ptr<FsNode>> children;  // keyed by UpperName(name)
 
   FsNode() = default;
@@ -147,13 +150,14 @@ inline constexpr const char* kRegedit5 = "Windows Registry Editor Version 5.00";
 
 // ---------------------------------------------------------------- what a run leaves
 struct Event {
-  enum class Kind { Start, Message, Sleep, RestartDelete, Exit } kind;
+  enum class Kind { Start, Message, Sleep, RestartDelete, Exit, ShellNotify } kind;
   int process = 0;
   std::string image, commandLine, currentDir;  // Start
   std::string caption, text, style, answer;    // Message: style "MB_OK", answer "IDOK", ...
   std::uint32_t ms = 0;                        // Sleep
   std::string path;                            // RestartDelete
   int code = 0;                                // Exit
+  std::string what;                            // ShellNotify: "SHCNE_ASSOCCHANGED"
 };
 
 struct Process {
@@ -170,7 +174,8 @@ struct Process {
   // Kernel handles it still held when it ended: Windows closes them then, but a program that
   // leaves them to that leaks them for as long as it runs.
   int handlesOpenAtExit = 0;
-  std::uint32_t lastError = 0;                     // GetLastError
+  int shell32Loads = 0;         // LoadLibraryA of shell32 not yet given back with FreeLibrary
+  std::uint32_t lastError = 0;  // GetLastError
   std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
   // The bytes of the file the process was started from, as they were at its start: Windows
   // maps the image then, so what a process runs is fixed before its parent goes on.
@@ -221,6 +226,11 @@ struct Machine {
   // false models a Windows without SetDefaultDllDirectories (before the KB2533623 update):
   // GetProcAddress then returns NULL for it.
   bool offersSetDefaultDllDirectories = true;
+  // Windows 95/98/ME where the product can tell: no MoveFileExA (ERROR_CALL_NOT_IMPLEMENTED), no
+  // SetDefaultDllDirectories, and NUL= lines of [rename] in WININIT.INI of the Windows folder
+  // carry deletions at restart.
+  bool windows9x = false;
+  std::string windowsFolder = "C:\\WINDOWS";  // GetWindowsDirectoryA, without a backslash
 
   // Emulator bookkeeping: open registry handles (openKeys is their number), and the product's
   // file as process 1 found it (a started file with other bytes runs no product code).

@@ -30,6 +30,7 @@ typedef const BYTE* LPCBYTE;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef void* LPVOID;
+typedef const void* LPCVOID;
 typedef void* HANDLE;
 typedef LONG LSTATUS;
 typedef DWORD REGSAM;
@@ -85,6 +86,7 @@ typedef LONG_PTR (*FARPROC)();
 #define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_BAD_NETPATH 53L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_MOD_NOT_FOUND 126L
@@ -97,9 +99,16 @@ typedef LONG_PTR (*FARPROC)();
 #define ERROR_CANT_RESOLVE_FILENAME 1921L
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_TEMPORARY 0x00000100
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define FILE_ATTRIBUTE_OFFLINE 0x00001000
+#define FILE_ATTRIBUTE_NOT_CONTENT_INDEXED 0x00002000
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define GENERIC_READ 0x80000000UL
@@ -209,6 +218,7 @@ typedef struct tagMSG {
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
@@ -221,6 +231,12 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
+                                       LPCSTR lpFileName);
+BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName);
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                            LPSECURITY_ATTRIBUTES lpProcessAttributes,
@@ -236,6 +252,8 @@ int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI GetCommandLineA(void);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 [[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
 
 // ADVAPI32

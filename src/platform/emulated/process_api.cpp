@@ -73,22 +73,36 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   bool ordinal = reinterpret_cast<std::uintptr_t>(lpProcName) < 0x10000;
   std::string call =
       "GetProcAddress(" +
-      std::string(hModule == emu::detail::Kernel32Module()
-                      ? "KERNEL32"
+      std::string(hModule == emu::detail::Kernel32Module() ? "KERNEL32"
+                  : hModule == emu::detail::Shell32Module()
+                      ? "SHELL32"
                       : emu::detail::Hex(reinterpret_cast<std::uintptr_t>(hModule))) +
       ", " +
       (ordinal ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpProcName))
                : Quote(lpProcName)) +
       ") = ";
+  if (emu::detail::InjectedFailure("GetProcAddress")) {
+    SetError(ERROR_PROC_NOT_FOUND);
+    Trace(call + "NULL (ERROR_PROC_NOT_FOUND)");
+    return NULL;
+  }
+  if (hModule == emu::detail::Shell32Module() && !ordinal && CurrentProcess().shell32Loads > 0) {
+    if (FARPROC found = emu::detail::Shell32Export(lpProcName)) {
+      Trace(call + lpProcName);
+      return found;
+    }
+  }
+  // Windows 9x has no SetDefaultDllDirectories, nor NT before the KB2533623 update.
   if (hModule == emu::detail::Kernel32Module() && !ordinal &&
       std::strcmp(lpProcName, "SetDefaultDllDirectories") == 0 &&
-      CurrentMachine().offersSetDefaultDllDirectories) {
+      CurrentMachine().offersSetDefaultDllDirectories && !CurrentMachine().windows9x) {
     Trace(call + "SetDefaultDllDirectories");
     return reinterpret_cast<FARPROC>(
         reinterpret_cast<void (*)()>(&EmulatedSetDefaultDllDirectories));
   }
   bool knownModule = hModule == emu::detail::Kernel32Module() || hModule == NULL ||
-                     hModule == emu::detail::ProcessInstance();
+                     hModule == emu::detail::ProcessInstance() ||
+                     (hModule == emu::detail::Shell32Module() && CurrentProcess().shell32Loads > 0);
   DWORD error = knownModule ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND;
   SetError(error);
   Trace(call + "NULL (" + ErrorName(error) + ")");

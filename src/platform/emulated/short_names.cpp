@@ -1,0 +1,130 @@
+// GetShortPathNameA and the 8.3 aliases behind it.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "paths.h"
+#include "platform_api.h"
+#include "state.h"
+#include "trace_format.h"
+
+namespace {
+
+using emu::FsNode;
+
+bool IsShortNameCharacter(unsigned char c) {
+  if (c >= 0x80) return true;
+  if (c >= '0' && c <= '9') return true;
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
+  return std::strchr("!#$%&'()-@^_`{}~", c) != nullptr && c != '\0';
+}
+
+// A name that is already 8.3 (up to 8 characters, at most one dot and 3 after it, nothing a
+// short name cannot hold) has no alias: Windows gives it back as it is, its case kept.
+bool IsShortName(std::string_view name) {
+  const auto dot = name.find('.');
+  const std::string_view base = name.substr(0, dot);
+  const std::string_view extension =
+      dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1);
+  if (base.empty() || base.size() > 8 || extension.size() > 3) return false;
+  if (dot != std::string_view::npos && extension.empty()) return false;
+  for (char c : base) {
+    if (!IsShortNameCharacter(static_cast<unsigned char>(c))) return false;
+  }
+  for (char c : extension) {
+    if (!IsShortNameCharacter(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+// Windows' rule for the rest: blanks and every dot but the last go, characters a short name
+// cannot hold become '_', letters are upper-cased; the first six characters of the base, "~N"
+// and the first three of the extension, with the lowest N that no name in the folder has.
+std::string AliasStem(std::string_view name, std::string& extension) {
+  const auto lastDot = name.rfind('.');
+  const bool hasExtension = lastDot != std::string_view::npos && lastDot + 1 < name.size();
+  const std::string_view base = hasExtension ? name.substr(0, lastDot) : name;
+  auto clean = [](std::string_view part, std::size_t limit) {
+    std::string out;
+    for (char c : part) {
+      if (c == ' ' || c == '.') continue;
+      if (out.size() == limit) break;
+      out += IsShortNameCharacter(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return emu::UpperName(out);
+  };
+  extension = hasExtension ? clean(name.substr(lastDot + 1), 3) : std::string();
+  std::string stem = clean(base, 6);
+  return stem.empty() ? std::string("_") : stem;
+}
+
+// Aliases go out in the order of the folder's listing (Windows hands them out as files are
+// created; the listing order stands in for that).
+std::string ShortNameOf(const FsNode& folder, const FsNode& node) {
+  if (IsShortName(node.name)) return node.name;
+  std::vector<std::string> taken;
+  for (const auto& [upper, child] : folder.children) {
+    if (IsShortName(child->name)) taken.push_back(emu::UpperName(child->name));
+  }
+  for (const auto& [upper, child] : folder.children) {
+    if (IsShortName(child->name)) continue;
+    std::string extension;
+    const std::string stem = AliasStem(child->name, extension);
+    std::string alias;
+    for (int n = 1;; ++n) {
+      alias = stem + "~" + std::to_string(n) + (extension.empty() ? "" : "." + extension);
+      if (std::find(taken.begin(), taken.end(), alias) == taken.end()) break;
+    }
+    taken.push_back(alias);
+    if (child.get() == &node) return alias;
+  }
+  return node.name;
+}
+
+}  // namespace
+
+// Each name of the path in its short form; the path must exist. A buffer too small gets
+// nothing, and the result is the size needed, terminator included.
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
+  using namespace emu::detail;
+  std::string call =
+      "GetShortPathNameA(" + Quote(lpszLongPath) + ", " + std::to_string(cchBuffer) + ") = ";
+  auto fail = [&](DWORD error) {
+    SetError(error);
+    Trace(call + "0 (" + ErrorName(error) + ")");
+    return DWORD{0};
+  };
+  if (InjectedFailure("GetShortPathNameA")) return fail(ERROR_ACCESS_DENIED);
+  if (!lpszLongPath) return fail(ERROR_INVALID_PARAMETER);
+  emu::Machine& machine = CurrentMachine();
+  PathParts parts;
+  if (DWORD error = ParseProgramPath(lpszLongPath, CurrentProcess().currentDir, parts)) {
+    return fail(error);
+  }
+  auto drive = machine.files.drives.find(parts.drive);
+  if (drive == machine.files.drives.end()) return fail(ERROR_PATH_NOT_FOUND);
+  std::string result = std::string{parts.drive, ':'};
+  const FsNode* folder = &drive->second;
+  for (std::size_t i = 0; i < parts.names.size(); ++i) {
+    auto child = folder->children.find(emu::UpperName(parts.names[i]));
+    if (child == folder->children.end()) {
+      return fail(i + 1 == parts.names.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    }
+    result += "\\" + ShortNameOf(*folder, *child->second);
+    const FsNode* next = child->second.get();
+    // A folder link keeps its own short name; the walk goes on in its target.
+    if (next->linkTarget && next->directory) next = machine.files.Find(*next->linkTarget);
+    if (!next) return fail(ERROR_PATH_NOT_FOUND);
+    if (i + 1 < parts.names.size() && !next->directory) return fail(ERROR_PATH_NOT_FOUND);
+    folder = next;
+  }
+  if (parts.names.empty()) result += "\\";
+  if (parts.trailingSeparator) result += "\\";
+  if (result.size() + 1 > cchBuffer) {
+    Trace(call + std::to_string(result.size() + 1) + " (does not fit; buffer untouched)");
+    return static_cast<DWORD>(result.size() + 1);
+  }
+  std::memcpy(lpszShortPath, result.c_str(), result.size() + 1);
+  Trace(call + std::to_string(result.size()) + " " + Quote(result));
+  return static_cast<DWORD>(result.size());
+}

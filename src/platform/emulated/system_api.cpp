@@ -1,0 +1,115 @@
+// The Windows and system folders, and shell32 as a program loads it at run time: LoadLibraryA,
+// FreeLibrary and the one export the product asks for, SHChangeNotify.
+#include <cstring>
+
+#include "handles.h"
+#include "platform_api.h"
+#include "state.h"
+#include "trace_format.h"
+
+namespace {
+
+using emu::detail::CurrentMachine;
+using emu::detail::CurrentProcess;
+using emu::detail::Quote;
+using emu::detail::Trace;
+
+// Windows 95, 98 and ME keep their system files in SYSTEM, NT in system32.
+std::string SystemFolder(const emu::Machine& machine) {
+  return machine.windowsFolder + (machine.windows9x ? "\\SYSTEM" : "\\system32");
+}
+
+// Both folder calls: the path without a trailing backslash and its length; a buffer too small
+// gets nothing and the result is the size needed, terminator included.
+UINT ReportFolder(const char* operation, const std::string& folder, LPSTR buffer, UINT size) {
+  using namespace emu::detail;
+  std::string call = std::string(operation) + "(" + std::to_string(size) + ") = ";
+  if (InjectedFailure(operation)) {
+    SetError(ERROR_NOT_ENOUGH_MEMORY);
+    Trace(call + "0 (ERROR_NOT_ENOUGH_MEMORY)");
+    return 0;
+  }
+  if (folder.size() + 1 > size) {
+    Trace(call + std::to_string(folder.size() + 1) + " (does not fit; buffer untouched)");
+    return static_cast<UINT>(folder.size() + 1);
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  Trace(call + std::to_string(folder.size()) + " " + Quote(folder));
+  return static_cast<UINT>(folder.size());
+}
+
+std::string EventName(LONG eventId) {
+  return eventId == 0x08000000L ? "SHCNE_ASSOCCHANGED"
+                                : emu::detail::Hex(static_cast<std::uint32_t>(eventId));
+}
+
+// Records the notification where it is made; Explorer would refresh what it shows.
+void WINAPI EmulatedShChangeNotify(LONG wEventId, UINT uFlags, LPCVOID dwItem1, LPCVOID dwItem2) {
+  emu::Machine& machine = CurrentMachine();
+  Trace("SHChangeNotify(" + EventName(wEventId) + ", " + emu::detail::Hex(uFlags) + ", " +
+        (dwItem1 ? "item" : "NULL") + ", " + (dwItem2 ? "item" : "NULL") + ")");
+  emu::Event event = emu::detail::NewEvent(emu::Event::Kind::ShellNotify, CurrentProcess().id);
+  event.what = EventName(wEventId);
+  machine.events.push_back(std::move(event));
+}
+
+}  // namespace
+
+namespace emu::detail {
+
+FARPROC Shell32Export(const char* name) {
+  if (std::strcmp(name, "SHChangeNotify") != 0) return nullptr;
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&EmulatedShChangeNotify));
+}
+
+}  // namespace emu::detail
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  return ReportFolder("GetWindowsDirectoryA", CurrentMachine().windowsFolder, lpBuffer, uSize);
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  return ReportFolder("GetSystemDirectoryA", SystemFolder(CurrentMachine()), lpBuffer, uSize);
+}
+
+// Only shell32, and only by its full path in the system folder: a bare name would be looked
+// for in the program's own folder first, which for the worker is the temp folder, so a program
+// that asks by name is not served here. Each load counts; FreeLibrary gives one back.
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  using namespace emu::detail;
+  std::string call = "LoadLibraryA(" + Quote(lpLibFileName) + ") = ";
+  auto fail = [&](DWORD error) {
+    SetError(error);
+    Trace(call + "NULL (" + ErrorName(error) + ")");
+    return HMODULE{NULL};
+  };
+  if (InjectedFailure("LoadLibraryA")) return fail(ERROR_MOD_NOT_FOUND);
+  if (!lpLibFileName) return fail(ERROR_INVALID_PARAMETER);
+  emu::Machine& machine = CurrentMachine();
+  const std::string wanted = emu::CanonicalPath(lpLibFileName);
+  if (wanted.empty() || !emu::SameName(wanted, SystemFolder(machine) + "\\shell32.dll")) {
+    return fail(ERROR_MOD_NOT_FOUND);
+  }
+  ++CurrentProcess().shell32Loads;
+  Trace(call + "SHELL32");
+  return Shell32Module();
+}
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+  using namespace emu::detail;
+  std::string call = "FreeLibrary(" + Hex(reinterpret_cast<std::uintptr_t>(hLibModule)) + ") = ";
+  if (InjectedFailure("FreeLibrary")) {
+    SetError(ERROR_INVALID_HANDLE);
+    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
+    return FALSE;
+  }
+  emu::Process& process = CurrentProcess();
+  if (hLibModule != Shell32Module() || process.shell32Loads == 0) {
+    SetError(ERROR_INVALID_HANDLE);
+    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
+    return FALSE;
+  }
+  --process.shell32Loads;
+  Trace(call + "TRUE (SHELL32)");
+  return TRUE;
+}

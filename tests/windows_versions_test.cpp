@@ -1,0 +1,218 @@
+// Whole runs on the Windows the program targets that differ where it can tell: read-only
+// files, Windows 9x's restart deletion through WININIT.INI, and the shell told of changed
+// associations.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/case_name.h"
+#include "support/installed_machine.h"
+#include "support/run_support.h"
+
+namespace {
+
+const std::string kFolder = "C:\\Program Files\\Orbelle\\";
+const std::string kCopy = "C:\\WINDOWS\\TEMP\\obuninst.tmp";
+const std::string kWininit = "C:\\WINDOWS\\WININIT.INI";
+constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4;
+
+std::string FileText(const emu::Machine& machine, const std::string& path) {
+  const emu::FsNode* node = machine.files.Find(path);
+  return node ? std::string(node->content.begin(), node->content.end()) : "(missing)";
+}
+
+std::vector<std::string> EventsOf(const emu::Machine& machine, emu::Event::Kind kind) {
+  std::vector<std::string> found;
+  for (const auto& event : machine.events) {
+    if (event.kind != kind) continue;
+    found.push_back(std::to_string(event.process) + " " +
+                    (kind == emu::Event::Kind::ShellNotify ? event.what : event.path));
+  }
+  return found;
+}
+
+struct ReadOnlyCase {
+  const char* behaviour;
+  std::vector<std::string> readOnly;  // files of the install marked read-only
+  std::vector<std::string> extra;     // files added first (then marked when listed)
+};
+
+const ReadOnlyCase kReadOnlyCases[] = {
+    {"a read-only program file is deleted without a prompt", {kFolder + "Orbelle.hlp"}, {}},
+    {"a read-only launcher is deleted by the worker",
+     {kFolder + "Uninstall.exe", kFolder + "Orbelle.exe"},
+     {}},
+    {"read-only shortcuts and group shortcuts are deleted",
+     {"C:\\WINDOWS\\Desktop\\Orbelle.lnk",
+      "C:\\WINDOWS\\Start Menu\\Programs\\Halcyra\\Orbelle\\ReadMe.lnk"},
+     {}},
+    {"a read-only copy left by an earlier run is replaced", {kCopy}, {kCopy}},
+};
+
+class ReadOnly : public testing::TestWithParam<ReadOnlyCase> {};
+
+TEST_P(ReadOnly, InstallFromCdUninstallsCompletely) {
+  const ReadOnlyCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  test::AddLines(machine, c.extra);
+  for (const auto& path : c.readOnly) machine.files.Find(path)->attributes = kReadOnly;
+
+  test::RunResult run = test::RunUninstall(machine);
+
+  EXPECT_EQ(run.status, emu::RunStatus::Completed);
+  ASSERT_EQ(test::Boxes(machine).size(), 2u) << "the confirmation and the closing message only";
+  EXPECT_EQ(test::Boxes(machine)[1], test::Box(2, "MB_OK", "IDOK", test::kSuccess));
+  EXPECT_EQ(run.removed, test::FullyRemoved()) << "removed:" << test::Join(run.removed);
+  const emu::FsNode* copy = machine.files.Find(kCopy);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->attributes, 0u) << "the temp copy is left writable";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadOnly, testing::ValuesIn(kReadOnlyCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+TEST(ReadOnlyFiles, OnlyTheReadOnlyBitIsClearedAndALinkIsNeverChangedThrough) {
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.files.Find(kFolder + "Readme.txt")->attributes = kReadOnly | kHidden | kSystem;
+  // Another program's read-only file, reached through a link planted where the copy goes.
+  machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE").attributes = kReadOnly;
+  emu::FsNode& link = machine.files.CreateFile(kCopy);
+  link.linkTarget = "C:\\WINDOWS\\SYSTEM\\USER.EXE";
+  machine.faults.locked[emu::UpperName(kFolder + "Readme.txt")] = {true, 0};
+  machine.answers = {emu::Answer::First, emu::Answer::Second};
+
+  test::RunUninstall(machine);
+
+  EXPECT_EQ(machine.files.Find(kFolder + "Readme.txt")->attributes, kHidden | kSystem)
+      << "hidden and system stay on a file that could not be deleted";
+  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE")->attributes, kReadOnly)
+      << "the link's target keeps its attribute";
+  for (const auto& line : machine.trace) {
+    EXPECT_EQ(line.text.find("SetFileAttributesA(\"C:\\\\WINDOWS\\\\TEMP\\\\obuninst.tmp\""),
+              std::string::npos)
+        << line.text;
+  }
+}
+
+struct NineXCase {
+  const char* behaviour;
+  std::string windowsFolder;  // "" = C:\WINDOWS
+  std::string wininitBefore;  // "" = no WININIT.INI
+  std::string wininitAfter;   // as the run leaves it
+};
+
+const NineXCase kNineXCases[] = {
+    {"a missing WININIT.INI is created with the copy's short path", "", "",
+     "[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n"},
+    {"other programs' pending deletions and sections stay", "",
+     "[CombineVxDs]\r\nx=1\r\n[rename]\r\nNUL=C:\\OLD~1.DLL\r\nNUL=C:\\B.TMP\r\n"
+     "C:\\A.DLL=C:\\A.NEW\r\n[later]\r\ny=2\r\n",
+     "[CombineVxDs]\r\nx=1\r\n[rename]\r\nNUL=C:\\OLD~1.DLL\r\nNUL=C:\\B.TMP\r\n"
+     "C:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n[later]\r\ny=2\r\n"},
+    {"a file without the section gets it at the end", "D:\\WIN98", "[other]\r\nz=3\r\n",
+     "[other]\r\nz=3\r\n[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n"},
+};
+
+class NineX : public testing::TestWithParam<NineXCase> {};
+
+TEST_P(NineX, TheCopyIsDeletedAtRestartThroughWininit) {
+  const NineXCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.windows9x = true;
+  if (!c.windowsFolder.empty()) machine.windowsFolder = c.windowsFolder;
+  const std::string wininit = machine.windowsFolder + "\\WININIT.INI";
+  machine.files.CreateFolder(machine.windowsFolder);
+  if (!c.wininitBefore.empty()) {
+    machine.files.CreateFile(wininit, emu::Bytes(c.wininitBefore.begin(), c.wininitBefore.end()));
+  }
+
+  test::RunUninstall(machine);
+
+  EXPECT_EQ(FileText(machine, wininit), c.wininitAfter);
+  EXPECT_EQ(EventsOf(machine, emu::Event::Kind::RestartDelete),
+            std::vector<std::string>{"2 C:\\WINDOWS\\TEMP\\obuninst.tmp"})
+      << "only the line this run wrote";
+  EXPECT_NE(machine.files.Find(kCopy), nullptr) << "the machine is the one before the restart";
+  EXPECT_EQ(test::Boxes(machine).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NineX, testing::ValuesIn(kNineXCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+TEST(NineXShortPaths, ALongTempFolderIsWrittenInItsShortForm) {
+  test::Install install;
+  install.temp = "C:\\WINDOWS\\Local Temporary Files\\";
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine(install));
+  machine.tempPath = install.temp;
+  machine.windows9x = true;
+
+  test::RunUninstall(machine);
+
+  EXPECT_EQ(FileText(machine, kWininit), "[rename]\r\nNUL=C:\\WINDOWS\\LOCALT~1\\obuninst.tmp\r\n");
+}
+
+TEST(NineXShortPaths, ASectionTooLongToReadBackIsLeftAlone) {
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.windows9x = true;
+  std::string text = "[rename]\r\n";
+  for (int i = 0; i < 400; ++i) text += "NUL=C:\\TEMP\\F" + std::to_string(i) + ".TMP\r\n";
+  machine.files.CreateFile(kWininit, emu::Bytes(text.begin(), text.end()));
+
+  test::RunUninstall(machine);
+
+  EXPECT_EQ(FileText(machine, kWininit), text) << "no other program's line is lost";
+  EXPECT_TRUE(EventsOf(machine, emu::Event::Kind::RestartDelete).empty());
+}
+
+struct NotifyCase {
+  const char* behaviour;
+  bool noClass;  // the product's class is already gone
+  std::vector<std::string> failing;
+  bool windows9x;
+  std::vector<std::string> notices;
+  bool success;
+};
+
+const NotifyCase kNotifyCases[] = {
+    {"given-back associations are announced once",
+     false,
+     {},
+     false,
+     {"2 SHCNE_ASSOCCHANGED"},
+     true},
+    {"on Windows 9x too, from its SYSTEM folder", false, {}, true, {"2 SHCNE_ASSOCCHANGED"}, true},
+    {"no class, no change, no notice", true, {}, false, {}, true},
+    {"a missing shell32 costs only the notice", false, {"LoadLibraryA"}, false, {}, true},
+    {"a shell32 without the function costs only the notice",
+     false,
+     {"GetProcAddress"},
+     false,
+     {},
+     true},
+    {"no system folder costs only the notice", false, {"GetSystemDirectoryA"}, false, {}, true},
+};
+
+class Notify : public testing::TestWithParam<NotifyCase> {};
+
+TEST_P(Notify, TheShellHearsOfChangedAssociations) {
+  const NotifyCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  if (c.noClass) machine.registry.classesRoot.Remove("Orbelle");
+  for (const auto& op : c.failing) machine.faults.failingOperations.insert(op);
+  machine.windows9x = c.windows9x;
+
+  test::RunUninstall(machine);
+
+  EXPECT_EQ(EventsOf(machine, emu::Event::Kind::ShellNotify), c.notices);
+  EXPECT_EQ(test::Boxes(machine).back(),
+            test::Box(2, "MB_OK", "IDOK", c.success ? test::kSuccess : test::kInternalError));
+  for (const auto& process : machine.processes) {
+    EXPECT_EQ(process.shell32Loads, 0) << "shell32 is given back";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Notify, testing::ValuesIn(kNotifyCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+}  // namespace
