@@ -40,7 +40,8 @@ FsNode::FsNode(const FsNode& other)
     : name(other.name),
       directory(other.directory),
       content(other.content),
-      linkTarget(other.linkTarget) {
+      linkTarget(other.linkTarget),
+      attributes(other.attributes) {
   for (const auto& [upper, child] : other.children)
     children.emplace(upper, std::make_unique<FsNode>(*child));
 }
