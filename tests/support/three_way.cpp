@@ -66,6 +66,9 @@ std::string Describe(const emu::Event& event) {
     case emu::Event::Kind::Exit:
       line << "exit " << event.code;
       break;
+    case emu::Event::Kind::ShellNotify:
+      line << "shell_notify " << event.what;
+      break;
   }
   return line.str();
 }

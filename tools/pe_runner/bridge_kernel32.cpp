@@ -133,6 +133,74 @@ std::uint64_t LstrcmpRow(BridgeCall& call) {
   return static_cast<std::uint32_t>(::lstrcmpA(Text(call.String(0)), Text(call.String(1))));
 }
 
+std::uint64_t LstrcmpiRow(BridgeCall& call) {
+  return static_cast<std::uint32_t>(::lstrcmpiA(Text(call.String(0)), Text(call.String(1))));
+}
+
+std::uint64_t SetFileAttributesRow(BridgeCall& call) {
+  return Bool(::SetFileAttributesA(Text(call.String(0)), call.U32(1)));
+}
+
+std::uint64_t GetShortPathNameRow(BridgeCall& call) {
+  GuestBuffer buffer(call.cpu(), call.Arg(1), call.U32(2));
+  DWORD result = ::GetShortPathNameA(Text(call.String(0)), buffer.chars(), call.U32(2));
+  buffer.WriteBack();
+  return result;
+}
+
+std::uint64_t GetWindowsDirectoryRow(BridgeCall& call) {
+  GuestBuffer buffer(call.cpu(), call.Arg(0), call.U32(1));
+  UINT result = ::GetWindowsDirectoryA(buffer.chars(), call.U32(1));
+  buffer.WriteBack();
+  return result;
+}
+
+std::uint64_t GetSystemDirectoryRow(BridgeCall& call) {
+  GuestBuffer buffer(call.cpu(), call.Arg(0), call.U32(1));
+  UINT result = ::GetSystemDirectoryA(buffer.chars(), call.U32(1));
+  buffer.WriteBack();
+  return result;
+}
+
+std::uint64_t GetPrivateProfileSectionRow(BridgeCall& call) {
+  GuestBuffer buffer(call.cpu(), call.Arg(1), call.U32(2));
+  DWORD result = ::GetPrivateProfileSectionA(Text(call.String(0)), buffer.chars(), call.U32(2),
+                                             Text(call.String(3)));
+  buffer.WriteBack();
+  return result;
+}
+
+// A section's lines stand one after another, each ended by NUL, with a second NUL after the
+// last: read up to that, as Windows does.
+std::optional<std::vector<char>> MultiString(BridgeCall& call, int index) {
+  std::uint64_t at = call.Arg(index);
+  if (!at) return std::nullopt;
+  std::vector<char> lines;
+  for (;;) {
+    std::string line = call.cpu().CString(at);
+    lines.insert(lines.end(), line.begin(), line.end());
+    lines.push_back('\0');
+    at += line.size() + 1;
+    if (line.empty()) break;
+  }
+  if (lines.size() == 1) lines.push_back('\0');
+  return lines;
+}
+
+std::uint64_t WritePrivateProfileSectionRow(BridgeCall& call) {
+  std::optional<std::vector<char>> lines = MultiString(call, 1);
+  return Bool(::WritePrivateProfileSectionA(Text(call.String(0)), lines ? lines->data() : nullptr,
+                                            Text(call.String(2))));
+}
+
+std::uint64_t LoadLibraryRow(BridgeCall& call) {
+  return call.GuestHandle(::LoadLibraryA(Text(call.String(0))));
+}
+
+std::uint64_t FreeLibraryRow(BridgeCall& call) {
+  return Bool(::FreeLibrary(static_cast<HMODULE>(call.Handle(0))));
+}
+
 std::uint64_t GetCommandLineRow(BridgeCall& call) {
   return call.process().CommandLine(::GetCommandLineA());
 }
@@ -151,7 +219,11 @@ std::uint64_t GetProcAddressRow(BridgeCall& call) {
       ordinal ? reinterpret_cast<const char*>(static_cast<std::uintptr_t>(nameAt)) : name->c_str();
   FARPROC found = ::GetProcAddress(static_cast<HMODULE>(call.Handle(0)), hostName);
   if (!found) return 0;
-  const BridgeRow* row = ordinal ? nullptr : FindBridgeRow("KERNEL32.dll", *name);
+  const BridgeRow* row = nullptr;
+  if (!ordinal) {
+    row = FindBridgeRow("KERNEL32.dll", *name);
+    if (!row) row = FindBridgeRow("SHELL32.dll", *name);
+  }
   if (!row) {
     throw GuestFault("GetProcAddress found " + (ordinal ? "#" + std::to_string(nameAt) : *name) +
                      ", which the bridge does not carry");
@@ -170,6 +242,16 @@ std::uint64_t SetDefaultDllDirectoriesRow(BridgeCall& call) {
   auto function =
       reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void (*)()>(call.hostFunction()));
   return Bool(function(call.U32(0)));
+}
+
+// Only handed out by GetProcAddress, from the shell32 that LoadLibraryA gave.
+std::uint64_t ShChangeNotifyRow(BridgeCall& call) {
+  if (!call.hostFunction()) throw GuestFault("SHChangeNotify bound without GetProcAddress");
+  auto function = reinterpret_cast<void(WINAPI*)(LONG, UINT, LPCVOID, LPCVOID)>(
+      reinterpret_cast<void (*)()>(call.hostFunction()));
+  if (call.Arg(2) || call.Arg(3)) throw GuestFault("SHChangeNotify with items is not bridged");
+  function(static_cast<LONG>(call.U32(0)), call.U32(1), nullptr, nullptr);
+  return 0;
 }
 
 const BridgeRow kRows[] = {
@@ -196,6 +278,16 @@ const BridgeRow kRows[] = {
     {"KERNEL32.dll", "GetProcAddress", 2, false, GetProcAddressRow},
     {"KERNEL32.dll", "ExitProcess", 1, false, ExitProcessRow},
     {"KERNEL32.dll", "SetDefaultDllDirectories", 1, false, SetDefaultDllDirectoriesRow},
+    {"KERNEL32.dll", "lstrcmpiA", 2, false, LstrcmpiRow},
+    {"KERNEL32.dll", "SetFileAttributesA", 2, false, SetFileAttributesRow},
+    {"KERNEL32.dll", "GetShortPathNameA", 3, false, GetShortPathNameRow},
+    {"KERNEL32.dll", "GetWindowsDirectoryA", 2, false, GetWindowsDirectoryRow},
+    {"KERNEL32.dll", "GetSystemDirectoryA", 2, false, GetSystemDirectoryRow},
+    {"KERNEL32.dll", "GetPrivateProfileSectionA", 4, false, GetPrivateProfileSectionRow},
+    {"KERNEL32.dll", "WritePrivateProfileSectionA", 3, false, WritePrivateProfileSectionRow},
+    {"KERNEL32.dll", "LoadLibraryA", 1, false, LoadLibraryRow},
+    {"KERNEL32.dll", "FreeLibrary", 1, false, FreeLibraryRow},
+    {"SHELL32.dll", "SHChangeNotify", 4, false, ShChangeNotifyRow},
 };
 
 }  // namespace

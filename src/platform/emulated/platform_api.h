@@ -249,6 +249,7 @@ LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrlenA(LPCSTR lpString);
 int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
+int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI GetCommandLineA(void);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);

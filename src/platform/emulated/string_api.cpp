@@ -36,6 +36,21 @@ int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
+// Windows compares with the user's locale and its case folding; for the names compared here,
+// ASCII file names, that is equality with the letters folded, and the order of the folded text.
+int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) {
+  if (!lpString1 || !lpString2) return lpString1 ? 1 : (lpString2 ? -1 : 0);
+  auto fold = [](char c) {
+    return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  };
+  for (;; ++lpString1, ++lpString2) {
+    unsigned char a = fold(*lpString1);
+    unsigned char b = fold(*lpString2);
+    if (a != b) return a < b ? -1 : 1;
+    if (a == 0) return 0;
+  }
+}
+
 namespace {
 
 struct FieldFormat {
