@@ -46,7 +46,8 @@ target_include_directories(Uninstall PRIVATE
 target_compile_options(Uninstall PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${WARNINGS} -Os -fno-exceptions -fno-rtti
     -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector
-    -fomit-frame-pointer -ffunction-sections -fdata-sections -fno-ident ${UNINSTALL_ARCH_OPTIONS}>)
+    -fomit-frame-pointer -ffunction-sections -fdata-sections -fno-ident -flto -malign-data=abi -fno-inline-small-functions
+    ${UNINSTALL_ARCH_OPTIONS}>)
 
 # The standard libraries CMake would add for MinGW (gdi32, shell32, ole32, ...) are not wanted.
 set(CMAKE_CXX_STANDARD_LIBRARIES "")
@@ -57,6 +58,10 @@ set(UNINSTALL_LINKER_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/uninstall.ld)
 set_property(TARGET Uninstall APPEND PROPERTY LINK_DEPENDS ${UNINSTALL_LINKER_SCRIPT})
 target_link_options(Uninstall PRIVATE
   -nostdlib
+  # Link-time optimisation compiles the whole program at once: functions called from one file
+  # only take their arguments in registers and are inlined across files, which saves about a
+  # twentieth of the code. Code is generated at the link, so the code options go there too.
+  -flto -Os -ffunction-sections -fdata-sections -fconserve-stack -malign-data=abi -fno-inline-small-functions -Werror ${UNINSTALL_ARCH_OPTIONS}
   -s
   # Three sections instead of five: see the script for the size this saves and why it is safe.
   LINKER:--script=${UNINSTALL_LINKER_SCRIPT}

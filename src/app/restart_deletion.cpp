@@ -1,15 +1,9 @@
 #include "app/restart_deletion.h"
 
 #include "common/capacities.h"
+#include "common/file_checks.h"
 #include "common/text_buffer.h"
 #include "manifest/manifest.h"
-
-static BOOL BuildWininitPath(LPSTR wininitPath) {
-  UINT length = GetWindowsDirectoryA(wininitPath, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return FALSE;
-  return AppendBackslash(wininitPath, MAX_PATH) &&
-         AppendIfFits(wininitPath, MAX_PATH, WininitFileName);
-}
 
 // WININIT.EXE carries out the [rename] section of WININIT.INI in the Windows folder at the next
 // start, before long names exist: "NUL=" and a short (8.3) path deletes that file; a long path
@@ -20,7 +14,7 @@ static BOOL BuildWininitPath(LPSTR wininitPath) {
 // profile calls create the file and the section when they are missing.
 static BOOL AppendWininitDeletion(LPCSTR path) {
   char wininitPath[MAX_PATH];
-  if (!BuildWininitPath(wininitPath)) return FALSE;
+  if (!BuildWindowsFilePath(GetWindowsDirectoryA, WininitFileName, wininitPath)) return FALSE;
 
   char line[WininitKeyLength + MAX_PATH];
   lstrcpyA(line, WininitDeleteKey);

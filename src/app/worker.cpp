@@ -116,7 +116,7 @@ static BOOL RemoveInstallation(HINSTANCE instance, LPCSTR caption, LPCSTR tail) 
 static void ScheduleOwnDeletion(void) {
   char ownPath[MAX_PATH];
   if (!GetOwnPath(ownPath)) return;
-  if (lstrcmpA(ownPath + FindLastBackslash(ownPath) + 1, TempCopyFileName) != 0) return;
+  if (lstrcmpiA(ownPath + FindLastBackslash(ownPath) + 1, TempCopyFileName) != 0) return;
   ScheduleDeletionAtRestart(ownPath);
 }
 

@@ -11,3 +11,9 @@ BOOL GetOwnPath(LPSTR ownPath) {
   DWORD length = GetModuleFileNameA(NULL, ownPath, MAX_PATH);
   return length != 0 && length < MAX_PATH && FindLastBackslash(ownPath) >= 0;
 }
+
+BOOL BuildWindowsFilePath(WindowsFolderQuery query, LPCSTR name, LPSTR path) {
+  UINT length = query(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return FALSE;
+  return AppendBackslash(path, MAX_PATH) && AppendIfFits(path, MAX_PATH, name);
+}

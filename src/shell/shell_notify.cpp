@@ -1,6 +1,6 @@
 #include "shell/shell_notify.h"
 
-#include "common/text_buffer.h"
+#include "common/file_checks.h"
 #include "manifest/manifest.h"
 
 // From the shell's headers, which the program does not include.
@@ -18,11 +18,7 @@ typedef void(WINAPI* ShChangeNotifyFunction)(LONG eventId, UINT flags, LPCVOID i
 // costs only the notification.
 BOOL NotifyAssociationsChanged(void) {
   char path[MAX_PATH];
-  UINT length = GetSystemDirectoryA(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return FALSE;
-  if (!AppendBackslash(path, MAX_PATH) || !AppendIfFits(path, MAX_PATH, Shell32FileName)) {
-    return FALSE;
-  }
+  if (!BuildWindowsFilePath(GetSystemDirectoryA, Shell32FileName, path)) return FALSE;
   HMODULE shell = LoadLibraryA(path);
   if (shell == NULL) return FALSE;
   FARPROC found = GetProcAddress(shell, "SHChangeNotify");

@@ -78,6 +78,7 @@ const std::map<std::string, std::set<std::string>> kAllowedImports = {
       "lstrcatA",
       "lstrlenA",
       "lstrcmpA",
+      "lstrcmpiA",
       "GetCommandLineA",
       "GetModuleHandleA",
       "ExitProcess",
