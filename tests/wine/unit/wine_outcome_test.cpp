@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 
 #include "machine_snapshot.h"
@@ -123,5 +124,77 @@ TEST_F(WineOutcomeTest, ATimeoutIsAHarnessError) {
   ASSERT_EQ(outcome.harnessErrors.size(), 1u);
   EXPECT_NE(outcome.harnessErrors[0].find("timeout"), std::string::npos);
 }
+
+}  // namespace
+
+namespace {
+
+using Kind = emu::Event::Kind;
+
+emu::Event Started(int process, const std::string& image) {
+  emu::Event event;
+  event.kind = Kind::Start;
+  event.process = process;
+  event.image = image;
+  return event;
+}
+
+emu::Event Ended(int process, std::uint32_t code) {
+  emu::Event event;
+  event.kind = Kind::Exit;
+  event.process = process;
+  event.code = static_cast<int>(code);
+  return event;
+}
+
+std::vector<std::string> Story(const std::vector<emu::Event>& events) {
+  std::vector<std::string> story;
+  for (const emu::Event& e : events) {
+    const std::string who = std::to_string(e.process);
+    if (e.kind == Kind::Start) story.push_back(who + " start " + e.image);
+    if (e.kind == Kind::Exit) story.push_back(who + " exit " + std::to_string(e.code));
+    if (e.kind == Kind::ShellNotify) story.push_back(who + " notice " + e.what);
+  }
+  return story;
+}
+
+struct NoticeCase {
+  const char* behaviour;
+  std::vector<emu::Event> events;
+  std::vector<std::string> expected;
+};
+
+const std::string kWorker = "C:\\users\\root\\Temp\\obuninst.tmp";
+
+const NoticeCase kNoticeCases[] = {
+    {"the disabled helper's start is the worker's notice and later numbers close up",
+     {Started(1, "U.exe"), Ended(1, 0), Started(2, kWorker), Started(3, ""), Ended(3, 0xC0000135u),
+      Started(4, "other.exe"), Ended(4, 0), Ended(2, 0)},
+     {"1 start U.exe", "1 exit 0", "2 start " + kWorker, "2 notice SHCNE_ASSOCCHANGED",
+      "3 start other.exe", "3 exit 0", "2 exit 0"}},
+    {"a process whose image could not be read but that ran is kept",
+     {Started(1, "U.exe"), Started(2, ""), Ended(2, 0), Ended(1, 0)},
+     {"1 start U.exe", "2 start ", "2 exit 0", "1 exit 0"}},
+    {"a named program that failed to load is no notice",
+     {Started(1, "U.exe"), Started(2, "gone.exe"), Ended(2, 0xC0000135u), Ended(1, 0)},
+     {"1 start U.exe", "2 start gone.exe", "2 exit -1073741515", "1 exit 0"}},
+};
+
+class ShellNoticeTest : public testing::TestWithParam<NoticeCase> {};
+
+TEST_P(ShellNoticeTest, ReadsWinesHelperStart) {
+  std::vector<emu::Event> events = GetParam().events;
+  wine_harness::RecogniseShellNotices(events);
+  EXPECT_EQ(Story(events), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ShellNoticeTest, testing::ValuesIn(kNoticeCases),
+                         [](const auto& info) {
+                           std::string name = info.param.behaviour;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 }  // namespace

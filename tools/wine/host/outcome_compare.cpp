@@ -179,6 +179,25 @@ void CompareRestartDeletes(const emu::Machine& wine, const emu::Machine& sim,
   }
 }
 
+// The notices in their order, each with the process that sent it.
+void CompareShellNotices(const emu::Machine& wine, const emu::Machine& sim,
+                         std::vector<std::string>& out) {
+  auto senders = [](const emu::Machine& machine) {
+    std::vector<int> processes;
+    for (const emu::Event* e : OfKind(machine, Kind::ShellNotify)) processes.push_back(e->process);
+    return processes;
+  };
+  const std::vector<int> wineSenders = senders(wine), simSenders = senders(sim);
+  if (wineSenders == simSenders) return;
+  auto list = [](const std::vector<int>& processes) {
+    std::string text;
+    for (int process : processes) text += (text.empty() ? "" : ", ") + std::to_string(process);
+    return processes.empty() ? std::string("none") : "from process " + text;
+  };
+  out.push_back("shell notices: " + list(wineSenders) + " under Wine, " + list(simSenders) +
+                " in the emulator");
+}
+
 }  // namespace
 
 std::vector<std::string> CompareOutcomes(const emu::Machine& wine, const emu::Machine& simulated) {
@@ -190,6 +209,7 @@ std::vector<std::string> CompareOutcomes(const emu::Machine& wine, const emu::Ma
   CompareMessages(wine, simulated, out);
   CompareProcesses(wine, simulated, out);
   CompareRestartDeletes(wine, simulated, out);
+  CompareShellNotices(wine, simulated, out);
   return out;
 }
 

@@ -1,5 +1,6 @@
 #include "wine_outcome.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -108,6 +109,50 @@ void AttributeRestartDeletes(std::vector<emu::Event>& events) {
 
 }  // namespace
 
+// Wine's shell32 answers SHChangeNotify(SHCNE_ASSOCCHANGED) by starting winemenubuilder to
+// rebuild the host desktop's file types. The test prefixes disable it (WINEDLLOVERRIDES, see
+// tests/wine/wine_lib.sh), so it shows as a process that ends with STATUS_DLL_NOT_FOUND before
+// orbrun can read its image or command line. That start is the one sign of the notice under
+// Wine.
+void RecogniseShellNotices(std::vector<emu::Event>& events) {
+  constexpr int kDllNotFound = static_cast<int>(0xC0000135u);
+  std::set<int> notices;
+  for (const emu::Event& event : events) {
+    if (event.kind != emu::Event::Kind::Start || !event.image.empty()) continue;
+    const bool diedUnloaded = std::any_of(events.begin(), events.end(), [&](const auto& e) {
+      return e.kind == emu::Event::Kind::Exit && e.process == event.process &&
+             e.code == kDllNotFound;
+    });
+    if (diedUnloaded) notices.insert(event.process);
+  }
+  if (notices.empty()) return;
+  std::vector<emu::Event> kept;
+  std::vector<int> running;
+  for (emu::Event& event : events) {
+    if (notices.contains(event.process)) {
+      if (event.kind == emu::Event::Kind::Start && !running.empty()) {
+        emu::Event notice;
+        notice.kind = emu::Event::Kind::ShellNotify;
+        notice.process = running.back();
+        notice.what = "SHCNE_ASSOCCHANGED";
+        kept.push_back(std::move(notice));
+      }
+      continue;
+    }
+    if (event.kind == emu::Event::Kind::Start) running.push_back(event.process);
+    if (event.kind == emu::Event::Kind::Exit) std::erase(running, event.process);
+    kept.push_back(std::move(event));
+  }
+  for (emu::Event& event : kept) {
+    const int before = event.process;
+    const auto below =
+        std::count_if(notices.begin(), notices.end(), [&](int n) { return n < before; });
+    event.process = before - static_cast<int>(below);
+  }
+  events = std::move(kept);
+}
+
+
 void DropLaidValues(const std::vector<std::string>& laidValues, emu::Machine& machine) {
   emu::RegKey* key =
       machine.registry.FindKey(emu::Root::CurrentUser, std::string(kUserShellFolders).substr(5));
@@ -134,9 +179,10 @@ std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines) {
       const auto found = line.find(name);
       return found == line.end() ? std::string() : Utf8ToAnsi(found->second.text);
     };
+    // Exit codes are DWORDs (0xC0000135 and the like), kept as the emulator keeps them.
     const auto number = [&](const char* name) {
       const std::string digits = field(name);
-      return digits.empty() ? 0 : std::stoi(digits);
+      return digits.empty() ? 0 : static_cast<int>(static_cast<std::uint32_t>(std::stoull(digits)));
     };
     const std::string kind = field("event");
     emu::Event event;
@@ -162,6 +208,9 @@ std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines) {
     } else if (kind == "exit") {
       event.kind = Kind::Exit;
       event.code = number("code");
+    } else if (kind == "shell_notify") {
+      event.kind = Kind::ShellNotify;
+      event.what = field("what");
     } else {
       continue;
     }
@@ -189,6 +238,7 @@ void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOut
   const fs::path eventsFile = run.results / "events.jsonl";
   const auto lines = ReadJsonLines(eventsFile.string(), ReadFileBytes(eventsFile));
   machine.events = EventsFromJson(lines);
+  RecogniseShellNotices(machine.events);
   for (const JsonObject& line : lines) {
     const std::string kind = line.at("event").text;
     if (kind == "temp") outcome.tempPath = Utf8ToAnsi(line.at("path").text);

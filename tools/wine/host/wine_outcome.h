@@ -47,6 +47,11 @@ void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOut
 // the machine keeps it. Lines of other kinds are skipped.
 std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines);
 
+// Wine's shell32 answers an association notice by starting winemenubuilder, which the test
+// prefixes disable: such a start (no image, STATUS_DLL_NOT_FOUND) becomes a shell_notify event of
+// the process that was running, and the later processes close up their numbers.
+void RecogniseShellNotices(std::vector<emu::Event>& events);
+
 std::string ReadFileBytes(const fs::path& file);
 
 }  // namespace wine_harness
