@@ -91,3 +91,21 @@ target_link_options(Uninstall PRIVATE
 # rest, so a helper of the wrong kind fails the tests by name rather than the program on a 486.
 target_link_libraries(Uninstall PRIVATE kernel32 advapi32 user32 gcc)
 set_property(TARGET Uninstall APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${UNINSTALL_MAP})
+
+# After the link: the relocations move into the end of the code section's last file block when
+# they fit there (tools/pe_fold/reloc_fold.h), which saves the .reloc section's own 512 bytes.
+# The step is a host program, built here with the host's compiler, since this build's compiler
+# makes Windows programs.
+find_program(UNINSTALL_HOST_CXX NAMES c++ g++ clang++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+set(PE_FOLD_SOURCES ${CMAKE_SOURCE_DIR}/tools/pe_fold/main.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_fold/reloc_fold.cpp)
+set(PE_FOLD ${CMAKE_BINARY_DIR}/host/pe-fold)
+add_custom_command(OUTPUT ${PE_FOLD}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
+  COMMAND ${UNINSTALL_HOST_CXX} -std=c++20 -O2 ${WARNINGS} ${PE_FOLD_SOURCES} -o ${PE_FOLD}
+  DEPENDS ${PE_FOLD_SOURCES} ${CMAKE_SOURCE_DIR}/tools/pe_fold/reloc_fold.h
+  COMMENT "Building the host step pe-fold")
+add_custom_target(pe_fold DEPENDS ${PE_FOLD})
+add_dependencies(Uninstall pe_fold)
+add_custom_command(TARGET Uninstall POST_BUILD COMMAND ${PE_FOLD} $<TARGET_FILE:Uninstall>
+  VERBATIM)
