@@ -30,3 +30,7 @@ find_program(PE_OBJDUMP NAMES objdump i686-w64-mingw32-objdump REQUIRED)
 target_compile_definitions(pe_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   PE_TEST_OBJDUMP="${PE_OBJDUMP}")
 gtest_discover_tests(pe_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS pe)
+
+# The post-link step of the Windows builds, tested here on the host.
+target_sources(pe_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/pe_fold/reloc_fold.cpp)
+target_include_directories(pe_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/pe_fold)

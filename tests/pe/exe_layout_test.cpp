@@ -120,6 +120,26 @@ TEST_P(ExeLayout, ImportsOnlyTheAllowedFunctionsOfThreeSystemDlls) {
   EXPECT_TRUE(imported.count("ExitProcess"));
 }
 
+// The lookup tables are discarded at the link (cmake/uninstall.ld) and ld resolves the
+// descriptors' references to them to 0, the value that sends the loader to the IAT for the
+// names; anything else would point it at whatever lies there now.
+TEST_P(ExeLayout, NamesItsImportsThroughTheImportAddressTableAlone) {
+  const pe::DataDirectory& imports = headers().directories[pe::kImportDir];
+  const pe::DataDirectory& iat = headers().directories[pe::kIatDir];
+  const std::size_t at = image_->Offset(imports.rva, imports.size, "import descriptors");
+  std::size_t libraries = 0;
+  for (std::size_t d = 0; d + 20 <= imports.size; d += 20) {
+    const std::uint32_t lookup = image_->bytes().U32(at + d, "descriptor");
+    const std::uint32_t name = image_->bytes().U32(at + d + 12, "descriptor");
+    const std::uint32_t thunks = image_->bytes().U32(at + d + 16, "descriptor");
+    if (name == 0 && thunks == 0) break;
+    ++libraries;
+    EXPECT_EQ(0u, lookup) << "descriptor " << d / 20;
+    EXPECT_TRUE(thunks >= iat.rva && thunks < iat.rva + iat.size) << "descriptor " << d / 20;
+  }
+  EXPECT_EQ(3u, libraries);
+}
+
 // The import address table shares the code section (see cmake/uninstall.ld): that section may
 // be executable or writable, never both.
 TEST_P(ExeLayout, HasNoSectionBothWritableAndExecutable) {
@@ -131,6 +151,47 @@ TEST_P(ExeLayout, HasNoSectionBothWritableAndExecutable) {
 TEST_P(ExeLayout, KeepsItsRelocationsForAddressSpaceRandomisation) {
   EXPECT_TRUE(headers().dllCharacteristics & 0x0040) << "not marked dynamic base";
   EXPECT_NE(0u, headers().directories[pe::kRelocDir].size) << "no relocations";
+}
+
+// The post-link step moves the table into the end of the code section when it fits there: the
+// directory must then lie inside that section's bytes and every fixup must patch code or data
+// in front of the table, never the table itself.
+TEST_P(ExeLayout, KeepsItsRelocationTableWhereTheLoaderCanReadIt) {
+  const pe::DataDirectory& relocs = headers().directories[pe::kRelocDir];
+  ASSERT_NE(0u, relocs.size);
+  const auto& sections = image_->sections();
+  const auto holder = std::find_if(sections.begin(), sections.end(), [&](const pe::Section& s) {
+    return relocs.rva >= s.virtualAddress &&
+           relocs.rva + relocs.size <= s.virtualAddress + std::min(s.virtualSize, s.rawSize);
+  });
+  ASSERT_NE(sections.end(), holder) << "the relocation table is not inside one section's data";
+  EXPECT_EQ(0u, relocs.rva % 4);
+  const std::size_t at = image_->Offset(relocs.rva, relocs.size, "relocations");
+  std::size_t fixups = 0;
+  for (std::size_t block = 0; block + 8 <= relocs.size;) {
+    const std::uint32_t page = image_->bytes().U32(at + block, "block");
+    const std::uint32_t size = image_->bytes().U32(at + block + 4, "block");
+    ASSERT_GE(size, 8u);
+    ASSERT_LE(block + size, relocs.size);
+    for (std::size_t entry = block + 8; entry + 2 <= block + size; entry += 2) {
+      const std::uint32_t value = image_->bytes().U16(at + entry, "fixup");
+      if (value >> 12 == 0) continue;
+      const std::uint32_t target = page + (value & 0xFFF);
+      EXPECT_TRUE(target + 4 <= relocs.rva || target >= relocs.rva + relocs.size)
+          << "fixup at 0x" << std::hex << target << " patches the table";
+      ++fixups;
+    }
+    block += size;
+  }
+  // x86_64 code addresses RIP-relative, but the name tables hold absolute pointers on both.
+  EXPECT_GT(fixups, 10u) << "too few fixups for the program's name tables";
+}
+
+// The shipped exe's size goal: 10 KiB, every 512-byte block counted.
+TEST(ExeSize, ShippedExeFitsIn10KiB) {
+  const auto image = LoadBuiltExe(kBuiltExes[0]);
+  ASSERT_TRUE(image.has_value());
+  EXPECT_LE(image->fileSize(), 10240u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe, ExeLayout, testing::ValuesIn(kBuiltExes), PresetName);
