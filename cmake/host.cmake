@@ -10,8 +10,21 @@ add_library(emulator STATIC ${EMULATOR_SOURCES})
 target_include_directories(emulator PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/platform/emulated)
 target_compile_options(emulator PRIVATE ${WARNINGS})
 
-foreach(extra IN ITEMS strings image pe runner sim tests wine safety fuzz)
-  if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/host_${extra}.cmake)
-    include(${CMAKE_SOURCE_DIR}/cmake/host_${extra}.cmake)
+# The tests need GoogleTest (Debian's libgtest-dev), which scripts/test installs. scripts/demo
+# needs only uninstall-sim, so without GoogleTest the host build has the tools and no tests.
+find_package(GTest)
+if(GTest_FOUND)
+  include(GoogleTest)
+else()
+  message(WARNING "GoogleTest not found (Debian: libgtest-dev): the tools are built, the tests "
+                  "left out")
+endif()
+
+foreach(part IN ITEMS strings image pe runner sim tests wine safety fuzz)
+  # The unit tests, the safety checks and the fuzz targets (which share the safety oracle) are
+  # GoogleTest code through and through.
+  if(NOT GTest_FOUND AND part MATCHES "^(tests|safety|fuzz)$")
+    continue()
   endif()
+  include(${CMAKE_SOURCE_DIR}/cmake/host_${part}.cmake)
 endforeach()

@@ -11,9 +11,12 @@ target_compile_options(pe_runner PRIVATE ${WARNINGS})
 
 # The runner's own checks, on the exes of the win32 and win64 presets (label "runner"); a
 # missing exe fails them.
+if(NOT GTest_FOUND)
+  return()
+endif()
 file(GLOB RUNNER_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/runner/*.cpp)
 add_executable(runner_tests ${RUNNER_TEST_SOURCES})
 target_link_libraries(runner_tests PRIVATE pe_runner GTest::gtest_main)
 target_compile_options(runner_tests PRIVATE ${WARNINGS})
 target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-gtest_discover_tests(runner_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS runner)
+gtest_discover_tests(runner_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES PROPERTIES LABELS runner)

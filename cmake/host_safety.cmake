@@ -1,11 +1,8 @@
-# The safety campaign's oracle (tests/safety/: machine states, the footprint, what the design
+# The safety campaign's oracle (tests/safety/: machine states, the footprint, what the uninstaller
 # makes of an image, the verdict on a run, the machine generator) as a library, shared by the
 # safety tests and the whole-run fuzz target; and safety_tests, the fault sweep and the
 # property test on generated machines, in their own GoogleTest executable so the unit tests
 # stay quick to run on their own.
-find_package(GTest REQUIRED)
-include(GoogleTest)
-
 file(GLOB SAFETY_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/safety/*.cpp)
 set(SAFETY_TEST_SOURCES ${SAFETY_SOURCES})
 list(FILTER SAFETY_SOURCES EXCLUDE REGEX "_test\\.cpp$")
@@ -25,7 +22,7 @@ add_executable(safety_tests ${SAFETY_TEST_SOURCES}
 target_link_libraries(safety_tests PRIVATE safety_oracle GTest::gtest_main)
 target_compile_options(safety_tests PRIVATE ${WARNINGS})
 
-gtest_discover_tests(safety_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS safety)
+gtest_discover_tests(safety_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES PROPERTIES LABELS safety)
 
 # runner-bench: the runner's speed figures for scripts/bench (the default image three ways,
 # generated images a second through the i686 exe).

@@ -1,8 +1,5 @@
 # unit_tests: every tests/*.cpp (and the shared helpers in tests/support/) in one GoogleTest
 # executable, linked with the product and the emulated machine.
-find_package(GTest REQUIRED)
-include(GoogleTest)
-
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/*.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
@@ -13,14 +10,6 @@ target_link_libraries(unit_tests PRIVATE product emulator pe_runner GTest::gtest
 target_compile_definitions(unit_tests PRIVATE ORBELLE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_compile_options(unit_tests PRIVATE ${WARNINGS})
 # The image reader and writer have their own tests here too.
-if(TARGET machine_image)
-  target_link_libraries(unit_tests PRIVATE machine_image)
-endif()
+target_link_libraries(unit_tests PRIVATE machine_image)
 
-# Until the string table is generated from res/strings.rc, the emulator tests define a small
-# one of their own.
-if(NOT EXISTS ${CMAKE_SOURCE_DIR}/cmake/host_strings.cmake)
-  target_compile_definitions(unit_tests PRIVATE EMU_STRING_TABLE_STUB=1)
-endif()
-
-gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES)

@@ -12,14 +12,6 @@
 #include "platform_api.h"
 #include "support/case_name.h"
 
-#ifdef EMU_STRING_TABLE_STUB
-// Stands in until the build generates the table from res/strings.rc.
-namespace emu {
-const StringResource kStringTable[] = {{16, "Uninstall Orbelle"}};
-const std::size_t kStringTableSize = 1;
-}  // namespace emu
-#endif
-
 namespace {
 
 const std::string kExe = emu::kDefaultExe;

@@ -1,16 +1,22 @@
-# Shared by scripts/test and scripts/demo: the Debian packages the host build needs, installed
-# when missing. Source it, then call ensure_host_packages.
+# Shared by scripts/test, scripts/demo and scripts/fuzz: the Debian packages each needs,
+# installed when missing. Source it, then call ensure_host_packages with the lists the script
+# needs beyond the host build's.
 
-# uninstall-sim --exe and the three-way runs: the real exes on an emulated CPU (Unicorn 2).
-HOST_PACKAGES=(cmake make g++ libgtest-dev libunicorn-dev)
-# The Wine suite (tests/wine/, part of the host tests): the real exe and its helpers are
-# cross-built with MinGW-w64 and run under Wine on a private Xvfb display; ImageMagick turns
-# the screen into the README's screenshots. qemu-user-static runs the i686 exe's 32-bit Wine
-# (tests/wine/qemu/, with -DORBELLE_WINE_I686=ON; clang, below, builds its preload library).
-WINE_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
-  qemu-user-static)
-# The fuzz targets (fuzz/, run by scripts/fuzz and by a host test): clang with libFuzzer and
-# its sanitizer runtimes.
+# The host build of uninstall-sim: it links the CPU-emulator runner (Unicorn 2) that runs the
+# real exes for uninstall-sim --exe and the three-way runs.
+HOST_PACKAGES=(cmake make g++ libunicorn-dev)
+# The host build's tests (GoogleTest); without it the host build leaves them out.
+UNIT_TEST_PACKAGES=(libgtest-dev)
+# The Windows presets (win32, win64): Uninstall.exe and the Wine suite's helpers, cross-built
+# with MinGW-w64.
+MINGW_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686)
+# The Wine suite (tests/wine/, part of the host tests): the real exe and its helpers run under
+# Wine on a private Xvfb display; ImageMagick turns the screen into the README's screenshots.
+# qemu-user-static runs the i686 exe's 32-bit Wine (tests/wine/qemu/, with
+# -DORBELLE_WINE_I686=ON; clang, below, builds its preload library).
+WINE_PACKAGES=(wine wine64 xvfb xdotool imagemagick qemu-user-static)
+# The fuzz targets (fuzz/, run by scripts/fuzz, which scripts/test runs briefly): clang with
+# libFuzzer and its sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # scripts/test also checks the formatting of the tree.
 TEST_PACKAGES=(clang-format)
@@ -24,10 +30,11 @@ missing_packages() {
   done
 }
 
-# Installs whatever the host build lacks; quiet when nothing is missing.
+# Installs whatever the host build and the lists given lack (refreshing the package lists
+# first); quiet when nothing is missing.
 ensure_host_packages() {
   local missing
-  missing=$(missing_packages "${HOST_PACKAGES[@]}" "${WINE_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "$@")
+  missing=$(missing_packages "${HOST_PACKAGES[@]}" "$@")
   [ -z "$missing" ] && return 0
   echo "Installing: $missing" >&2
   local sudo=""

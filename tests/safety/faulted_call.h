@@ -1,5 +1,5 @@
 // The one platform call that a fault-sweep run made fail, read back from the run's trace, so
-// the verdict can tell the failures the design reads as "absent" from those it must report.
+// the verdict can tell the failures the uninstaller reads as "absent" from those it must report.
 #pragma once
 
 #include <optional>

@@ -13,7 +13,7 @@ struct Footprint {
   std::set<std::string> items;
   // Upper-cased key paths ("HKCR\ORBELLE") whose key, values and every key below may go.
   std::vector<std::string> keyTrees;
-  // Upper-cased key paths whose key and values may go, but no key below them: the design
+  // Upper-cased key paths whose key and values may go, but no key below them: the uninstaller
   // deletes UndoClass and ShellNew one key at a time, which Windows refuses while they have
   // subkeys.
   std::set<std::string> singleKeys;

@@ -1,6 +1,6 @@
 // The property test: a few thousand generated machines, each uninstalled once from the user's
 // start. Besides the safety invariants of every run, a run that reports success must have
-// removed everything the design targets, and given every extension back.
+// removed everything the uninstaller targets, and given every extension back.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -9,7 +9,8 @@
 namespace safety {
 namespace {
 
-// The product's fixed names, as the product description lists them.
+// The product's fixed names, written out here again so the checks do not take them from the code
+// they judge.
 const char kProduct[] = "Orbelle";
 const char* const kProgramFiles[] = {"Orbelle.exe", "Orbelle.hlp", "Orbelle.cnt",
                                      "Orbelle.gid", "Readme.txt",  "Licence.txt"};
@@ -22,7 +23,7 @@ const char kShellFolders[] =
 const char kShortcutName[] = "Orbelle.lnk";
 const char kGroup[] = "Halcyra\\Orbelle\\";
 
-// Buffer sizes the product description fixes: MAX_PATH for the stages' paths, 520 bytes for
+// Buffer sizes the product works with: MAX_PATH for the stages' paths, 520 bytes for
 // shell folder paths and registry values.
 constexpr std::size_t kMaxPath = 260;
 constexpr std::size_t kShellPathCapacity = 520;
@@ -66,7 +67,7 @@ PathFacts Study(emu::Machine& machine, const std::string& path, const std::strin
   return facts;
 }
 
-// A Shell Folders value as the design reads it: the size first, a value of 520 bytes or more
+// A Shell Folders value as the uninstaller reads it: the size first, a value of 520 bytes or more
 // refused, the path ended inside what was read and given its backslash.
 bool ReadShellFolder(const char* valueName, std::string& path) {
   HKEY key;

@@ -1,4 +1,4 @@
-// What the design of the uninstall makes of one machine image, found out before the run by
+// What the uninstall makes of one machine image, found out before the run by
 // asking the platform (a twin of the machine) the questions the product will ask: which files
 // exist where the program looks, what the Shell Folders values and extension keys read as.
 // The run's verdict is then derived from these facts and from what the run left, never from
@@ -39,7 +39,7 @@ struct ProductKeyFacts {
   std::string upperPath;  // "HKCU\SOFTWARE\HALCYRA\ORBELLE"
   bool present = false;
   bool blocked = false;  // a key in its tree cannot be deleted or enumerated
-  bool targeted = true;  // the design deletes it on this machine
+  bool targeted = true;  // the uninstaller deletes it on this machine
 };
 
 struct ImageFacts {

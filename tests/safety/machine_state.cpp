@@ -1,40 +1,16 @@
 #include "safety/machine_state.h"
 
+#include "machine_snapshot.h"
+
 namespace safety {
 namespace {
 
-void CaptureKey(const emu::RegKey& key, const std::string& shown, bool isRoot,
-                MachineState& state) {
-  const std::string upper = emu::UpperName(shown);
-  if (!isRoot) state[KeyId(upper)] = {shown, key.name + (key.denied ? "|denied" : "")};
-  for (const auto& value : key.values) {
-    std::string bytes = value.name + "|" + std::to_string(value.type) + "|";
-    bytes.append(value.data.begin(), value.data.end());
-    state[ValueId(upper, emu::UpperName(value.name))] = {
-        shown + "|" + (value.name.empty() ? "@" : value.name), std::move(bytes)};
-  }
-  for (const auto& [upperName, child] : key.subkeys) {
-    CaptureKey(*child, shown + "\\" + child->name, false, state);
-  }
+std::string Text(const emu::Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
 }
 
-void CaptureFolder(const emu::FsNode& folder, const std::string& shown, MachineState& state) {
-  for (const auto& [upperName, child] : folder.children) {
-    const std::string path = shown + child->name;
-    std::string bytes = child->name;
-    if (child->linkTarget) {
-      bytes += (child->directory ? "|folder link|" : "|link|") + *child->linkTarget;
-    } else if (child->directory) {
-      bytes += "|folder";
-    } else {
-      bytes += "|file|";
-      bytes.append(child->content.begin(), child->content.end());
-    }
-    state[FileId(emu::UpperName(path))] = {path, std::move(bytes),
-                                           child->directory && !child->linkTarget};
-    // A link's contents are its target's; they are listed where the target lives.
-    if (child->directory && !child->linkTarget) CaptureFolder(*child, path + "\\", state);
-  }
+std::string LastPart(const std::string& path) {
+  return path.substr(path.find_last_of('\\') + 1);
 }
 
 }  // namespace
@@ -52,12 +28,27 @@ std::string FileId(const std::string& upperFullPath) {
 }
 
 MachineState CaptureState(const emu::Machine& machine) {
+  const machine_image::Snapshot snapshot = machine_image::TakeSnapshot(machine);
   MachineState state;
-  for (auto root : {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
-    CaptureKey(machine.registry.RootKey(root), emu::ShortRootName(root), true, state);
+  for (const auto& [upper, shown] : snapshot.keys) {
+    state[KeyId(upper)] = {
+        shown, LastPart(shown) + (snapshot.deniedKeys.contains(upper) ? "|denied" : "")};
   }
-  for (const auto& [letter, root] : machine.files.drives) {
-    CaptureFolder(root, std::string{letter, ':', '\\'}, state);
+  for (const auto& [id, value] : snapshot.values) {
+    state[ValueId(emu::UpperName(value.key), emu::UpperName(value.name))] = {
+        value.key + "|" + (value.name.empty() ? "@" : value.name),
+        value.name + "|" + std::to_string(value.type) + "|" + Text(value.data)};
+  }
+  for (const auto& [upper, entry] : snapshot.files) {
+    std::string bytes = LastPart(entry.path);
+    if (entry.linkTarget) {
+      bytes += (entry.folder ? "|folder link|" : "|link|") + *entry.linkTarget;
+    } else if (entry.folder) {
+      bytes += "|folder";
+    } else {
+      bytes += "|file|" + Text(entry.content);
+    }
+    state[FileId(upper)] = {entry.path, std::move(bytes), entry.folder && !entry.linkTarget};
   }
   return state;
 }

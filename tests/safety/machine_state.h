@@ -1,6 +1,6 @@
 // The whole machine as the safety checks compare it: every key, value, folder, file and link,
 // with the bytes that make it what it is, keyed so that two spellings Windows takes for one
-// name meet on one entry.
+// name meet on one entry. Built on machine_image::TakeSnapshot, the one flattening of a machine.
 #pragma once
 
 #include <map>

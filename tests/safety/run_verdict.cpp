@@ -73,7 +73,7 @@ class Judge {
     return fault_ && fault_->process == kWorker && fault_->Is(prefix);
   }
 
-  // GetFileAttributesA's failure is how the platform says "absent": the design skips the file.
+  // GetFileAttributesA's failure is how the platform says "absent": the uninstaller skips the file.
   // Only the first look at a path is the existence check; a later one (before clearing a
   // read-only bit) that fails leaves the file to a deletion that reports for itself.
   bool ExistenceCheckFailed(const std::string& path) const {
@@ -82,7 +82,7 @@ class Judge {
   }
 
   // The first open of the class key tells an absent class from one that resists deletion; a
-  // failure there reads as "no class", which the design counts as success.
+  // failure there reads as "no class", which the uninstaller counts as success.
   bool ClassOpenFailed() const {
     const std::string open = "RegOpenKeyA(HKEY_CLASSES_ROOT, " + Quote("Orbelle") + ")";
     return WorkerFault(open) && !CalledBefore(machine_, *fault_, open);
@@ -99,13 +99,13 @@ class Judge {
     });
   }
 
-  // A failed read of UndoClass means "no previous class": the design deletes the whole key.
+  // A failed read of UndoClass means "no previous class": the uninstaller deletes the whole key.
   bool UndoClassReadFailed(const ExtensionFacts& extension) const {
     return WorkerFault("RegQueryValueA([HKEY_CLASSES_ROOT\\" + extension.name + "], " +
                        Quote("UndoClass"));
   }
 
-  // What the worker must report, derived from what the design checks and what the run left.
+  // What the worker must report, derived from what the uninstaller checks and what the run left.
   bool ExpectedSuccess() const {
     if (!facts_.uninstaller.visible || Present(after_, facts_.uninstaller.id)) return false;
     for (const auto& file : facts_.programFiles) {
@@ -247,7 +247,7 @@ class Judge {
     const bool expected = ExpectedSuccess();
     if (verdict_.succeeded != expected) {
       Violation(std::string("the worker reported ") + (verdict_.succeeded ? "success" : "failure") +
-                " where the design says " + (expected ? "success" : "failure"));
+                " where the uninstaller says " + (expected ? "success" : "failure"));
     }
     if (!verdict_.succeeded && closing[0].text != test::kInternalError) {
       Violation("the worker's closing message is neither success nor the internal error");

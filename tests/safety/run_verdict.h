@@ -21,7 +21,7 @@ struct RunVerdict {
 
 struct JudgeOptions {
   // After a run without injected failures that reports success, also require that every
-  // product file, shortcut and key the design targets is gone and every extension that named
+  // product file, shortcut and key the uninstaller targets is gone and every extension that named
   // the product names its previous class or is gone.
   bool requireCompleteRemoval = false;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "machine_snapshot.h"
 #include "platform_api.h"
 
 namespace test {
@@ -25,7 +26,7 @@ bool IsRegistryLine(const std::string& line) {
   return line.rfind("HK", 0) == 0;
 }
 
-std::string ValueText(const emu::RegValue& value) {
+std::string ValueText(const machine_image::SnapshotValue& value) {
   const auto& data = value.data;
   bool terminatedString = value.type == REG_SZ && !data.empty() && data.back() == 0 &&
                           std::find(data.begin(), data.end() - 1, 0) == data.end() - 1;
@@ -37,29 +38,6 @@ std::string ValueText(const emu::RegValue& value) {
     text += kHex[byte & 15];
   }
   return text;
-}
-
-void SnapshotKey(const emu::RegKey& key, const std::string& path, std::set<std::string>& out) {
-  if (path.find('\\') != std::string::npos) out.insert(path);
-  for (const auto& value : key.values) {
-    out.insert(path + "|" + (value.name.empty() ? "@" : value.name) + "|" + ValueText(value));
-  }
-  for (const auto& [upper, child] : key.subkeys)
-    SnapshotKey(*child, path + "\\" + child->name, out);
-}
-
-void SnapshotFolder(const emu::FsNode& node, const std::string& path, std::set<std::string>& out) {
-  for (const auto& [upper, child] : node.children) {
-    std::string childPath = path + child->name;
-    if (child->linkTarget) {
-      out.insert(childPath + " -> " + *child->linkTarget);
-    } else if (child->directory) {
-      out.insert(childPath + "\\");
-      SnapshotFolder(*child, childPath + "\\", out);
-    } else {
-      out.insert(childPath);
-    }
-  }
 }
 
 }  // namespace
@@ -98,12 +76,18 @@ void RemoveFile(emu::Machine& machine, const std::string& path) {
 }
 
 std::set<std::string> Snapshot(const emu::Machine& machine) {
+  const machine_image::Snapshot snapshot = machine_image::TakeSnapshot(machine);
   std::set<std::string> out;
-  for (auto root : {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
-    SnapshotKey(machine.registry.RootKey(root), emu::ShortRootName(root), out);
+  for (const auto& [upper, path] : snapshot.keys) out.insert(path);
+  for (const auto& [id, value] : snapshot.values) {
+    out.insert(value.key + "|" + (value.name.empty() ? "@" : value.name) + "|" + ValueText(value));
   }
-  for (const auto& [letter, root] : machine.files.drives) {
-    SnapshotFolder(root, std::string(1, letter) + ":\\", out);
+  for (const auto& [upper, entry] : snapshot.files) {
+    if (entry.linkTarget) {
+      out.insert(entry.path + " -> " + *entry.linkTarget);
+    } else {
+      out.insert(entry.folder ? entry.path + "\\" : entry.path);
+    }
   }
   return out;
 }

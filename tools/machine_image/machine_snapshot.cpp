@@ -4,7 +4,10 @@ namespace machine_image {
 namespace {
 
 void AddKey(Snapshot& snapshot, const std::string& path, const emu::RegKey& key, bool isRoot) {
-  if (!isRoot) snapshot.keys[emu::UpperName(path)] = path;
+  if (!isRoot) {
+    snapshot.keys[emu::UpperName(path)] = path;
+    if (key.denied) snapshot.deniedKeys.insert(emu::UpperName(path));
+  }
   for (const emu::RegValue& value : key.values) {
     snapshot.values[emu::UpperName(path) + '\n' + emu::UpperName(value.name)] = {
         path, value.name, value.type, value.data};
@@ -14,7 +17,9 @@ void AddKey(Snapshot& snapshot, const std::string& path, const emu::RegKey& key,
 }
 
 void AddNode(Snapshot& snapshot, const std::string& path, const emu::FsNode& node) {
-  snapshot.files[emu::UpperName(path)] = {path, node.directory};
+  snapshot.files[emu::UpperName(path)] = {path, node.directory, node.linkTarget, node.content};
+  // A link's contents are its target's: they are listed where the target lives.
+  if (node.linkTarget) return;
   for (const auto& [upper, child] : node.children)
     AddNode(snapshot, path + "\\" + child->name, *child);
 }

@@ -1,5 +1,5 @@
 // The Windows API as the product code sees it on the host: the same names, types and
-// constants as <windows.h>, acting on the in-memory machine of emulator.h. Only what the
+// constants as <windows.h>, acting on the in-memory machine of machine.h. Only what the
 // product calls is declared; every function behaves as its Windows NT counterpart for the
 // cases the product meets (see the comments in the implementation files).
 #pragma once
