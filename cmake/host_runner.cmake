@@ -15,5 +15,7 @@ file(GLOB RUNNER_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/runner
 add_executable(runner_tests ${RUNNER_TEST_SOURCES})
 target_link_libraries(runner_tests PRIVATE pe_runner GTest::gtest_main)
 target_compile_options(runner_tests PRIVATE ${WARNINGS})
-target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# objdump (found by host_pe.cmake): the instruction walk is held to binutils' decoding.
+target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  PE_TEST_OBJDUMP="${PE_OBJDUMP}")
 gtest_discover_tests(runner_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS runner)
