@@ -18,5 +18,26 @@ file(GLOB RUNNER_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/runner
 add_executable(runner_tests ${RUNNER_TEST_SOURCES})
 target_link_libraries(runner_tests PRIVATE pe_runner GTest::gtest_main)
 target_compile_options(runner_tests PRIVATE ${WARNINGS})
-target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# objdump (found by host_pe.cmake): the instruction walk is held to binutils' decoding.
+target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  PE_TEST_OBJDUMP="${PE_OBJDUMP}")
 gtest_discover_tests(runner_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES PROPERTIES LABELS runner)
+
+# The Wine suite's images three ways without Wine: uninstall-sim with the host build against
+# uninstall-sim --exe with each exe (tests/wine/three_ways.sh), one test an image.
+file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/cases.txt THREE_WAY_CASES REGEX "^[^#]")
+foreach(line IN LISTS THREE_WAY_CASES)
+  string(REGEX MATCH "^([^ \t]+)[ \t]+([^ \t]+)" matched "${line}")
+  if(NOT matched)
+    continue()
+  endif()
+  add_test(NAME three_ways_${CMAKE_MATCH_1}
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/three_ways.sh --name ${CMAKE_MATCH_1}
+                   --image ${CMAKE_SOURCE_DIR}/${CMAKE_MATCH_2}
+                   --base ${CMAKE_SOURCE_DIR}/examples/machines/installed
+                   --sim $<TARGET_FILE:uninstall-sim>
+                   --work ${CMAKE_BINARY_DIR}/three_ways/${CMAKE_MATCH_1}
+                   ${CMAKE_SOURCE_DIR}/build/win32/Uninstall.exe
+                   ${CMAKE_SOURCE_DIR}/build/win64/Uninstall.exe)
+  set_tests_properties(three_ways_${CMAKE_MATCH_1} PROPERTIES LABELS runner)
+endforeach()

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "safety/race_sweep.h"
+
 namespace safety {
 namespace {
 
@@ -490,8 +492,71 @@ class Generator {
 
 }  // namespace
 
+namespace {
+
+// Another program acting on the temp copy or its folder between two calls of the launcher,
+// on some machines. Drawn from a generator of its own, so that the machines without a race are
+// the same as they were before races were drawn.
+void MaybeAddRace(emu::Machine& machine, std::uint64_t seed) {
+  std::mt19937_64 rng(seed ^ 0x7261636573ull);
+  auto between = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(rng);
+  };
+  if (between(0, 9) != 0) return;
+  // The launcher's calls from its first look at the copy to the worker's start, with how
+  // many of each it makes there at most (a later number than it makes is never reached).
+  struct Moment {
+    const char* operation;
+    int most;
+  };
+  static const Moment kMoments[] = {
+      {"GetFileAttributesA", 3}, {"DeleteFileA", 1}, {"CopyFileA", 1},     {"CreateFileA", 2},
+      {"ReadFile", 4},           {"CloseHandle", 2}, {"CreateProcessA", 1}};
+  const Moment& moment = kMoments[static_cast<std::size_t>(between(0, std::size(kMoments) - 1))];
+  std::string copy = machine.tempPath;
+  if (copy.empty()) return;
+  if (copy.back() != '\\') copy += '\\';
+  std::string folder = copy.substr(0, copy.size() - 1);
+  copy += "obuninst.tmp";
+  // A temp folder that is the install folder belongs to the product's footprint: acting on
+  // the folder there would move the product's own files.
+  const bool folderIsTheInstall =
+      emu::UpperName(folder + "\\") ==
+      emu::UpperName(machine.exePath.substr(0, machine.exePath.rfind('\\') + 1));
+  using Action = emu::Race::Action;
+  emu::Race race{moment.operation, between(1, moment.most), Action::Delete, copy, {}};
+  switch (between(0, folderIsTheInstall ? 3 : 5)) {
+    case 0:
+      race.action = Action::Replace;
+      race.argument = kForeignExe;
+      break;
+    case 1:
+      race.action = Action::Delete;
+      break;
+    case 2:
+      race.action = Action::Link;
+      race.argument = kForeignExe;
+      break;
+    case 3:
+      race.action = Action::Rename;
+      race.argument = copy + ".away";
+      break;
+    case 4:
+      race = {moment.operation, race.call, Action::Rename, folder, folder + ".away"};
+      break;
+    default:
+      race = {moment.operation, race.call, Action::Delete, folder, {}};
+  }
+  AddForeignFiles(machine);
+  machine.races = {race};
+}
+
+}  // namespace
+
 emu::Machine GenerateMachine(std::uint64_t seed, const GeneratorOptions& options) {
-  return Generator(seed, options).Build();
+  emu::Machine machine = Generator(seed, options).Build();
+  if (options.races) MaybeAddRace(machine, seed);
+  return machine;
 }
 
 }  // namespace safety

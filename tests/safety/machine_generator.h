@@ -18,6 +18,9 @@ struct GeneratorOptions {
   // that every call of a run can be made to fail in turn.
   int maxTreeDepth = 500;
   int maxTreeWidth = 400;
+  // One machine in ten also gets another program acting on the temp copy or its folder
+  // between two calls of the launcher (a scenario's [race]).
+  bool races = false;
 };
 
 emu::Machine GenerateMachine(std::uint64_t seed, const GeneratorOptions& options = {});

@@ -3,6 +3,7 @@
 #include "platform/emulated/paths.h"
 #include "platform/emulated/trace_format.h"
 #include "safety/machine_state.h"
+#include "support/three_way.h"
 
 extern "C" void UninstallerStartup(void);
 
@@ -64,17 +65,63 @@ std::vector<emu::Race> RacesFor(const std::string& call, const RaceTargets& targ
   return races;
 }
 
+}  // namespace
+
 std::string Describe(const emu::Race& race) {
   return std::string(emu::ActionName(race.action)) + " " + race.path +
          (race.argument.empty() ? "" : "=" + race.argument) + " after " + race.operation + "#" +
          std::to_string(race.call);
 }
 
-}  // namespace
-
 void AddForeignFiles(emu::Machine& machine) {
   machine.files.CreateFile(kForeignExe, kForeignBytes);
   machine.files.CreateFile(std::string(kForeignFolder) + "\\obuninst.tmp", kForeignBytes);
+}
+
+RaceRun RunAndJudgeRace(emu::Machine& machine, const ImageFacts& facts, const JudgeOptions& options,
+                        Ways ways) {
+  std::vector<std::string> raced;
+  for (const auto& race : machine.races) {
+    raced.push_back(RealUpperPath(machine, race.path));
+    if (race.action == Action::Rename) raced.push_back(RealUpperPath(machine, race.argument));
+  }
+  const std::string copyReal = RealUpperPath(machine, facts.copyPath);
+  MachineState before = CaptureState(machine);
+  const emu::RunStatus status =
+      ways == Ways::Three ? test::RunThreeWays(machine) : emu::Run(machine, &UninstallerStartup);
+  MachineState after = CaptureState(machine);
+  LeaveOut(before, raced);
+  LeaveOut(after, raced);
+  RaceRun run;
+  RunVerdict& verdict = run.verdict;
+  verdict = JudgeRun(facts, machine, status, before, after, options);
+  // The worker names its own file as GetModuleFileNameA reports it, with the links on its
+  // way followed: through a linked temp folder that is the copy's real path.
+  std::erase_if(verdict.violations, [&](const std::string& violation) {
+    const std::string prefix = "a deletion at restart was requested for ";
+    return violation.rfind(prefix, 0) == 0 &&
+           emu::UpperName(violation.substr(prefix.size())) == copyReal;
+  });
+
+  for (const auto& process : machine.processes) {
+    if (!process.runsProduct) ++run.foreignStarts;
+  }
+  run.foreign = run.foreignStarts > 0;
+  // A foreign worker does none of the worker's work: the verdict on it says nothing more.
+  if (run.foreign) verdict.violations.clear();
+  for (const auto& leak : machine.leakedHandles) {
+    verdict.violations.push_back("a handle left open: " + leak);
+  }
+  for (const auto& close : machine.badHandleCloses) {
+    verdict.violations.push_back("a handle closed that was not open: " + close);
+  }
+  // A race whose moment the run never reached did not come; none comes twice.
+  if (machine.raceOutcomes.size() > machine.races.size()) {
+    verdict.violations.push_back("a race came more than once");
+  }
+  run.came = !machine.races.empty() && machine.raceOutcomes.size() == machine.races.size();
+  for (const auto& outcome : machine.raceOutcomes) run.applied = run.applied || outcome.applied;
+  return run;
 }
 
 std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
@@ -98,7 +145,7 @@ std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
 }
 
 void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTargets& targets,
-                RaceFigures& figures) {
+                RaceFigures& figures, Ways ways) {
   ++figures.images;
   emu::Machine twin = make();
   AddForeignFiles(twin);
@@ -108,7 +155,6 @@ void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTar
   AddForeignFiles(clean);
   emu::Run(clean, &UninstallerStartup);
   const std::vector<std::string> calls = CallsFromCopyToStart(clean, facts.copyPath);
-  const std::string copyReal = RealUpperPath(clean, facts.copyPath);
   figures.calls += static_cast<long>(calls.size());
   if (calls.empty()) {
     ++figures.violations;
@@ -119,45 +165,16 @@ void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTar
     for (const auto& race : RacesFor(call, targets)) {
       emu::Machine machine = make();
       AddForeignFiles(machine);
-      std::vector<std::string> raced = {RealUpperPath(machine, race.path)};
-      if (race.action == Action::Rename) raced.push_back(RealUpperPath(machine, race.argument));
       machine.races = {race};
-      MachineState before = CaptureState(machine);
-      const emu::RunStatus status = emu::Run(machine, &UninstallerStartup);
-      MachineState after = CaptureState(machine);
-      LeaveOut(before, raced);
-      LeaveOut(after, raced);
-      RunVerdict verdict = JudgeRun(facts, machine, status, before, after);
-      // The worker names its own file as GetModuleFileNameA reports it, with the links on its
-      // way followed: through a linked temp folder that is the copy's real path.
-      std::erase_if(verdict.violations, [&](const std::string& violation) {
-        const std::string prefix = "a deletion at restart was requested for ";
-        return violation.rfind(prefix, 0) == 0 &&
-               emu::UpperName(violation.substr(prefix.size())) == copyReal;
-      });
-
-      bool foreign = false;
-      for (const auto& process : machine.processes) {
-        if (!process.runsProduct) {
-          foreign = true;
-          ++figures.foreignStarts;
-          figures.foreignRuns.push_back(Describe(race));
-        }
+      RaceRun run = RunAndJudgeRace(machine, facts, {}, ways);
+      if (run.foreign) {
+        figures.foreignStarts += run.foreignStarts;
+        for (long i = 0; i < run.foreignStarts; ++i) figures.foreignRuns.push_back(Describe(race));
       }
-      // A foreign worker does none of the worker's work: the verdict on it says nothing more.
-      if (foreign) verdict.violations.clear();
-      for (const auto& leak : machine.leakedHandles) {
-        verdict.violations.push_back("a handle left open: " + leak);
-      }
-      for (const auto& close : machine.badHandleCloses) {
-        verdict.violations.push_back("a handle closed that was not open: " + close);
-      }
-      if (machine.raceOutcomes.size() != 1) {
-        verdict.violations.push_back("the race did not come exactly once");
-      } else {
-        ++(machine.raceOutcomes[0].applied ? figures.applied : figures.skipped);
-      }
-
+      // Every moment of the sweep comes from the clean run's trace: each race must come.
+      if (!run.came) run.verdict.violations.push_back("the race did not come");
+      ++(run.applied ? figures.applied : figures.skipped);
+      const RunVerdict& verdict = run.verdict;
       ++figures.runs;
       ++(!verdict.workerStarted ? figures.notStarted
          : verdict.succeeded    ? figures.succeeded

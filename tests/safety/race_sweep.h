@@ -21,6 +21,9 @@ inline constexpr const char* kForeignFolder = "C:\\Evil";
 inline constexpr const char* kForeignExe = "C:\\Evil\\evil.exe";
 void AddForeignFiles(emu::Machine& machine);
 
+// A race as a run's name shows it: "delete C:\\WINDOWS\\TEMP\\obuninst.tmp after CopyFileA#1".
+std::string Describe(const emu::Race& race);
+
 struct RaceFigures {
   long images = 0;
   long calls = 0;  // launcher calls raced after
@@ -33,6 +36,18 @@ struct RaceFigures {
   std::vector<std::string> reports;  // the first few violations, with their run
 };
 
+// One run of a machine whose races (machine.races) are set, judged as every safety run is,
+// outside what the races changed, and for handles leaked or closed twice.
+struct RaceRun {
+  RunVerdict verdict;    // without violations when foreign code ran as the worker
+  bool foreign = false;  // a process ran no product code
+  long foreignStarts = 0;
+  bool came = false;     // every race came (once each)
+  bool applied = false;  // at least one was carried out, not refused
+};
+RaceRun RunAndJudgeRace(emu::Machine& machine, const ImageFacts& facts,
+                        const JudgeOptions& options = {}, Ways ways = Ways::HostOnly);
+
 // The launcher's calls from its first touch of the copy to the start of the worker, as races
 // name them ("CopyFileA#1"), found in the trace of a clean run.
 std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
@@ -40,8 +55,10 @@ std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
 
 // One run for every call, target and action (replace with a foreign exe, delete, link
 // elsewhere, rename away), each judged as every safety run is, outside what the race itself
-// changed, and for handles leaked or closed twice; foreign starts are counted apart.
+// changed, and for handles leaked or closed twice; foreign starts are counted apart. With
+// Ways::Three every run also goes through both exes, which must meet each race as the host
+// build does.
 void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTargets& targets,
-                RaceFigures& figures);
+                RaceFigures& figures, Ways ways = Ways::HostOnly);
 
 }  // namespace safety

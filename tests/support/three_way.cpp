@@ -139,6 +139,14 @@ emu::RunStatus RunAll(emu::Machine& machine, const std::string* image,
 
 }  // namespace
 
+const std::vector<std::uint8_t>& ExeBytes(const char* preset) {
+  for (const Exe& exe : Exes()) {
+    if (std::string(exe.preset) == preset) return exe.bytes;
+  }
+  static const std::vector<std::uint8_t> none;
+  return none;
+}
+
 emu::RunStatus RunThreeWays(emu::Machine& machine) {
   return RunAll(machine, nullptr, nullptr, nullptr);
 }

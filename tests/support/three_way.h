@@ -4,7 +4,9 @@
 // traces around the first difference.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/emulated/machine.h"
 
@@ -17,5 +19,8 @@ emu::RunStatus RunThreeWays(emu::Machine& machine);
 // The same with process 1 started as given (the worker on its own).
 emu::RunStatus RunThreeWays(emu::Machine& machine, const std::string& image,
                             const std::string& commandLine, const std::string& currentDir);
+
+// The bytes of build/PRESET/Uninstall.exe ("win32", "win64"); empty when it is missing.
+const std::vector<std::uint8_t>& ExeBytes(const char* preset);
 
 }  // namespace test

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "cpu_floor.h"
+#include "instruction_length.h"
 #include "symbol_names.h"
 
 namespace runner {
@@ -38,8 +39,8 @@ const int kVolatile64[] = {UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_R8,
 const int kVolatileXmm[] = {UC_X86_REG_XMM0, UC_X86_REG_XMM1, UC_X86_REG_XMM2,
                             UC_X86_REG_XMM3, UC_X86_REG_XMM4, UC_X86_REG_XMM5};
 
-void InstructionHook(uc_engine*, std::uint64_t address, std::uint32_t size, void* process) {
-  static_cast<GuestProcess*>(process)->OnInstruction(address, size);
+void BlockHook(uc_engine*, std::uint64_t address, std::uint32_t size, void* process) {
+  static_cast<GuestProcess*>(process)->OnBlock(address, size);
 }
 
 bool UnmappedHook(uc_engine*, uc_mem_type type, std::uint64_t address, int size, std::int64_t,
@@ -95,8 +96,10 @@ GuestProcess::GuestProcess(const std::vector<std::uint8_t>& exe, const GuestOpti
   if (cpu_.arch() == Arch::I386) {
     checked_.assign(static_cast<std::size_t>(image_.sizeOfImage), false);
     for (const CodeRange& range : image_.code) {
-      uc_hook_add(uc, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(&InstructionHook), this,
-                  range.begin, range.end - 1);
+      // A block hook, not one on every instruction: each block is walked instruction by
+      // instruction once, the first time the CPU enters it, and costs one call after that.
+      uc_hook_add(uc, &hook, UC_HOOK_BLOCK, reinterpret_cast<void*>(&BlockHook), this, range.begin,
+                  range.end - 1);
       hooks_.push_back(hook);
     }
   }
@@ -239,16 +242,28 @@ void GuestProcess::OnStub(std::uint64_t address) {
   }
 }
 
-void GuestProcess::OnInstruction(std::uint64_t address, std::uint32_t size) {
+void GuestProcess::OnBlock(std::uint64_t address, std::uint32_t size) {
   std::size_t at = static_cast<std::size_t>(address - image_.base);
   if (at >= checked_.size() || checked_[at]) return;
+  std::vector<std::uint8_t> bytes(size);
+  if (!cpu_.TryRead(address, bytes.data(), bytes.size())) return;
+  std::size_t offset = 0;
+  while (offset < bytes.size()) {
+    std::size_t length = InstructionLength32(bytes.data() + offset, bytes.size() - offset);
+    if (length == 0) {
+      Stop("the runner cannot tell the length of the instruction at " +
+           HexAddress(address + offset) + " in a block of " + std::to_string(size) + " bytes");
+      return;
+    }
+    std::string newer = Post386Instruction(bytes.data() + offset, length);
+    if (!newer.empty()) {
+      faultStatus_ = 0xC000001D;  // STATUS_ILLEGAL_INSTRUCTION
+      Stop("illegal instruction on an 80386: " + newer + " at " + Where(address + offset));
+      return;
+    }
+    offset += length;
+  }
   checked_[at] = true;
-  std::uint8_t bytes[16];
-  if (size > sizeof bytes || !cpu_.TryRead(address, bytes, size)) return;
-  std::string newer = Post386Instruction(bytes, size);
-  if (newer.empty()) return;
-  faultStatus_ = 0xC000001D;  // STATUS_ILLEGAL_INSTRUCTION
-  Stop("illegal instruction on an 80386: " + newer);
 }
 
 bool GuestProcess::OnUnmapped(int type, std::uint64_t address, int size) {

@@ -50,7 +50,7 @@ class GuestProcess {
 
   // Hooks (called by Unicorn's callbacks; they never throw).
   void OnStub(std::uint64_t address);
-  void OnInstruction(std::uint64_t address, std::uint32_t size);
+  void OnBlock(std::uint64_t address, std::uint32_t size);
   bool OnUnmapped(int type, std::uint64_t address, int size);
   void OnProtection(int type, std::uint64_t address, int size);
   void OnInterrupt(std::uint32_t number);
@@ -78,7 +78,7 @@ class GuestProcess {
   std::exception_ptr pending_;
   std::uint32_t faultStatus_ = 0xC0000005;
   std::vector<uc_hook> hooks_;
-  std::vector<bool> checked_;  // a bit a byte of the exe's image: instruction already checked
+  std::vector<bool> checked_;  // a bit a byte of the exe's image: a block starting there checked
 };
 
 }  // namespace runner
