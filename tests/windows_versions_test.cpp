@@ -215,4 +215,56 @@ TEST_P(Notify, TheShellHearsOfChangedAssociations) {
 INSTANTIATE_TEST_SUITE_P(Cases, Notify, testing::ValuesIn(kNotifyCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
+struct OwnNameCase {
+  const char* behaviour;
+  bool windows9x;
+  std::string reported;  // what GetModuleFileNameA gives the worker for its copy
+  std::vector<std::string> restartDeletes;
+  std::string wininit;  // 9x: WININIT.INI after the run
+};
+
+const OwnNameCase kOwnNameCases[] = {
+    {"an upper-case own name on NT is still the copy",
+     false,
+     "C:\\WINDOWS\\TEMP\\OBUNINST.TMP",
+     {"C:\\WINDOWS\\TEMP\\OBUNINST.TMP"},
+     "(missing)"},
+    // The NUL= line names the file as GetShortPathNameA spells it: obuninst.tmp is a short
+    // name already, given back in the case it has on disk.
+    {"the short upper-case name Windows 9x gives is still the copy",
+     true,
+     "C:\\WINDOWS\\TEMP\\OBUNINST.TMP",
+     {"C:\\WINDOWS\\TEMP\\obuninst.tmp"},
+     "[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n"},
+    {"a mixed-case own name is still the copy",
+     false,
+     "c:\\windows\\temp\\ObUnInSt.TmP",
+     {"c:\\windows\\temp\\ObUnInSt.TmP"},
+     "(missing)"},
+    {"a process whose own file has another name schedules nothing",
+     true,
+     "C:\\WINDOWS\\TEMP\\OBUNINST.EXE",
+     {},
+     "(missing)"},
+};
+
+class OwnName : public testing::TestWithParam<OwnNameCase> {};
+
+TEST_P(OwnName, TheCopyIsRecognisedWhateverCaseItsPathIsReportedIn) {
+  const OwnNameCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.windows9x = c.windows9x;
+  machine.faults.modulePathAs[emu::UpperName(kCopy)] = c.reported;
+
+  test::RunUninstall(machine);
+
+  EXPECT_EQ(machine.restartDeletes, c.restartDeletes);
+  EXPECT_EQ(FileText(machine, kWininit), c.wininit);
+  EXPECT_EQ(test::Boxes(machine).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess))
+      << "the name plays no part in the removal itself";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OwnName, testing::ValuesIn(kOwnNameCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
 }  // namespace
