@@ -30,6 +30,11 @@ void CaptureFolder(const emu::FsNode& folder, const std::string& shown, MachineS
       bytes += "|file|";
       bytes.append(child->content.begin(), child->content.end());
     }
+    // Read-only, hidden and system are the file's as much as its bytes; only the product's own
+    // files may lose them.
+    if (child->attributes != 0 && !child->linkTarget) {
+      bytes += "|attributes " + std::to_string(child->attributes);
+    }
     state[FileId(emu::UpperName(path))] = {path, std::move(bytes),
                                            child->directory && !child->linkTarget};
     // A link's contents are its target's; they are listed where the target lives.
