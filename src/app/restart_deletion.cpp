@@ -22,9 +22,9 @@ static BOOL AppendWininitDeletion(LPCSTR path) {
   if (shortLength == 0 || shortLength >= MAX_PATH) return FALSE;
   int lineLength = lstrlenA(line);
 
+  // Nothing of the buffer is used but what the read filled: an empty answer goes no further
+  // unless the file is missing, and the line and both its terminators are written below.
   char section[WininitSectionCapacity];
-  section[0] = '\0';
-  section[1] = '\0';
   // The lines come back each ended by NUL, the last one followed by a second NUL; the result
   // counts all but that last NUL, and is the capacity less 2 when the section was cut.
   DWORD used =
