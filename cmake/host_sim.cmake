@@ -28,3 +28,22 @@ foreach(case IN ITEMS usage missing_out bad_reg bad_scenario bad_race foreign_ou
                    -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DWORK_DIR=${CMAKE_BINARY_DIR}/sim_tests/${case}
                    -P ${CMAKE_SOURCE_DIR}/tools/uninstall_sim/sim_exit_test.cmake)
 endforeach()
+
+# Machine images of tests/images/ that have an expected outcome in tests/outcomes/ of the same
+# name: each runs on the host build and through both real exes, which must all give that outcome.
+file(GLOB IMAGE_OUTCOMES RELATIVE ${CMAKE_SOURCE_DIR}/tests/outcomes CONFIGURE_DEPENDS
+     ${CMAKE_SOURCE_DIR}/tests/outcomes/*)
+foreach(name IN LISTS IMAGE_OUTCOMES)
+  foreach(way IN ITEMS host win32 win64)
+    set(exe_arg)
+    if(NOT way STREQUAL "host")
+      set(exe_arg -DEXE=${CMAKE_SOURCE_DIR}/build/${way}/Uninstall.exe)
+    endif()
+    add_test(NAME image_${name}_${way}
+             COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:uninstall-sim>
+                     -DIMAGE=${CMAKE_SOURCE_DIR}/tests/images/${name}
+                     -DEXPECTED=${CMAKE_SOURCE_DIR}/tests/outcomes/${name} ${exe_arg}
+                     -DWORK_DIR=${CMAKE_BINARY_DIR}/image_tests/${name}_${way}
+                     -P ${CMAKE_SOURCE_DIR}/tools/uninstall_sim/image_outcome_test.cmake)
+  endforeach()
+endforeach()

@@ -100,6 +100,7 @@ struct NineXCase {
   std::string windowsFolder;  // "" = C:\WINDOWS
   std::string wininitBefore;  // "" = no WININIT.INI
   std::string wininitAfter;   // as the run leaves it
+  bool scheduled = true;      // the copy's line is added
 };
 
 const NineXCase kNineXCases[] = {
@@ -110,8 +111,12 @@ const NineXCase kNineXCases[] = {
      "C:\\A.DLL=C:\\A.NEW\r\n[later]\r\ny=2\r\n",
      "[CombineVxDs]\r\nx=1\r\n[rename]\r\nNUL=C:\\OLD~1.DLL\r\nNUL=C:\\B.TMP\r\n"
      "C:\\A.DLL=C:\\A.NEW\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n[later]\r\ny=2\r\n"},
-    {"a file without the section gets it at the end", "D:\\WIN98", "[other]\r\nz=3\r\n",
-     "[other]\r\nz=3\r\n[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n"},
+    {"another Windows folder gets its own file", "D:\\WIN98", "",
+     "[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n"},
+    // A failed read answers as a missing section does: writing on it could drop other
+    // programs' lines, so the copy stays instead.
+    {"an existing file that seems to have no rename section is left alone", "",
+     "[other]\r\nz=3\r\n", "[other]\r\nz=3\r\n", false},
 };
 
 class NineX : public testing::TestWithParam<NineXCase> {};
@@ -131,7 +136,8 @@ TEST_P(NineX, TheCopyIsDeletedAtRestartThroughWininit) {
 
   EXPECT_EQ(FileText(machine, wininit), c.wininitAfter);
   EXPECT_EQ(EventsOf(machine, emu::Event::Kind::RestartDelete),
-            std::vector<std::string>{"2 C:\\WINDOWS\\TEMP\\obuninst.tmp"})
+            c.scheduled ? std::vector<std::string>{"2 C:\\WINDOWS\\TEMP\\obuninst.tmp"}
+                        : std::vector<std::string>{})
       << "only the line this run wrote";
   EXPECT_NE(machine.files.Find(kCopy), nullptr) << "the machine is the one before the restart";
   EXPECT_EQ(test::Boxes(machine).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess));
@@ -213,6 +219,58 @@ TEST_P(Notify, TheShellHearsOfChangedAssociations) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Notify, testing::ValuesIn(kNotifyCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+struct OwnNameCase {
+  const char* behaviour;
+  bool windows9x;
+  std::string reported;  // what GetModuleFileNameA gives the worker for its copy
+  std::vector<std::string> restartDeletes;
+  std::string wininit;  // 9x: WININIT.INI after the run
+};
+
+const OwnNameCase kOwnNameCases[] = {
+    {"an upper-case own name on NT is still the copy",
+     false,
+     "C:\\WINDOWS\\TEMP\\OBUNINST.TMP",
+     {"C:\\WINDOWS\\TEMP\\OBUNINST.TMP"},
+     "(missing)"},
+    // The NUL= line names the file as GetShortPathNameA spells it: obuninst.tmp is a short
+    // name already, given back in the case it has on disk.
+    {"the short upper-case name Windows 9x gives is still the copy",
+     true,
+     "C:\\WINDOWS\\TEMP\\OBUNINST.TMP",
+     {"C:\\WINDOWS\\TEMP\\obuninst.tmp"},
+     "[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\obuninst.tmp\r\n"},
+    {"a mixed-case own name is still the copy",
+     false,
+     "c:\\windows\\temp\\ObUnInSt.TmP",
+     {"c:\\windows\\temp\\ObUnInSt.TmP"},
+     "(missing)"},
+    {"a process whose own file has another name schedules nothing",
+     true,
+     "C:\\WINDOWS\\TEMP\\OBUNINST.EXE",
+     {},
+     "(missing)"},
+};
+
+class OwnName : public testing::TestWithParam<OwnNameCase> {};
+
+TEST_P(OwnName, TheCopyIsRecognisedWhateverCaseItsPathIsReportedIn) {
+  const OwnNameCase& c = GetParam();
+  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  machine.windows9x = c.windows9x;
+  machine.faults.modulePathAs[emu::UpperName(kCopy)] = c.reported;
+
+  test::RunUninstall(machine);
+
+  EXPECT_EQ(machine.restartDeletes, c.restartDeletes);
+  EXPECT_EQ(FileText(machine, kWininit), c.wininit);
+  EXPECT_EQ(test::Boxes(machine).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess))
+      << "the name plays no part in the removal itself";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OwnName, testing::ValuesIn(kOwnNameCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 }  // namespace

@@ -56,9 +56,9 @@ static BOOL DeleteProgramFiles(HINSTANCE instance, LPCSTR caption, LPSTR path, i
     if (!WriteNameAt(path, MAX_PATH, namePosition, ProgramFileNames[i]) || !FileExists(path)) {
       continue;
     }
-    // Read-only, the file would be reported in use for as long as the user waits.
-    ClearReadOnly(path);
-    while (!DeleteFileA(path)) {
+    // Read-only, the file would be reported in use for as long as the user waits; so every
+    // attempt clears the attribute again, lest one failed change hold it for good.
+    while (!DeleteOwnedFile(path)) {
       if (ShowPathMessage(instance, caption, IDS_STILL_RUNNING, path, MB_OKCANCEL) != IDOK) {
         allDeleted = FALSE;
         break;

@@ -42,6 +42,24 @@ TEST(FaultSweep, ShippedImageSurvivesEveryFailingCall) {
   ExpectNoViolation(figures);
 }
 
+// Read-only files and Windows 9x bring calls of their own (attributes, the Windows and system
+// folders, short names, WININIT.INI's section, shell32): the sweep must reach every one.
+TEST(FaultSweep, ReadOnlyAndWindows9xImagesSurviveEveryFailingCall) {
+  SweepFigures figures;
+  for (const char* image : {"tests/images/readonly_install", "tests/images/win9x_wininit"}) {
+    safety::SweepImage(
+        image, [image] { return safety::RepositoryImage(image); }, figures);
+  }
+  Print("read-only and Windows 9x images", figures);
+  for (const char* operation :
+       {"GetFileAttributesA", "SetFileAttributesA", "GetWindowsDirectoryA", "GetSystemDirectoryA",
+        "GetShortPathNameA", "GetPrivateProfileSectionA", "WritePrivateProfileSectionA",
+        "LoadLibraryA", "GetProcAddress", "FreeLibrary", "MoveFileExA"}) {
+    EXPECT_TRUE(figures.operationsFailed.count(operation)) << operation << " was never failed";
+  }
+  ExpectNoViolation(figures);
+}
+
 TEST(FaultSweep, GeneratedImagesSurviveEveryFailingCall) {
   const long images = safety::SampleSize(60, 12);
   safety::GeneratorOptions small;

@@ -198,6 +198,25 @@ void StudyRegistry(emu::Machine& machine, ImageFacts& facts) {
   }
 }
 
+// Windows 9x: where the worker's NUL= line goes, what the file holds before, and the name the
+// line gives the copy (obuninst.tmp is a short name already; its folders may have aliases).
+void StudyWininit(emu::Machine& machine, const std::string& workerDir, ImageFacts& facts) {
+  facts.wininitPath = machine.windowsFolder + "\\WININIT.INI";
+  facts.wininitId = PlaceId(machine, facts.wininitPath, workerDir);
+  facts.footprint.items.insert(facts.wininitId);
+  if (const emu::FsNode* file = machine.files.Find(facts.wininitPath); file && !file->directory) {
+    facts.wininitText = std::string(file->content.begin(), file->content.end());
+    facts.wininitAttributes = file->attributes;
+  }
+  if (machine.tempPath.empty() || machine.tempPath.size() >= kMaxPath) return;
+  char shortTemp[kMaxPath];
+  const DWORD length =
+      GetShortPathNameA(WithBackslash(machine.tempPath).c_str(), shortTemp, sizeof shortTemp);
+  if (length != 0 && length < sizeof shortTemp) {
+    facts.copyShortPath = std::string(shortTemp) + "obuninst.tmp";
+  }
+}
+
 void ListDeletables(const MachineState& state, ImageFacts& facts) {
   for (const auto& [id, item] : state) {
     if (!facts.footprint.Contains(id)) continue;
@@ -240,6 +259,8 @@ ImageFacts StudyImage(emu::Machine& twin) {
     facts.footprint.items.insert(facts.programFiles.back().id);
   }
   facts.footprint.items.insert(PlaceId(twin, facts.installFolder, workerDir));
+
+  if (twin.windows9x) StudyWininit(twin, workerDir, facts);
 
   StudyShell(twin, workerDir, facts);
   StudyRegistry(twin, facts);

@@ -5,6 +5,8 @@
 // the product's own success flag.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,15 @@ struct ImageFacts {
   std::vector<ShortcutFacts> shortcuts;  // in the order the worker deletes them
   std::vector<ExtensionFacts> extensions;
   std::vector<ProductKeyFacts> productKeys;
+  // Windows 9x: WININIT.INI in the Windows folder, where the worker adds its copy's NUL= line
+  // ("" on NT). Its identity is in the footprint; what may change in it is checked line by line.
+  std::string wininitId;
+  std::string wininitPath;                 // as the product names it
+  std::optional<std::string> wininitText;  // before the run; nullopt when there is none
+  std::uint32_t wininitAttributes = 0;
+  // The copy's path in the short form a NUL= line names it by; "" when the temp folder is
+  // missing before the run.
+  std::string copyShortPath;
   Footprint footprint;
   // For the locked runs: the files (full paths) and keys ("HKCR\Orbelle\shell") of the
   // footprint that exist before the run.

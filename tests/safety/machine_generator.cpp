@@ -25,7 +25,8 @@ constexpr int kMaxKeyDepth = 512;
 
 class Generator {
  public:
-  Generator(std::uint64_t seed, const GeneratorOptions& options) : rng_(seed), options_(options) {}
+  Generator(std::uint64_t seed, const GeneratorOptions& options)
+      : rng_(seed), seed_(seed), options_(options) {}
 
   emu::Machine Build() {
     ChooseInstall();
@@ -37,6 +38,7 @@ class Generator {
     AddClassAndExtensions();
     AddNeighbours();
     ChooseRunConditions();
+    AddWindowsDifferences();
     return std::move(machine_);
   }
 
@@ -484,7 +486,82 @@ class Generator {
     if (Chance(0.1)) machine_.offersSetDefaultDllDirectories = false;
   }
 
+  // ------------------------------------------------------------------ which Windows
+  // Drawn from a stream of their own, so that every seed still gives the machine it gave
+  // before these were generated, with them added.
+  void AddWindowsDifferences() {
+    rng_.seed(seed_ ^ 0x9E3779B97F4A7C15ull);
+    ChooseWindowsVersion();
+    MarkAttributes();
+  }
+
+  // Windows 95/98/ME: the deletion at restart goes through WININIT.INI in the Windows folder,
+  // which may be missing, hold other programs' pending lines (or an earlier run's own), have
+  // no [rename] section, hold one too long to read back, or be read-only.
+  void ChooseWindowsVersion() {
+    if (!Chance(0.2)) return;
+    machine_.windows9x = true;
+    static const char* const kFolders[] = {"C:\\WINDOWS", "C:\\WINDOWS", "C:\\WIN98", "D:\\WINME"};
+    machine_.windowsFolder = Pick(kFolders);
+    Folder(machine_.windowsFolder);
+    const std::string wininit = machine_.windowsFolder + "\\WININIT.INI";
+    switch (Between(0, 6)) {
+      case 0:
+        File(wininit, "[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\SETUP~1.TMP\r\n");
+        break;
+      case 1:
+        File(wininit,
+             "[CombineVxDs]\r\nx=1\r\n[Rename]\r\nNUL=C:\\OLD~1.DLL\r\n"
+             "C:\\WINDOWS\\SYSTEM\\A.DLL=C:\\WINDOWS\\SYSTEM\\A.NEW\r\n[later]\r\ny=2\r\n");
+        break;
+      case 2:
+        File(wininit, "[other]\r\nz=3\r\n");
+        break;
+      case 3:
+        File(wininit, "[rename]\r\nNUL=" + copyPath_ + "\r\n");  // an earlier run's line
+        break;
+      case 4: {
+        std::string text = "[rename]\r\n";
+        for (int i = Between(300, 500); i > 0; --i) {
+          text += "NUL=C:\\TEMP\\F" + std::to_string(i) + ".TMP\r\n";
+        }
+        File(wininit, text);
+        break;
+      }
+      default:
+        break;  // none yet
+    }
+    if (emu::FsNode* file = machine_.files.Find(wininit); file && Chance(0.15)) {
+      file->attributes = kReadOnly;
+    }
+  }
+
+  // Read-only (sometimes also hidden or system) files anywhere: the product's own, as a CD
+  // install leaves them, and other programs' and the user's, which must keep theirs. Links and
+  // folders keep none.
+  void MarkAttributes() {
+    const double share = Chance(0.15) ? 0.9 : Chance(0.5) ? 0.1 : 0.0;
+    if (share == 0.0) return;
+    for (auto& [letter, root] : machine_.files.drives) MarkBelow(root, share);
+  }
+
+  void MarkBelow(emu::FsNode& folder, double share) {
+    for (auto& [upper, child] : folder.children) {
+      if (child->linkTarget) continue;
+      if (child->directory) {
+        MarkBelow(*child, share);
+      } else if (Chance(share)) {
+        child->attributes |= kReadOnly;
+        if (Chance(0.2)) child->attributes |= kHidden;
+        if (Chance(0.1)) child->attributes |= kSystem;
+      }
+    }
+  }
+
+  static constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4;
+
   std::mt19937_64 rng_;
+  std::uint64_t seed_;
   GeneratorOptions options_;
   emu::Machine machine_;
   std::string folder_, dir_, exeName_, copyPath_;

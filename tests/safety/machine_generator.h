@@ -2,8 +2,9 @@
 // pieces, the user's own files in the product's folders, other products' keys and folders,
 // extensions owned by others, odd install and temp locations (a drive root, blanks, paths just
 // under and just over MAX_PATH), Shell Folders values with and without backslashes, empty or
-// huge values, deep and wide key trees, files in use, keys that cannot be deleted and planted
-// links. The same seed always gives the same machine.
+// huge values, deep and wide key trees, files in use, keys that cannot be deleted, planted
+// links, read-only files and Windows 9x with and without a WININIT.INI. The same seed always
+// gives the same machine.
 #pragma once
 
 #include <cstdint>

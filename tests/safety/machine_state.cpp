@@ -48,6 +48,11 @@ MachineState CaptureState(const emu::Machine& machine) {
     } else {
       bytes += "|file|" + Text(entry.content);
     }
+    // Read-only, hidden and system are the file's as much as its bytes; only the product's own
+    // files may lose them.
+    if (entry.attributes != 0 && !entry.linkTarget) {
+      bytes += "|attributes " + std::to_string(entry.attributes);
+    }
     state[FileId(upper)] = {entry.path, std::move(bytes), entry.folder && !entry.linkTarget};
   }
   return state;

@@ -62,6 +62,7 @@ class Judge {
     CheckExtensions();
     CheckMessagesAndOutcome();
     CheckRestartDeletions();
+    CheckWininit();
     if (options.requireCompleteRemoval && !fault_ && verdict_.succeeded) CheckCompleteRemoval();
     return std::move(verdict_);
   }
@@ -273,11 +274,13 @@ class Judge {
   }
 
   // Without the launcher's file deleted, the tail is no install folder of ours: the worker
-  // must have removed nothing, so only the launcher's own changes show.
+  // must have removed nothing, so only the launcher's own changes show, and the worker's request
+  // to delete its copy at restart, which on Windows 9x is a line in WININIT.INI.
   void CheckWorkerRemovedNothing(const std::vector<Difference>& differences) {
     for (const auto& difference : differences) {
       const std::string keyPath = KeyPathOf(difference.id);
-      bool launcherPart = difference.id == facts_.copy.id ||
+      bool launcherPart = difference.id == facts_.copy.id || OnlyAttributesChanged(difference) ||
+                          (!facts_.wininitId.empty() && difference.id == facts_.wininitId) ||
                           InTree(keyPath, facts_.productKeys[0].upperPath) ||
                           InTree(keyPath, facts_.productKeys[1].upperPath);
       if (!launcherPart) {
@@ -286,13 +289,78 @@ class Judge {
     }
   }
 
+  // The copy as the worker may name it for a deletion at restart: its path, or on Windows 9x
+  // the short form WININIT.EXE needs.
+  bool IsOwnCopy(const std::string& path) const {
+    const std::string canonical = emu::CanonicalPath(path);
+    return emu::SameName(canonical, emu::CanonicalPath(facts_.copyPath)) ||
+           (!facts_.copyShortPath.empty() &&
+            emu::SameName(canonical, emu::CanonicalPath(facts_.copyShortPath)));
+  }
+
+  // The launcher's file loses its read-only bit before the worker's first attempt to delete it,
+  // and keeps it lost when every attempt fails.
+  bool OnlyAttributesChanged(const Difference& difference) const {
+    if (difference.id != facts_.uninstaller.id || !difference.before || !difference.after) {
+      return false;
+    }
+    auto withoutAttributes = [](const std::string& bytes) {
+      const auto mark = bytes.rfind("|attributes ");
+      if (mark == std::string::npos ||
+          bytes.find_first_not_of("0123456789", mark + 12) != std::string::npos) {
+        return bytes;
+      }
+      return bytes.substr(0, mark);
+    };
+    return withoutAttributes(difference.before->bytes) ==
+           withoutAttributes(difference.after->bytes);
+  }
+
   // Only the worker's own copy may be deleted at the next restart.
   void CheckRestartDeletions() {
     for (const auto& path : machine_.restartDeletes) {
-      if (!emu::SameName(emu::CanonicalPath(path), emu::CanonicalPath(facts_.copyPath))) {
-        Violation("a deletion at restart was requested for " + path);
+      if (!IsOwnCopy(path)) Violation("a deletion at restart was requested for " + path);
+    }
+  }
+
+  // WININIT.INI keeps every line it had, in their order, and its attributes; the worker adds at
+  // most a [rename] section header and the NUL= line of its own copy.
+  void CheckWininit() {
+    if (facts_.wininitId.empty()) return;
+    const emu::FsNode* file = machine_.files.Find(facts_.wininitPath);
+    if (!file || file->directory) {
+      if (facts_.wininitText) Violation("WININIT.INI was removed");
+      return;
+    }
+    if (facts_.wininitText && file->attributes != facts_.wininitAttributes) {
+      Violation("WININIT.INI's attributes changed");
+    }
+    const std::vector<std::string> before = Lines(facts_.wininitText.value_or(""));
+    std::size_t kept = 0;
+    for (const std::string& line : Lines(std::string(file->content.begin(), file->content.end()))) {
+      if (kept < before.size() && line == before[kept]) {
+        ++kept;
+      } else if (!emu::SameName(line, "[rename]") &&
+                 !(line.size() > 4 && emu::SameName(line.substr(0, 4), "NUL=") &&
+                   IsOwnCopy(line.substr(4)))) {
+        Violation("WININIT.INI gained the line " + line);
       }
     }
+    if (kept < before.size()) Violation("WININIT.INI lost the line " + before[kept]);
+  }
+
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(std::move(line));
+      start = end + 1;
+    }
+    return lines;
   }
 
   void CheckCompleteRemoval() {

@@ -29,6 +29,15 @@ emu::Machine DefaultImage() {
   return machine;
 }
 
+emu::Machine RepositoryImage(const std::string& folder) {
+  const machine_image::ImageSource source =
+      machine_image::ReadImageFolder(std::string(ORBELLE_SOURCE_DIR) + "/" + folder);
+  emu::Machine machine;
+  std::vector<std::string> warnings;
+  machine_image::LoadMachine(source, machine, warnings);
+  return machine;
+}
+
 RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts, const JudgeOptions& options,
                        Ways ways) {
   const MachineState before = CaptureState(machine);
@@ -67,6 +76,7 @@ void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures&
       verdict.violations.push_back("the run made fewer calls than the clean run");
     } else {
       ++figures.callsFailed;
+      figures.operationsFailed.insert(verdict.faultedCall.substr(0, verdict.faultedCall.find('(')));
     }
     figures.Add(run, verdict);
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ using MachineMaker = std::function<emu::Machine()>;
 
 // The image that ships with the project (examples/machines/installed), loaded afresh each call.
 emu::Machine DefaultImage();
+// An image folder of the repository ("tests/images/win9x_wininit"), loaded afresh each call.
+emu::Machine RepositoryImage(const std::string& folder);
 
 // How a run goes: the host build alone, or three ways (the two exes on the emulated CPU must
 // then do exactly what the host build did; see tests/support/three_way.h).
@@ -33,6 +36,7 @@ struct SweepFigures {
   long violations = 0;
   long succeeded = 0, failed = 0, notStarted = 0;  // how the runs ended
   std::vector<std::string> reports;                // the first few violations, with their run
+  std::set<std::string> operationsFailed;          // "SetFileAttributesA": failed at least once
 
   void Add(const std::string& run, const RunVerdict& verdict);
 };

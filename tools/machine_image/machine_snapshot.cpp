@@ -17,7 +17,8 @@ void AddKey(Snapshot& snapshot, const std::string& path, const emu::RegKey& key,
 }
 
 void AddNode(Snapshot& snapshot, const std::string& path, const emu::FsNode& node) {
-  snapshot.files[emu::UpperName(path)] = {path, node.directory, node.linkTarget, node.content};
+  snapshot.files[emu::UpperName(path)] = {path, node.directory, node.linkTarget, node.content,
+                                          node.attributes};
   // A link's contents are its target's: they are listed where the target lives.
   if (node.linkTarget) return;
   for (const auto& [upper, child] : node.children)

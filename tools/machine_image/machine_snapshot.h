@@ -26,6 +26,7 @@ struct SnapshotEntry {
   bool folder = false;                    // a folder, or a link that stands for one
   std::optional<std::string> linkTarget;  // a link (reparse point): listed, never followed
   emu::Bytes content;                     // a file's bytes; empty for folders and links
+  std::uint32_t attributes = 0;           // read-only, hidden, system as set
 };
 
 // Maps keyed by UpperName of the path, so lookups compare as Windows does. Roots and drive

@@ -119,6 +119,9 @@ struct Faults {
   // fails; 0 turns this off. checkedCalls counts those calls as the run goes.
   long failCallNumber = 0;
   long checkedCalls = 0;
+  // What GetModuleFileNameA reports for a process started from a file, keyed by
+  // UpperName(its full path): Windows 9x may give a program its upper-case short name.
+  std::map<std::string, std::string> modulePathAs;
 };
 
 // The operations that Faults::failingOperations may name (exact Win32 spelling), so the image

@@ -125,6 +125,8 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
   std::string path;
   if (hModule == NULL || hModule == emu::detail::ProcessInstance()) {
     path = CurrentProcess().modulePath;
+    const auto& reported = CurrentMachine().faults.modulePathAs;
+    if (auto as = reported.find(emu::UpperName(path)); as != reported.end()) path = as->second;
   } else if (hModule == emu::detail::Kernel32Module()) {
     path = emu::detail::kKernel32Path;
   } else {

@@ -48,6 +48,14 @@ emu::Event Simple(Kind kind, int process, const char* path = "", int code = 0) {
   return event;
 }
 
+emu::Event ShellNotify(int process) {
+  emu::Event event;
+  event.kind = Kind::ShellNotify;
+  event.process = process;
+  event.what = "SHCNE_ASSOCCHANGED";
+  return event;
+}
+
 // The machine after a successful run, as both sides should see it.
 void FillAfterRun(emu::Machine& machine) {
   machine_image::ReadRegFile(kRegistry, "test.reg", machine);
@@ -62,6 +70,7 @@ void FillAfterRun(emu::Machine& machine) {
             "C:\\users\\root\\Temp\\"),
       Simple(Kind::Exit, 1),
       Simple(Kind::Sleep, 2),
+      ShellNotify(2),
       Box(2, "Uninstall successfully completed.", "MB_OK", "IDOK"),
       Simple(Kind::RestartDelete, 2, "C:\\users\\root\\Temp\\obuninst.tmp"),
       Simple(Kind::Exit, 2),
@@ -152,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"message_answer_differs",
              [](emu::Machine& m) { FindEvent(m, Kind::Message)->answer = "IDNO"; },
              "message box 1: answer IDNO vs IDYES"},
-        Case{"message_missing", [](emu::Machine& m) { m.events.erase(m.events.begin() + 5); },
+        Case{"message_missing", [](emu::Machine& m) { m.events.erase(m.events.begin() + 6); },
              "message boxes: 1 under Wine, 2 in the emulator"},
         Case{"worker_command_line_differs",
              [](emu::Machine& m) { FindEvent(m, Kind::Start, 1)->commandLine += "\\"; },
@@ -160,8 +169,30 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"exit_code_differs", [](emu::Machine& m) { FindEvent(m, Kind::Exit, 1)->code = 1; },
              "process 2: exit code 1 vs 0"},
         Case{"restart_deletion_missing",
-             [](emu::Machine& m) { m.events.erase(m.events.begin() + 6); },
-             "restart deletion of C:\\users\\root\\Temp\\obuninst.tmp: missing under Wine"}),
+             [](emu::Machine& m) { m.events.erase(m.events.begin() + 7); },
+             "restart deletion of C:\\users\\root\\Temp\\obuninst.tmp: missing under Wine"},
+        Case{"read_only_under_wine_only",
+             [](emu::Machine& m) {
+               m.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->attributes = 1;
+             },
+             "garden.wrl: read-only under Wine, writable in the emulator"},
+        Case{"hidden_is_not_compared",
+             [](emu::Machine& m) {
+               m.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->attributes = 2;
+             },
+             nullptr},
+        Case{"shell_notice_missing_under_wine",
+             [](emu::Machine& m) {
+               std::erase_if(m.events,
+                             [](const emu::Event& e) { return e.kind == Kind::ShellNotify; });
+             },
+             "shell notices: none under Wine, from process 2 in the emulator"},
+        Case{"shell_notice_missing_while_wine_reports_others",
+             [](emu::Machine& m) {
+               emu::Event extra = *FindEvent(m, Kind::ShellNotify);
+               m.events.push_back(extra);
+             },
+             "shell notices: from process 2, 2 under Wine, from process 2 in the emulator"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -44,7 +44,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"late_release", "[run]\nimage_release=3\n", "image_release"},
         Case{"link",
              "[links]\nC:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\Program Files\\Orbelle\\Orbelle.hlp\n",
-             "[links]"}),
+             "[links]"},
+        Case{"read_only_file", "[attributes]\nC:\\Program Files\\Orbelle\\Orbelle.hlp=readonly\n",
+             nullptr},
+        Case{"hidden_file",
+             "[attributes]\nC:\\Program Files\\Orbelle\\Orbelle.hlp=readonly,hidden\n",
+             "hidden or system"},
+        Case{"windows_9x", "[run]\nwindows=9x\n", "windows=9x"},
+        Case{"other_windows_folder", "[run]\nwindows_folder=D:\\WINNT\n", "windows_folder"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(MirrorShellFolders, CopiesShellFoldersWhereUserShellFoldersDiffer) {

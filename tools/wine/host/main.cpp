@@ -29,6 +29,7 @@
 #include "outcome_folder.h"
 #include "prepare.h"
 #include "readable_transcript.h"
+#include "scenario.h"
 #include "sim_image.h"
 #include "wine_outcome.h"
 
@@ -106,6 +107,12 @@ int SimImage(const Arguments& args) {
 void LoadSimulated(const fs::path& folder, emu::Machine& machine) {
   std::vector<std::string> warnings;
   machine_image::LoadMachine(machine_image::ReadImageFolder(folder), machine, warnings);
+  // An outcome lists the attributes its files still carry in attributes.ini, which has the form
+  // of scenario.ini's [attributes] section; an image reader does not look for it.
+  const fs::path attributes = folder / "attributes.ini";
+  if (fs::exists(attributes)) {
+    machine_image::ApplyScenario(ReadFileBytes(attributes), attributes.string(), machine, warnings);
+  }
   const fs::path transcript = folder / "transcript.jsonl";
   machine.events = EventsFromJson(ReadJsonLines(transcript.string(), ReadFileBytes(transcript)));
   for (const emu::Event& event : machine.events) {

@@ -78,6 +78,24 @@ void CompareFiles(const Snapshot& wine, const Snapshot& sim, std::vector<std::st
   }
 }
 
+// Read-only is the one attribute Wine keeps on the host file itself (its write permission),
+// so the one compared; the images that carry others do not run under Wine.
+void CompareReadOnly(const emu::Machine& wine, const emu::Machine& sim, const Snapshot& simSnap,
+                     std::vector<std::string>& out) {
+  constexpr std::uint32_t kReadOnly = 0x1;  // FILE_ATTRIBUTE_READONLY
+  for (const auto& [upper, entry] : simSnap.files) {
+    const emu::FsNode* simNode = sim.files.Find(entry.path);
+    const emu::FsNode* wineNode = wine.files.Find(entry.path);
+    if (entry.folder || !simNode || !wineNode || wineNode->directory) continue;
+    const bool simReadOnly = (simNode->attributes & kReadOnly) != 0;
+    if (simReadOnly != ((wineNode->attributes & kReadOnly) != 0)) {
+      out.push_back(AnsiToUtf8(entry.path) + ": " + (simReadOnly ? "writable" : "read-only") +
+                    " under Wine, " + (simReadOnly ? "read-only" : "writable") +
+                    " in the emulator");
+    }
+  }
+}
+
 std::vector<const emu::Event*> OfKind(const emu::Machine& machine, Kind kind) {
   std::vector<const emu::Event*> events;
   for (const emu::Event& event : machine.events) {
@@ -206,6 +224,7 @@ std::vector<std::string> CompareOutcomes(const emu::Machine& wine, const emu::Ma
   const Snapshot simSnap = machine_image::TakeSnapshot(simulated);
   CompareRegistry(wineSnap, simSnap, out);
   CompareFiles(wineSnap, simSnap, out);
+  CompareReadOnly(wine, simulated, simSnap, out);
   CompareMessages(wine, simulated, out);
   CompareProcesses(wine, simulated, out);
   CompareRestartDeletes(wine, simulated, out);

@@ -11,6 +11,10 @@ namespace {
 using machine_image::AnsiToUtf8;
 using machine_image::Utf8ToAnsi;
 
+constexpr std::uint32_t kReadOnly = 0x1;  // FILE_ATTRIBUTE_READONLY
+constexpr fs::perms kWritePermissions =
+    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+
 fs::path DriveFolder(const fs::path& prefix, char letter, bool create) {
   const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
   const fs::path folder = prefix / (std::string("drive_") + lower);
@@ -47,6 +51,10 @@ void LayNode(const emu::FsNode& node, const fs::path& hostFolder) {
       out.write(reinterpret_cast<const char*>(child->content.data()),
                 static_cast<std::streamsize>(child->content.size()));
       if (!out) throw std::runtime_error("cannot write " + target.string());
+      out.close();
+      if (child->attributes & kReadOnly) {
+        fs::permissions(target, kWritePermissions, fs::perm_options::remove);
+      }
     }
   }
 }
@@ -58,7 +66,9 @@ void ListFolder(const fs::path& hostFolder, const std::string& windowsFolder,
     if (entry.is_symlink(error)) continue;
     const std::string path = windowsFolder + "\\" + Utf8ToAnsi(entry.path().filename().string());
     const bool folder = entry.is_directory(error);
-    listing[emu::UpperName(path)] = {path, folder};
+    const bool readOnly =
+        !folder && (entry.status(error).permissions() & kWritePermissions) == fs::perms::none;
+    listing[emu::UpperName(path)] = {path, folder, readOnly};
     if (folder) ListFolder(entry.path(), path, listing);
   }
 }

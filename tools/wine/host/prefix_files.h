@@ -20,12 +20,16 @@ namespace fs = std::filesystem;
 fs::path HostPath(const fs::path& prefix, const std::string& windowsPath, bool create);
 
 // Writes every file and folder of the machine's drives into the prefix, replacing files that
-// are there.
+// are there. A read-only file is laid without write permission: that is how Wine keeps the DOS
+// read-only attribute (GetFileAttributesW reports it for a file nobody may write, and
+// SetFileAttributesW takes the write bits away or gives them back). Hidden and system live in
+// an extended attribute instead, which is not laid (prepare refuses such images).
 void LayDrives(const emu::FileSystem& files, const fs::path& prefix);
 
 struct ListedEntry {
   std::string path;  // "C:\windows\Temp\x", ANSI, as spelled on disk
   bool folder = false;
+  bool readOnly = false;  // a file without write permission: read-only to Wine
 };
 
 // Every file and folder of the prefix's drives, keyed by emu::UpperName of the Windows path.

@@ -34,6 +34,16 @@ bool AnyLink(const emu::FsNode& node) {
   return false;
 }
 
+constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4;  // FILE_ATTRIBUTE_*
+
+bool AnyAttribute(const emu::FsNode& node, std::uint32_t attributes) {
+  if (node.attributes & attributes) return true;
+  for (const auto& [upper, child] : node.children) {
+    if (AnyAttribute(*child, attributes)) return true;
+  }
+  return false;
+}
+
 void WriteText(const fs::path& file, const std::string& text) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out << text;
@@ -54,6 +64,13 @@ std::vector<std::string> UnrealisableParts(const emu::Machine& machine) {
     if (AnyLink(root)) parts.push_back("[links]");
   }
   if (machine.faults.imageRelease != 0) parts.push_back("image_release");
+  // Wine runs as a Windows of the NT line; it keeps hidden and system in an extended attribute
+  // of the host file, which the laying does not write (read-only it does: see LayDrives).
+  if (machine.windows9x) parts.push_back("windows=9x");
+  if (!emu::SameName(machine.windowsFolder, "C:\\WINDOWS")) parts.push_back("windows_folder");
+  for (const auto& [letter, root] : machine.files.drives) {
+    if (AnyAttribute(root, kHidden | kSystem)) parts.push_back("[attributes] hidden or system");
+  }
   for (const auto& [path, lock] : machine.faults.locked) {
     if (!lock.always) parts.push_back("[locked] " + path + " for a number of attempts");
   }
@@ -99,6 +116,12 @@ void Prepare(const PrepareOptions& options) {
   LayDrives(machine.files, options.prefix);
   const fs::path exe = HostPath(options.prefix, machine.exePath, true);
   fs::copy_file(options.exe, exe, fs::copy_options::overwrite_existing);
+  // The copy takes the build's permissions; a launcher the image marks read-only stays so.
+  if (const emu::FsNode* laid = machine.files.Find(machine.exePath);
+      laid && (laid->attributes & kReadOnly)) {
+    fs::permissions(exe, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  }
 
   const machine_image::Snapshot before = machine_image::TakeSnapshot(machine);
   MirrorShellFolders(machine);

@@ -21,6 +21,7 @@ using machine_image::Snapshot;
 using machine_image::TakeSnapshot;
 using machine_image::Utf8ToAnsi;
 
+constexpr std::uint32_t kReadOnly = 0x1;  // FILE_ATTRIBUTE_READONLY
 constexpr const char* kUserShellFolders =
     "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
@@ -87,7 +88,7 @@ void BuildFiles(const WineRun& run, const Snapshot& image, const Snapshot& simul
     if (entry.folder) {
       out.files.CreateFolder(path);
     } else {
-      out.files.CreateFile(path);
+      out.files.CreateFile(path).attributes = entry.readOnly ? kReadOnly : 0;
     }
   }
 }
@@ -151,7 +152,6 @@ void RecogniseShellNotices(std::vector<emu::Event>& events) {
   }
   events = std::move(kept);
 }
-
 
 void DropLaidValues(const std::vector<std::string>& laidValues, emu::Machine& machine) {
   emu::RegKey* key =
