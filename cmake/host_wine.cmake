@@ -24,7 +24,11 @@ target_compile_options(wine-harness PRIVATE ${WARNINGS})
 # The harness's own logic (comparison, scoping, image preparation), tested without Wine.
 if(GTest_FOUND)
   file(GLOB WINE_HARNESS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/unit/*.cpp)
-  add_executable(wine_harness_tests ${WINE_HARNESS_TEST_SOURCES})
+  # read_shift.cpp of the guest helpers has no Windows in it: its search runs here on made-up
+  # memory.
+  add_executable(wine_harness_tests ${WINE_HARNESS_TEST_SOURCES}
+    ${CMAKE_SOURCE_DIR}/tools/wine/guest/read_shift.cpp)
+  target_include_directories(wine_harness_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/wine/guest)
   target_link_libraries(wine_harness_tests PRIVATE wine_harness_lib GTest::gtest_main)
   target_compile_options(wine_harness_tests PRIVATE ${WARNINGS})
   gtest_discover_tests(wine_harness_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES)
