@@ -12,8 +12,8 @@ UNIT_TEST_PACKAGES=(libgtest-dev)
 MINGW_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686)
 # The Wine suite (tests/wine/, part of the host tests): the real exe and its helpers run under
 # Wine on a private Xvfb display; ImageMagick turns the screen into the README's screenshots.
-# qemu-user-static runs the i686 exe's 32-bit Wine (tests/wine/qemu/, with
-# -DORBELLE_WINE_I686=ON; clang, below, builds its preload library).
+# qemu-user-static runs the i686 exe's 32-bit Wine (tests/wine/qemu/, on unless
+# -DORBELLE_WINE_I686=OFF; clang, below, builds its preload library).
 WINE_PACKAGES=(wine wine64 xvfb xdotool imagemagick qemu-user-static)
 # The fuzz targets (fuzz/, run by scripts/fuzz, which scripts/test runs briefly): clang with
 # libFuzzer and its sanitizer runtimes.

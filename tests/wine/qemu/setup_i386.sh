@@ -7,8 +7,10 @@
 # i386 ELF program to qemu, as Wine starts its loader anew for each process;
 # cleanup_i386.sh removes it again.
 #
-#   setup_i386.sh --work WINE_WORK --preload SOURCE_DIR
+#   setup_i386.sh --work WINE_WORK --preload SOURCE_DIR [--sysroot DIR]
 #
+# The i386 root goes to DIR/root (default WINE_WORK/i386/root): the scripts' own work folders
+# share the test suite's, so the packages are fetched once per build tree.
 # Writes WINE_WORK/i386/status: "ready" with WINE_WORK/i386/env.sh to source before a 32-bit
 # run, or "skip: REASON" where binfmt_misc cannot be mounted (the i686 runs then report
 # themselves skipped). Any other failure fails.
@@ -16,11 +18,12 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/qemu_lib.sh"
 
-work= preload=
+work= preload= sysroot=
 while (($#)); do
   case $1 in
     --work) work=$2; shift 2 ;;
     --preload) preload=$2; shift 2 ;;
+    --sysroot) sysroot=$2; shift 2 ;;
     *) qemu_log "setup_i386.sh: unknown argument $1"; exit 2 ;;
   esac
 done
@@ -43,8 +46,9 @@ if [[ ! -e $BINFMT_DIR/register ]] &&
   exit 0
 fi
 
-bash "$here/make_sysroot.sh" --dir "$dir" || exit 1
-root=$dir/root
+sysroot=$(realpath -m "${sysroot:-$dir}")
+bash "$here/make_sysroot.sh" --dir "$sysroot" || exit 1
+root=$sysroot/root
 
 # The preload library, for i386, against the root's C library: nothing i386 on the host.
 # No stack protector: its canary sits in %gs, which is not libc's while Windows code runs.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ class JobWatch {
   std::map<DWORD, Tracked> processes_;
   int nextNumber_ = 1;
   int running_ = 0;
+  // Added to another process's addresses before reading them (see read_shift.h).
+  std::intptr_t readShift_ = 0;
 };
 
 }  // namespace guest
