@@ -116,3 +116,12 @@ foreach(line IN LISTS WINE_CASES)
       FIXTURES_REQUIRED "${WINE_FIXTURES}" LABELS wine TIMEOUT 240 SKIP_RETURN_CODE 77)
   endforeach()
 endforeach()
+
+# The version resource of both exes, as Windows' version API reads it.
+foreach(arch IN ITEMS x86_64 i686)
+  set(test wine_version${WINE_SUFFIX_${arch}})
+  add_test(NAME ${test}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/version_check.sh
+            --exe ${WINE_EXE_${arch}} --work ${WINE_WORK})
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine_prefix LABELS wine TIMEOUT 120)
+endforeach()

@@ -57,7 +57,8 @@ find "$WINEPREFIX/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
 done
 
 mkdir -p "$WINEPREFIX/drive_c/orbtest"
-cp "$guest"/orbrun.exe "$guest"/orbhold.exe "$guest"/orbnop.exe "$WINEPREFIX/drive_c/orbtest/"
+cp "$guest"/orbrun.exe "$guest"/orbhold.exe "$guest"/orbnop.exe "$guest"/orbversion.exe \
+  "$WINEPREFIX/drive_c/orbtest/"
 # The 32-bit helpers run the i686 exe: it sees the registry's 32-bit view, as on 64-bit
 # Windows, and so must the import and the dump of its machine.
 if [[ -n $guest32 ]]; then
