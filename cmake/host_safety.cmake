@@ -21,6 +21,8 @@ add_executable(safety_tests ${SAFETY_TEST_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/support/installed_machine.cpp)
 target_link_libraries(safety_tests PRIVATE safety_oracle GTest::gtest_main)
 target_compile_options(safety_tests PRIVATE ${WARNINGS})
+# The unit tests' installed machine is read from the example image in the source tree.
+target_compile_definitions(safety_tests PRIVATE ORBELLE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 gtest_discover_tests(safety_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES PROPERTIES LABELS safety)
 

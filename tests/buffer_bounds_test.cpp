@@ -71,7 +71,7 @@ class LauncherBounds : public testing::TestWithParam<LauncherBound> {};
 TEST_P(LauncherBounds, UseTheLongestPathWholeAndRefuseOneMore) {
   const LauncherBound& c = GetParam();
   test::Install install{FolderOfLength(c.folderLength), c.temp};
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine(install));
+  emu::Machine machine = test::InstalledMachine(install);
   machine.exePath = install.folder + "\\Uninstall.exe";
   machine.tempPath = install.temp;
 
@@ -129,7 +129,7 @@ class WorkerBounds : public testing::TestWithParam<WorkerBound> {};
 TEST_P(WorkerBounds, UseTheLongestPathWholeAndRefuseOneMore) {
   const WorkerBound& c = GetParam();
   std::string folder = c.tail.back() == '\\' ? c.tail.substr(0, c.tail.size() - 1) : c.tail;
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine({folder}));
+  emu::Machine machine = test::InstalledMachine({folder});
   test::AddLines(machine, {c.image});
   auto before = test::Snapshot(machine);
 

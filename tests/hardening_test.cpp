@@ -8,6 +8,7 @@
 #include "platform_api.h"
 #include "support/case_name.h"
 #include "support/installed_machine.h"
+#include "support/machine_lines.h"
 #include "support/run_support.h"
 #include "support/three_way.h"
 
@@ -93,7 +94,7 @@ class TempCopy : public testing::TestWithParam<HardeningCase> {};
 
 TEST_P(TempCopy, NeverWritesThroughWhatStandsAtItsName) {
   const HardeningCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.files.Find(kExe)->content = kProductBytes;
   machine.files.CreateFile(kSystemFile, kSystemBytes);
   if (c.prepare) c.prepare(machine);
@@ -144,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TempCopy, testing::ValuesIn(kCases),
 // before where it does not (Windows before 8, or 7 without its update).
 TEST(DllSearch, IsLimitedToTheSystemFolderWhereWindowsOffersIt) {
   for (bool offered : {true, false}) {
-    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    emu::Machine machine = test::InstalledMachine();
     machine.offersSetDefaultDllDirectories = offered;
     test::RunResult run = test::RunUninstall(machine);
     ASSERT_EQ(machine.processes.size(), 2u) << offered;
@@ -162,7 +163,7 @@ TEST(DllSearch, IsLimitedToTheSystemFolderWhereWindowsOffersIt) {
 // restart: only the launcher's temp copy is ever scheduled.
 TEST(StartedByHand, NeverSchedulesTheInstalledUninstallerForDeletion) {
   for (const std::string& tail : {std::string("C:\\Elsewhere"), kFolder}) {
-    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    emu::Machine machine = test::InstalledMachine();
     auto before = test::Snapshot(machine);
     test::RunThreeWays(machine, kExe, "\"" + kExe + "\" " + tail, kFolder);
     EXPECT_EQ(test::Boxes(machine),
@@ -177,7 +178,7 @@ TEST(StartedByHand, NeverSchedulesTheInstalledUninstallerForDeletion) {
 // Giving an extension back writes its default value first; UndoClass, the only record of the
 // class to give back, goes only once that write has worked.
 TEST(AssociationRestore, KeepsTheRecordOfThePreviousClassWhenTheWriteFails) {
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.faults.failingOperations = {"RegSetValueA"};
   test::RunResult run = test::RunUninstall(machine);
 
@@ -185,13 +186,14 @@ TEST(AssociationRestore, KeepsTheRecordOfThePreviousClassWhenTheWriteFails) {
   EXPECT_EQ(test::Boxes(machine), kUninstalledBoxes);
   EXPECT_TRUE(run.removed.count("HKCR\\Orbelle"));
   // ...but every extension that had a previous class keeps it, with its ShellNew.
-  for (const char* line : {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile",
-                           "HKCR\\.wrl\\ShellNew", "HKCR\\.wrz\\UndoClass|@|wrzfile",
-                           "HKCR\\.vrml\\UndoClass|@|wrlfile", "HKCR\\.vcd\\UndoClass|@|vcdfile"}) {
+  for (const char* line :
+       {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile", "HKCR\\.wrl\\ShellNew",
+        "HKCR\\.wrz\\UndoClass|@|wrzfile", "HKCR\\.vrml\\UndoClass|@|wrlfile",
+        "HKCR\\.vrml\\ShellNew", "HKCR\\.wrl.gz\\UndoClass|@|wrzfile"}) {
     EXPECT_FALSE(run.removed.count(line)) << line;
   }
   // The extension the product brought along goes as usual: there is nothing to write.
-  EXPECT_TRUE(run.removed.count("HKCR\\.wrl.gz"));
+  EXPECT_TRUE(run.removed.count("HKCR\\.vcd"));
 }
 
 }  // namespace

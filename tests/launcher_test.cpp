@@ -4,6 +4,7 @@
 
 #include "support/case_name.h"
 #include "support/installed_machine.h"
+#include "support/machine_lines.h"
 #include "support/run_support.h"
 
 namespace {
@@ -194,7 +195,7 @@ class Launcher : public testing::TestWithParam<LauncherCase> {};
 
 TEST_P(Launcher, Flow) {
   const LauncherCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine(c.install));
+  emu::Machine machine = test::InstalledMachine(c.install);
   test::AddLines(machine, c.extraFiles);
   if (!c.exe.empty()) test::RemoveFile(machine, c.install.folder + "\\Uninstall.exe");
   machine.exePath = c.exe.empty() ? c.install.folder + "\\Uninstall.exe" : c.exe;

@@ -6,6 +6,7 @@
 
 #include "support/case_name.h"
 #include "support/installed_machine.h"
+#include "support/machine_lines.h"
 #include "support/run_support.h"
 
 namespace {
@@ -140,7 +141,7 @@ class TempCopyCheck : public testing::TestWithParam<CheckCase> {};
 
 TEST_P(TempCopyCheck, StartsOnlyTheLaunchersOwnBytes) {
   const CheckCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.files.Find(kExe)->content = ProductBytes();
   AddForeignFiles(machine);
   machine.races = c.races;
@@ -193,7 +194,7 @@ std::string Escaped(const std::string& path) {
 // The check reads both files through handles that deny changes, closes both, and starts the
 // worker between the two closes.
 TEST(TempCopyCheck, HoldsTheCopyFromTheCheckToTheStart) {
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.files.Find(kExe)->content = ProductBytes();
   test::RunUninstall(machine);
   std::vector<std::string> calls;

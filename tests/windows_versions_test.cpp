@@ -8,6 +8,7 @@
 
 #include "support/case_name.h"
 #include "support/installed_machine.h"
+#include "support/machine_lines.h"
 #include "support/run_support.h"
 
 namespace {
@@ -54,7 +55,7 @@ class ReadOnly : public testing::TestWithParam<ReadOnlyCase> {};
 
 TEST_P(ReadOnly, InstallFromCdUninstallsCompletely) {
   const ReadOnlyCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   test::AddLines(machine, c.extra);
   for (const auto& path : c.readOnly) machine.files.Find(path)->attributes = kReadOnly;
 
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadOnly, testing::ValuesIn(kReadOnlyCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(ReadOnlyFiles, OnlyTheReadOnlyBitIsClearedAndALinkIsNeverChangedThrough) {
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.files.Find(kFolder + "Readme.txt")->attributes = kReadOnly | kHidden | kSystem;
   // Another program's read-only file, reached through a link planted where the copy goes.
   machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE").attributes = kReadOnly;
@@ -123,7 +124,7 @@ class NineX : public testing::TestWithParam<NineXCase> {};
 
 TEST_P(NineX, TheCopyIsDeletedAtRestartThroughWininit) {
   const NineXCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.windows9x = true;
   if (!c.windowsFolder.empty()) machine.windowsFolder = c.windowsFolder;
   const std::string wininit = machine.windowsFolder + "\\WININIT.INI";
@@ -149,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, NineX, testing::ValuesIn(kNineXCases),
 TEST(NineXShortPaths, ALongTempFolderIsWrittenInItsShortForm) {
   test::Install install;
   install.temp = "C:\\WINDOWS\\Local Temporary Files\\";
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine(install));
+  emu::Machine machine = test::InstalledMachine(install);
   machine.tempPath = install.temp;
   machine.windows9x = true;
 
@@ -159,7 +160,7 @@ TEST(NineXShortPaths, ALongTempFolderIsWrittenInItsShortForm) {
 }
 
 TEST(NineXShortPaths, ASectionTooLongToReadBackIsLeftAlone) {
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.windows9x = true;
   std::string text = "[rename]\r\n";
   for (int i = 0; i < 400; ++i) text += "NUL=C:\\TEMP\\F" + std::to_string(i) + ".TMP\r\n";
@@ -203,7 +204,7 @@ class Notify : public testing::TestWithParam<NotifyCase> {};
 
 TEST_P(Notify, TheShellHearsOfChangedAssociations) {
   const NotifyCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   if (c.noClass) machine.registry.classesRoot.Remove("Orbelle");
   for (const auto& op : c.failing) machine.faults.failingOperations.insert(op);
   machine.windows9x = c.windows9x;
@@ -258,7 +259,7 @@ class OwnName : public testing::TestWithParam<OwnNameCase> {};
 
 TEST_P(OwnName, TheCopyIsRecognisedWhateverCaseItsPathIsReportedIn) {
   const OwnNameCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+  emu::Machine machine = test::InstalledMachine();
   machine.windows9x = c.windows9x;
   machine.faults.modulePathAs[emu::UpperName(kCopy)] = c.reported;
 

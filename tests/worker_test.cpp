@@ -6,6 +6,7 @@
 
 #include "support/case_name.h"
 #include "support/installed_machine.h"
+#include "support/machine_lines.h"
 #include "support/run_support.h"
 #include "support/three_way.h"
 
@@ -125,7 +126,7 @@ const WorkerCase kCases[] = {
     {"without a user file the install folder goes too",
      kFolder,
      {},
-     [](emu::Machine& m) { test::RemoveFile(m, kFolder + "\\My World.wrl"); },
+     [](emu::Machine& m) { test::RemoveFile(m, kFolder + "\\garden.wrl"); },
      {},
      {Box(1, "MB_OK", "IDOK", kSuccess)},
      [](auto& removed, auto&) { removed.insert(kFolder + "\\"); }},
@@ -133,7 +134,7 @@ const WorkerCase kCases[] = {
      kFolder,
      {},
      [](emu::Machine& m) {
-       test::RemoveFile(m, kFolder + "\\My World.wrl");
+       test::RemoveFile(m, kFolder + "\\garden.wrl");
        Lock(m, kFolder + "\\Orbelle.exe", 1);
      },
      {emu::Answer::Second},
@@ -177,7 +178,10 @@ const WorkerCase kCases[] = {
      {},
      {Box(1, "MB_OK", "IDOK", kSuccess)},
      [](auto& removed, auto&) {
-       removed.erase(kHalcyra + "\\Orbelle");  // its subkeys go, the key stays
+       // Its subkeys go; the key stays, with its own values.
+       std::erase_if(removed, [](const auto& l) {
+         return l == kHalcyra + "\\Orbelle" || l.rfind(kHalcyra + "\\Orbelle|", 0) == 0;
+       });
        removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle|v|1"});
      }},
     {"a failing shortcut stops the chain; later shortcuts stay, the group still goes",
@@ -221,7 +225,7 @@ class Worker : public testing::TestWithParam<WorkerCase> {};
 
 TEST_P(Worker, Run) {
   const WorkerCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(test::InstalledMachine(c.install));
+  emu::Machine machine = test::InstalledMachine(c.install);
   // The copy the launcher made; a long one for the case whose own path does not fit.
   std::string image =
       c.restartDelete ? kCopy : "C:\\WINDOWS\\TEMP\\" + std::string(250, 'w') + ".tmp";
@@ -254,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Worker, testing::ValuesIn(kCases),
 // The success box comes before the restart request, the internal error after it.
 TEST(WorkerClosing, OrdersTheMessageAndTheRestartRequest) {
   for (bool fail : {false, true}) {
-    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    emu::Machine machine = test::InstalledMachine();
     test::AddLines(machine, {kCopy});
     if (fail) Lock(machine, kDesktopShortcut, -1);
     test::RunThreeWays(machine, kCopy, "\"" + kCopy + "\" " + kFolder, "C:\\WINDOWS\\TEMP\\");
@@ -278,7 +282,7 @@ TEST(WorkerWait, GivesUpOnTheLauncherFileAfterFortyOneAttempts) {
     bool uninstalled;
   };
   for (const Row& row : {Row{0, 0, true}, Row{40, 40, true}, Row{41, 41, false}}) {
-    emu::Machine machine = test::MakeMachine(test::InstalledMachine());
+    emu::Machine machine = test::InstalledMachine();
     machine.faults.imageRelease = row.release;
     test::RunResult run = test::RunUninstall(machine);
     EXPECT_EQ(test::SleepCount(machine), row.sleeps) << row.release;

@@ -1,10 +1,11 @@
-// A complete install of the product, with neighbours that must survive, for whole-run tests.
+// A complete install of the product, with neighbours that must survive, for whole-run tests:
+// the example image examples/machines/installed, the one users, the demo and the Wine runs see.
 #pragma once
 
 #include <set>
 #include <string>
 
-#include "support/machine_lines.h"
+#include "platform/emulated/machine.h"
 
 namespace test {
 
@@ -13,10 +14,13 @@ struct Install {
   std::string temp = "C:\\WINDOWS\\TEMP\\";
 };
 
-// The product's files, keys, class, extensions, shortcuts and group, plus other programs' things.
-Lines InstalledMachine(const Install& install = {});
+// The example image, its scenario included, with the product's folder moved to install.folder
+// (registry values naming the example's folder are rewritten to name it), the launcher's path
+// set there, and install.temp created and reported as the temp folder.
+emu::Machine InstalledMachine(const Install& install = {});
 
-// What a complete, successful uninstall of InstalledMachine removes and adds.
+// What a complete, successful uninstall of InstalledMachine removes and adds, in the lines of
+// test::Snapshot.
 std::set<std::string> FullyRemoved(const Install& install = {});
 std::set<std::string> FullyAdded(const Install& install = {});
 
