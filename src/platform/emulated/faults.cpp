@@ -77,7 +77,7 @@ std::string CanonicalTracedOperation(std::string_view name) {
 namespace detail {
 
 bool InjectedFailure(std::string_view operation) {
-  Faults& faults = CurrentMachine().faults;
+  Faults& faults = CurrentSession().scenario.faults;
   // Nobody checks RegCloseKey's result, so a sweep that failed it would find nothing.
   if (operation != "RegCloseKey") {
     ++faults.checkedCalls;
