@@ -66,7 +66,7 @@ void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures&
 
   emu::Session clean = make();
   figures.Add(name + ", no fault", RunAndJudge(clean, facts, {}, ways));
-  const long calls = clean.scenario.faults.checkedCalls;
+  const long calls = emu::CheckedCallCount(clean);
 
   for (long call = 1; call <= calls; ++call) {
     emu::Session session = make();

@@ -48,4 +48,8 @@ std::uint64_t ClockMs(const Session& session) {
   return Kernel(session).clockMs;
 }
 
+long CheckedCallCount(const Session& session) {
+  return Kernel(session).checkedCalls;
+}
+
 }  // namespace emu

@@ -56,6 +56,8 @@ struct KernelState {
 
   // Races: calls made so far of each traced operation.
   std::map<std::string, long> operationCalls;
+  // Fault sweeps: calls so far whose failure the caller checks (Faults::failCallNumber).
+  long checkedCalls = 0;
 };
 
 }  // namespace emu::detail

@@ -23,9 +23,8 @@ struct Faults {
   std::set<std::string> failingOperations;  // e.g. "CopyFileA": fails on every call
   int imageRelease = 0;  // failed deletions of the launcher's file after it has ended
   // Fault sweeps: the Nth (1-based) call of an operation whose failure the caller checks
-  // fails; 0 turns this off. checkedCalls counts those calls as the run goes.
+  // fails; 0 turns this off. The kernel counts those calls as the run goes (CheckedCallCount).
   long failCallNumber = 0;
-  long checkedCalls = 0;
   // What GetModuleFileNameA reports for a process started from a file, keyed by
   // UpperName(its full path): Windows 9x may give a program its upper-case short name.
   std::map<std::string, std::string> modulePathAs;

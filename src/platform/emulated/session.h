@@ -130,5 +130,6 @@ int OpenKeyCount(const Session& session);  // registry handles opened and not ye
 std::size_t OpenKernelHandleCount(const Session& session);  // process and thread handles
 std::size_t OpenFileCount(const Session& session);          // files CreateFileA left open
 std::uint64_t ClockMs(const Session& session);  // virtual time that passed, advanced by Sleep
+long CheckedCallCount(const Session& session);  // calls a fault sweep may fail, made so far
 
 }  // namespace emu
