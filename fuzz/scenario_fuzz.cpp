@@ -14,31 +14,32 @@ void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-emu::Machine SmallMachine() {
-  emu::Machine machine;
-  machine.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle\\shell\\open");
-  machine.registry.CreateKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle");
-  machine.files.CreateFile("C:\\Program Files\\Orbelle\\Uninstall.exe");
-  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
-  return machine;
+emu::Session SmallMachine() {
+  emu::Session session;
+  session.machine.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle\\shell\\open");
+  session.machine.registry.CreateKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle");
+  session.machine.files.CreateFile("C:\\Program Files\\Orbelle\\Uninstall.exe");
+  session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  return session;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  emu::Machine machine = SmallMachine();
+  emu::Session session = SmallMachine();
   std::vector<std::string> warnings;
   try {
-    machine_image::ApplyScenario(bytes, "scenario.ini", machine, warnings);
+    machine_image::ApplyScenario(bytes, "scenario.ini", session, warnings);
   } catch (const machine_image::ImageError&) {
     return 0;
   }
-  Require(!emu::CanonicalPath(machine.exePath).empty());
-  for (const auto& operation : machine.faults.failingOperations) {
+  Require(!emu::CanonicalPath(session.scenario.exePath).empty());
+  for (const auto& operation : session.scenario.faults.failingOperations) {
     Require(emu::IsFailableOperation(operation));
   }
-  for (const auto& [path, lock] : machine.faults.locked) Require(!emu::CanonicalPath(path).empty());
-  Require(machine.faults.imageRelease >= 0);
+  for (const auto& [path, lock] : session.scenario.faults.locked)
+    Require(!emu::CanonicalPath(path).empty());
+  Require(session.scenario.faults.imageRelease >= 0);
   return 0;
 }

@@ -69,10 +69,10 @@ machine_image::ImageSource Image(const std::string& input) {
   return source;
 }
 
-bool Load(const machine_image::ImageSource& source, emu::Machine& machine) {
+bool Load(const machine_image::ImageSource& source, emu::Session& session) {
   std::vector<std::string> warnings;
   try {
-    machine_image::LoadMachine(source, machine, warnings);
+    machine_image::LoadMachine(source, session, warnings);
   } catch (const machine_image::ImageError&) {
     return false;
   }
@@ -80,8 +80,9 @@ bool Load(const machine_image::ImageSource& source, emu::Machine& machine) {
 }
 
 // A file in use for ever while every answer retries is the one way a run may not end.
-bool StoppedInAnEndlessPrompt(const emu::Machine& machine) {
-  for (auto event = machine.events.rbegin(); event != machine.events.rend(); ++event) {
+bool StoppedInAnEndlessPrompt(const emu::Session& session) {
+  for (auto event = session.record.events.rbegin(); event != session.record.events.rend();
+       ++event) {
     if (event->kind == emu::Event::Kind::Message) {
       return event->style == "MB_OKCANCEL" && event->answer == "IDOK";
     }
@@ -94,16 +95,16 @@ bool StoppedInAnEndlessPrompt(const emu::Machine& machine) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const machine_image::ImageSource source =
       Image(std::string(reinterpret_cast<const char*>(data), size));
-  emu::Machine twin, machine;
-  if (!Load(source, twin) || !Load(source, machine)) return 0;
+  emu::Session twin, session;
+  if (!Load(source, twin) || !Load(source, session)) return 0;
   // Another program's changes are its own, outside what the oracle can judge (the race sweep
   // judges them knowing what each race changed): the product's run alone is fuzzed here.
-  twin.races.clear();
-  machine.races.clear();
+  twin.scenario.races.clear();
+  session.scenario.races.clear();
   const safety::ImageFacts facts = safety::StudyImage(twin);
-  safety::RunVerdict verdict = safety::RunAndJudge(machine, facts);
-  if (StoppedInAnEndlessPrompt(machine) &&
-      std::any_of(machine.processes.begin(), machine.processes.end(),
+  safety::RunVerdict verdict = safety::RunAndJudge(session, facts);
+  if (StoppedInAnEndlessPrompt(session) &&
+      std::any_of(emu::Processes(session).begin(), emu::Processes(session).end(),
                   [](const emu::Process& process) { return !process.ended; })) {
     // Stopped in the prompt loop: the run has no end to judge, only what it touched so far.
     std::erase_if(verdict.violations, [](const std::string& violation) {
@@ -113,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (verdict.violations.empty()) return 0;
   // The run as a process monitor shows it, to see how it came to the violation.
-  for (const auto& line : machine.trace) std::fprintf(stderr, "  %s\n", line.text.c_str());
+  for (const auto& line : session.record.trace) std::fprintf(stderr, "  %s\n", line.text.c_str());
   for (const auto& violation : verdict.violations) std::fprintf(stderr, "%s\n", violation.c_str());
   __builtin_trap();
   return 0;

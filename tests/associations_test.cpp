@@ -129,24 +129,25 @@ TEST_P(Associations, RestoresOnlyWhatNamesTheProduct) {
   test::Lines lines = c.extensions;
   lines.push_back("HKCR\\wrlfile|@|VRML World");  // another class, never touched
   if (c.withClass) lines.insert(lines.end(), kProductClass.begin(), kProductClass.end());
-  emu::Machine machine = test::MakeMachine(lines);
-  if (c.classDenied) machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true;
-  auto before = test::Snapshot(machine);
+  emu::Session session = test::MakeSession(lines);
+  if (c.classDenied)
+    session.machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true;
+  auto before = test::Snapshot(session);
 
   BOOL result;
   {
-    emu::ActiveProcess process(machine);
+    emu::ActiveProcess process(session);
     result = RestoreAssociations();
   }
 
   std::set<std::string> removed = c.removed;
   if (c.withClass && !c.classDenied)
     removed.insert(kProductClassGone.begin(), kProductClassGone.end());
-  auto change = test::Compare(before, test::Snapshot(machine));
+  auto change = test::Compare(before, test::Snapshot(session));
   EXPECT_EQ(result, c.expected);
   EXPECT_EQ(change.removed, removed) << "removed:" << test::Join(change.removed);
   EXPECT_EQ(change.added, c.added) << "added:" << test::Join(change.added);
-  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Associations, testing::ValuesIn(kCases),

@@ -37,9 +37,9 @@ std::string FolderOfLength(std::size_t length, bool trailingBackslash = false) {
   return trailingBackslash ? path + "\\" : path;
 }
 
-int TraceCalls(const emu::Machine& machine, const std::string& operation) {
+int TraceCalls(const emu::Session& session, const std::string& operation) {
   int count = 0;
-  for (const auto& line : machine.trace)
+  for (const auto& line : session.record.trace)
     count += line.text.find(": " + operation + "(") != std::string::npos;
   return count;
 }
@@ -71,21 +71,21 @@ class LauncherBounds : public testing::TestWithParam<LauncherBound> {};
 TEST_P(LauncherBounds, UseTheLongestPathWholeAndRefuseOneMore) {
   const LauncherBound& c = GetParam();
   test::Install install{FolderOfLength(c.folderLength), c.temp};
-  emu::Machine machine = test::InstalledMachine(install);
-  machine.exePath = install.folder + "\\Uninstall.exe";
-  machine.tempPath = install.temp;
+  emu::Session session = test::InstalledMachine(install);
+  session.scenario.exePath = install.folder + "\\Uninstall.exe";
+  session.scenario.tempPath = install.temp;
 
-  test::RunResult run = test::RunUninstall(machine);
+  test::RunResult run = test::RunUninstall(session);
 
-  const bool ownPathFits = machine.exePath.size() < MAX_PATH;
+  const bool ownPathFits = session.scenario.exePath.size() < MAX_PATH;
   std::vector<std::string> boxes;
   if (ownPathFits) boxes.push_back(Box(1, "MB_YESNO", "IDYES", ConfirmText(install.folder)));
   boxes.push_back(c.fits ? Box(2, "MB_OK", "IDOK", kSuccess)
                          : Box(1, "MB_OK", "IDOK", kInternalError));
-  EXPECT_EQ(test::Boxes(machine), boxes);
+  EXPECT_EQ(test::Boxes(session), boxes);
   if (c.fits) {
     std::string copy = install.temp + (install.temp.back() == '\\' ? "" : "\\") + "obuninst.tmp";
-    EXPECT_EQ(test::StartedProcesses(machine),
+    EXPECT_EQ(test::StartedProcesses(session),
               std::vector<std::string>{copy + "|\"" + copy + "\" " + install.folder + "|" +
                                        install.temp});
     EXPECT_EQ(run.removed, test::FullyRemoved(install));
@@ -129,20 +129,20 @@ class WorkerBounds : public testing::TestWithParam<WorkerBound> {};
 TEST_P(WorkerBounds, UseTheLongestPathWholeAndRefuseOneMore) {
   const WorkerBound& c = GetParam();
   std::string folder = c.tail.back() == '\\' ? c.tail.substr(0, c.tail.size() - 1) : c.tail;
-  emu::Machine machine = test::InstalledMachine({folder});
-  test::AddLines(machine, {c.image});
-  auto before = test::Snapshot(machine);
+  emu::Session session = test::InstalledMachine({folder});
+  test::AddLines(session, {c.image});
+  auto before = test::Snapshot(session);
 
-  test::RunThreeWays(machine, c.image, "\"" + c.image + "\" " + c.tail, "C:\\WINDOWS\\TEMP\\");
+  test::RunThreeWays(session, c.image, "\"" + c.image + "\" " + c.tail, "C:\\WINDOWS\\TEMP\\");
 
-  EXPECT_EQ(test::Boxes(machine),
+  EXPECT_EQ(test::Boxes(session),
             std::vector<std::string>{Box(1, "MB_OK", "IDOK", c.fits ? kSuccess : kInternalError)});
-  auto change = test::Compare(before, test::Snapshot(machine));
+  auto change = test::Compare(before, test::Snapshot(session));
   EXPECT_EQ(change.removed.count(folder + "\\Uninstall.exe"), c.fits ? 1u : 0u);
   if (!c.fits) {
     EXPECT_TRUE(change.removed.empty()) << test::Join(change.removed);
   }
-  EXPECT_EQ(machine.restartDeletes,
+  EXPECT_EQ(session.record.restartDeletes,
             c.schedulesItself ? std::vector<std::string>{c.image} : std::vector<std::string>{});
 }
 
@@ -155,19 +155,19 @@ INSTANTIATE_TEST_SUITE_P(Cases, WorkerBounds, testing::ValuesIn(kWorkerBounds),
 // of "%s"; a longer path is not shown at all.
 TEST(MessageBounds, APathOf259IsShownWholeAndOneOf260IsNotShown) {
   for (std::size_t length : {259u, 260u}) {
-    emu::Machine machine;
-    emu::ActiveProcess process(machine, "C:\\");
+    emu::Session session = test::NewSession();
+    emu::ActiveProcess process(session, "C:\\");
     const std::string path = FolderOfLength(length);
     int answer =
         ShowPathMessage(NULL, "Uninstall Orbelle", IDS_STILL_RUNNING, path.c_str(), MB_OKCANCEL);
     if (length < MAX_PATH) {
       EXPECT_EQ(answer, IDOK);
-      EXPECT_EQ(test::Boxes(machine),
+      EXPECT_EQ(test::Boxes(session),
                 std::vector<std::string>{Box(process.process().id, "MB_OKCANCEL", "IDOK",
                                              test::StillRunningText(path))});
     } else {
       EXPECT_EQ(answer, 0);
-      EXPECT_TRUE(machine.events.empty());
+      EXPECT_TRUE(session.record.events.empty());
     }
   }
 }
@@ -225,12 +225,12 @@ class ShellBounds : public testing::TestWithParam<ShellBound> {};
 
 TEST_P(ShellBounds, UseTheLongestPathWholeAndRefuseOneMore) {
   const ShellBound& c = GetParam();
-  emu::Machine machine;
+  emu::Session session = test::NewSession();
   const std::string call = c.call;
   const char* valueName = call == "group" ? "Programs" : "Desktop";
-  machine.registry.CreateKey(emu::Root::CurrentUser, kShellFolders.substr(5))
+  session.machine.registry.CreateKey(emu::Root::CurrentUser, kShellFolders.substr(5))
       .SetValue(valueName, REG_SZ, emu::Bytes(c.valueBytes.begin(), c.valueBytes.end()));
-  emu::ActiveProcess process(machine, "C:\\");
+  emu::ActiveProcess process(session, "C:\\");
 
   char path[ShellPathCapacity + 1];
   std::memset(path, 'x', sizeof path);
@@ -239,13 +239,13 @@ TEST_P(ShellBounds, UseTheLongestPathWholeAndRefuseOneMore) {
                                      : RemoveProgramGroup();
 
   EXPECT_EQ(result, c.expected);
-  EXPECT_EQ(TraceCalls(machine, "GetFileAttributesA"), c.fileCalls);
+  EXPECT_EQ(TraceCalls(session, "GetFileAttributesA"), c.fileCalls);
   EXPECT_EQ(path[ShellPathCapacity], 'x');  // the byte after the buffer
   if (call == "read" && c.expected) {
     std::string stored(c.valueBytes.c_str());
     EXPECT_STREQ(path, (stored.back() == '\\' ? stored : stored + "\\").c_str());
   }
-  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ShellBounds, testing::ValuesIn(kShellBounds),
@@ -271,23 +271,23 @@ class ValueBounds : public testing::TestWithParam<ValueBound> {};
 
 TEST_P(ValueBounds, GiveBackTheLongestClassWholeAndTreatOneMoreAsUnreadable) {
   const ValueBound& c = GetParam();
-  emu::Machine machine = test::MakeMachine({"HKCR\\Orbelle|@|VRML World", "HKCR\\.wrl|@|Orbelle"});
-  machine.registry.CreateKey(emu::Root::ClassesRoot, ".wrl\\UndoClass")
+  emu::Session session = test::MakeSession({"HKCR\\Orbelle|@|VRML World", "HKCR\\.wrl|@|Orbelle"});
+  session.machine.registry.CreateKey(emu::Root::ClassesRoot, ".wrl\\UndoClass")
       .SetValue("", REG_SZ, emu::Bytes(c.undoClass.begin(), c.undoClass.end()));
-  emu::ActiveProcess process(machine, "C:\\");
+  emu::ActiveProcess process(session, "C:\\");
 
   EXPECT_TRUE(RestoreAssociations());
 
-  emu::RegKey* extension = machine.registry.FindKey(emu::Root::ClassesRoot, ".wrl");
+  emu::RegKey* extension = session.machine.registry.FindKey(emu::Root::ClassesRoot, ".wrl");
   if (c.restored) {
     ASSERT_NE(extension, nullptr);
     std::string previous(c.undoClass.c_str());
-    EXPECT_EQ(test::Snapshot(machine).count("HKCR\\.wrl|@|" + previous), 1u);
+    EXPECT_EQ(test::Snapshot(session).count("HKCR\\.wrl|@|" + previous), 1u);
     EXPECT_EQ(extension->Find("UndoClass"), nullptr);
   } else {
     EXPECT_EQ(extension, nullptr);
   }
-  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ValueBounds, testing::ValuesIn(kValueBounds),

@@ -3,29 +3,30 @@
 
 #include <string>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "platform_api.h"
 #include "support/case_name.h"
+#include "support/new_session.h"
 
 namespace {
 
-const std::string kExe = emu::kDefaultExe;  // C:\Program Files\Orbelle\Uninstall.exe
+const std::string kExe = test::kInstalledExe;  // C:\Program Files\Orbelle\Uninstall.exe
 const std::string kFolder = "C:\\Program Files\\Orbelle";
 const std::string kLong = "C:\\" + std::string(300, 'n');
 
 // The install folder with the exe and a help file, an empty folder, the temp folder, a link to
 // a system file, and a path too long for the program's own calls.
-emu::Machine SampleFiles() {
-  emu::Machine machine;
-  machine.files.CreateFile(kExe, {'M', 'Z'});
-  machine.files.CreateFile(kFolder + "\\Orbelle.hlp", {'h'});
-  machine.files.CreateFolder("C:\\Empty");
-  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
-  machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE", {'u'});
-  machine.files.CreateFile("C:\\WINDOWS\\TEMP\\obuninst.tmp").linkTarget =
+emu::Session SampleFiles() {
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile(kExe, {'M', 'Z'});
+  session.machine.files.CreateFile(kFolder + "\\Orbelle.hlp", {'h'});
+  session.machine.files.CreateFolder("C:\\Empty");
+  session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  session.machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE", {'u'});
+  session.machine.files.CreateFile("C:\\WINDOWS\\TEMP\\obuninst.tmp").linkTarget =
       "C:\\WINDOWS\\SYSTEM\\USER.EXE";
-  machine.files.CreateFile(kLong);
-  return machine;
+  session.machine.files.CreateFile(kLong);
+  return session;
 }
 
 struct AttributesCase {
@@ -62,8 +63,8 @@ class FileAttributes : public testing::TestWithParam<AttributesCase> {};
 
 TEST_P(FileAttributes, Of) {
   const AttributesCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  emu::ActiveProcess process(machine);
+  emu::Session session = SampleFiles();
+  emu::ActiveProcess process(session);
   SetLastError(0xDEAD);
   EXPECT_EQ(GetFileAttributesA(c.path.c_str()), c.attributes);
   EXPECT_EQ(GetLastError(), c.error ? c.error : 0xDEAD) << "success leaves the last error alone";
@@ -95,16 +96,17 @@ class DeleteFile : public testing::TestWithParam<DeleteCase> {};
 
 TEST_P(DeleteFile, Attempt) {
   const DeleteCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  if (c.lockAlways) machine.faults.locked[emu::UpperName(c.path)] = {true, 0};
-  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP",
+  emu::Session session = SampleFiles();
+  if (c.lockAlways) session.scenario.faults.locked[emu::UpperName(c.path)] = {true, 0};
+  emu::ActiveProcess process(session, "C:\\WINDOWS\\TEMP",
                              c.image.empty() ? "C:\\WINDOWS\\TEMP\\w.tmp" : c.image);
   EXPECT_EQ(DeleteFileA(c.path.c_str()), c.error ? FALSE : TRUE);
   if (c.error) {
     EXPECT_EQ(GetLastError(), c.error);
   }
-  EXPECT_EQ(machine.files.Find(c.path) == nullptr, c.error == 0 || c.error == ERROR_FILE_NOT_FOUND);
-  EXPECT_NE(machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE"), nullptr);
+  EXPECT_EQ(session.machine.files.Find(c.path) == nullptr,
+            c.error == 0 || c.error == ERROR_FILE_NOT_FOUND);
+  EXPECT_NE(session.machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE"), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DeleteFile, testing::ValuesIn(kDeleteCases),
@@ -128,15 +130,15 @@ class LauncherFileHold : public testing::TestWithParam<HoldCase> {};
 
 TEST_P(LauncherFileHold, CountsEveryAttemptAgainstEveryLock) {
   const HoldCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  machine.faults.locked[emu::UpperName(kExe)] = {false, c.locked};
-  machine.faults.imageRelease = c.release;
-  emu::ActiveProcess worker(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  emu::Session session = SampleFiles();
+  session.scenario.faults.locked[emu::UpperName(kExe)] = {false, c.locked};
+  session.scenario.faults.imageRelease = c.release;
+  emu::ActiveProcess worker(session, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
   for (int attempt = 1; attempt <= c.failures; ++attempt) {
     EXPECT_FALSE(DeleteFileA(kExe.c_str())) << "attempt " << attempt;
   }
   EXPECT_TRUE(DeleteFileA(kExe.c_str()));
-  EXPECT_EQ(machine.faults.imageRelease, 0);
+  EXPECT_EQ(session.scenario.faults.imageRelease, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LauncherFileHold, testing::ValuesIn(kHoldCases),
@@ -163,13 +165,14 @@ class RemoveDirectory : public testing::TestWithParam<RemoveCase> {};
 
 TEST_P(RemoveDirectory, Attempt) {
   const RemoveCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP");
+  emu::Session session = SampleFiles();
+  emu::ActiveProcess process(session, "C:\\WINDOWS\\TEMP");
   EXPECT_EQ(RemoveDirectoryA(c.path.c_str()), c.error ? FALSE : TRUE);
   if (c.error) {
     EXPECT_EQ(GetLastError(), c.error);
   }
-  EXPECT_EQ(machine.files.Find(c.path) == nullptr, c.error == 0 || c.error == ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(session.machine.files.Find(c.path) == nullptr,
+            c.error == 0 || c.error == ERROR_FILE_NOT_FOUND);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RemoveDirectory, testing::ValuesIn(kRemoveCases),
@@ -204,22 +207,23 @@ class CopyFile : public testing::TestWithParam<CopyCase> {};
 
 TEST_P(CopyFile, FromTheExe) {
   const CopyCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  machine.files.CreateFile("C:\\WINDOWS\\TEMP\\w.tmp");
-  machine.faults.locked[emu::UpperName("C:\\WINDOWS\\SYSTEM\\USER.EXE")] = {false, 2};
-  if (c.written.starts_with("C:\\WINDOWS\\SYSTEM")) machine.faults.locked.clear();
-  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  emu::Session session = SampleFiles();
+  session.machine.files.CreateFile("C:\\WINDOWS\\TEMP\\w.tmp");
+  session.scenario.faults.locked[emu::UpperName("C:\\WINDOWS\\SYSTEM\\USER.EXE")] = {false, 2};
+  if (c.written.starts_with("C:\\WINDOWS\\SYSTEM")) session.scenario.faults.locked.clear();
+  emu::ActiveProcess process(session, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
   EXPECT_EQ(CopyFileA(kExe.c_str(), c.to.c_str(), c.failIfExists), c.error ? FALSE : TRUE);
   if (c.error) {
     EXPECT_EQ(GetLastError(), c.error);
   }
   if (!c.written.empty()) {
-    EXPECT_EQ(machine.files.Find(c.written)->content, emu::Bytes({'M', 'Z'}));
+    EXPECT_EQ(session.machine.files.Find(c.written)->content, emu::Bytes({'M', 'Z'}));
   }
-  EXPECT_NE(machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp")->linkTarget, std::nullopt)
+  EXPECT_NE(session.machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp")->linkTarget, std::nullopt)
       << "a link stays a link";
-  if (!machine.faults.locked.empty()) {
-    EXPECT_EQ(machine.faults.locked.begin()->second.failures, 2) << "a copy uses no lock count";
+  if (!session.scenario.faults.locked.empty()) {
+    EXPECT_EQ(session.scenario.faults.locked.begin()->second.failures, 2)
+        << "a copy uses no lock count";
   }
 }
 
@@ -227,25 +231,26 @@ INSTANTIATE_TEST_SUITE_P(Cases, CopyFile, testing::ValuesIn(kCopyCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(MoveFileEx, DelayedDeletionIsRecordedAndDeletesNothing) {
-  emu::Machine machine = SampleFiles();
-  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  emu::Session session = SampleFiles();
+  emu::ActiveProcess process(session, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
   EXPECT_TRUE(MoveFileExA("C:\\WINDOWS\\TEMP\\obuninst.tmp", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-  EXPECT_EQ(machine.restartDeletes, std::vector<std::string>{"C:\\WINDOWS\\TEMP\\obuninst.tmp"});
-  ASSERT_EQ(machine.events.size(), 1u);
-  EXPECT_EQ(machine.events[0].kind, emu::Event::Kind::RestartDelete);
-  EXPECT_NE(machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp"), nullptr);
+  EXPECT_EQ(session.record.restartDeletes,
+            std::vector<std::string>{"C:\\WINDOWS\\TEMP\\obuninst.tmp"});
+  ASSERT_EQ(session.record.events.size(), 1u);
+  EXPECT_EQ(session.record.events[0].kind, emu::Event::Kind::RestartDelete);
+  EXPECT_NE(session.machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp"), nullptr);
   EXPECT_FALSE(MoveFileExA("C:\\x", nullptr, 0)) << "no new name needs the delay flag";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(FileFaults, NamedOperationFailsAndTheTraceSaysWhy) {
-  emu::Machine machine = SampleFiles();
-  machine.faults.failingOperations = {"CopyFileA"};
-  emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
+  emu::Session session = SampleFiles();
+  session.scenario.faults.failingOperations = {"CopyFileA"};
+  emu::ActiveProcess process(session, "C:\\WINDOWS\\TEMP", "C:\\WINDOWS\\TEMP\\w.tmp");
   EXPECT_FALSE(CopyFileA(kExe.c_str(), "C:\\WINDOWS\\TEMP\\new.tmp", FALSE));
-  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\TEMP\\new.tmp"), nullptr);
-  ASSERT_FALSE(machine.trace.empty());
-  EXPECT_EQ(machine.trace.back().text,
+  EXPECT_EQ(session.machine.files.Find("C:\\WINDOWS\\TEMP\\new.tmp"), nullptr);
+  ASSERT_FALSE(session.record.trace.empty());
+  EXPECT_EQ(session.record.trace.back().text,
             "1: CopyFileA(\"C:\\\\Program Files\\\\Orbelle\\\\Uninstall.exe\", "
             "\"C:\\\\WINDOWS\\\\TEMP\\\\new.tmp\", FALSE) = FALSE (ERROR_ACCESS_DENIED)");
 }
@@ -255,9 +260,9 @@ TEST(FileFaults, NamedOperationFailsAndTheTraceSaysWhy) {
 namespace {
 
 TEST(ReadOnly, BlocksDeletionAndReplacementAndTravelsWithTheCopy) {
-  emu::Machine machine = SampleFiles();
-  machine.files.Find(kFolder + "\\Orbelle.hlp")->attributes = FILE_ATTRIBUTE_READONLY;
-  emu::ActiveProcess process(machine, "C:\\");
+  emu::Session session = SampleFiles();
+  session.machine.files.Find(kFolder + "\\Orbelle.hlp")->attributes = FILE_ATTRIBUTE_READONLY;
+  emu::ActiveProcess process(session, "C:\\");
   const std::string help = kFolder + "\\Orbelle.hlp";
   SetLastError(0xDEAD);
   EXPECT_FALSE(DeleteFileA(help.c_str()));
@@ -265,7 +270,8 @@ TEST(ReadOnly, BlocksDeletionAndReplacementAndTravelsWithTheCopy) {
   EXPECT_EQ(GetFileAttributesA(help.c_str()),
             DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE});
   EXPECT_TRUE(CopyFileA(help.c_str(), "C:\\Empty\\copy.hlp", FALSE));
-  EXPECT_EQ(machine.files.Find("C:\\Empty\\copy.hlp")->attributes, DWORD{FILE_ATTRIBUTE_READONLY})
+  EXPECT_EQ(session.machine.files.Find("C:\\Empty\\copy.hlp")->attributes,
+            DWORD{FILE_ATTRIBUTE_READONLY})
       << "the copy takes the source's attributes";
   EXPECT_FALSE(CopyFileA(kExe.c_str(), "C:\\Empty\\copy.hlp", FALSE)) << "no replacing it";
   EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
@@ -274,14 +280,14 @@ TEST(ReadOnly, BlocksDeletionAndReplacementAndTravelsWithTheCopy) {
 }
 
 TEST(SetFileAttributes, GoesThroughALinkToItsTargetAndKeepsOnlySettableBits) {
-  emu::Machine machine = SampleFiles();
-  emu::ActiveProcess process(machine, "C:\\");
+  emu::Session session = SampleFiles();
+  emu::ActiveProcess process(session, "C:\\");
   EXPECT_TRUE(SetFileAttributesA("C:\\WINDOWS\\TEMP\\obuninst.tmp", FILE_ATTRIBUTE_READONLY |
                                                                         FILE_ATTRIBUTE_HIDDEN |
                                                                         FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE")->attributes,
+  EXPECT_EQ(session.machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE")->attributes,
             DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
-  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp")->attributes, 0u);
+  EXPECT_EQ(session.machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp")->attributes, 0u);
   EXPECT_FALSE(SetFileAttributesA("C:\\nope.txt", FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
   EXPECT_FALSE(SetFileAttributesA(kLong.c_str(), FILE_ATTRIBUTE_NORMAL));
@@ -308,10 +314,10 @@ class ShortPath : public testing::TestWithParam<ShortPathCase> {};
 
 TEST_P(ShortPath, Of) {
   const ShortPathCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  machine.files.CreateFolder("C:\\Program Data");
-  machine.files.CreateFile("C:\\Empty\\my.long.name.text");
-  emu::ActiveProcess process(machine, "C:\\");
+  emu::Session session = SampleFiles();
+  session.machine.files.CreateFolder("C:\\Program Data");
+  session.machine.files.CreateFile("C:\\Empty\\my.long.name.text");
+  emu::ActiveProcess process(session, "C:\\");
   char buffer[MAX_PATH];
   DWORD length = GetShortPathNameA(c.path.c_str(), buffer, MAX_PATH);
   if (c.shortPath.empty()) {
@@ -328,10 +334,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, ShortPath, testing::ValuesIn(kShortPathCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(ProfileSections, ReadBackWithDuplicatesAndCutToTheBuffer) {
-  emu::Machine machine = SampleFiles();
+  emu::Session session = SampleFiles();
   const std::string text = "[a]\r\nk=1\r\n[Rename]\r\n NUL=C:\\X.TMP \r\n\r\nNUL=C:\\Y.TMP\r\n";
-  machine.files.CreateFile("C:\\WINDOWS\\WININIT.INI", emu::Bytes(text.begin(), text.end()));
-  emu::ActiveProcess process(machine, "C:\\");
+  session.machine.files.CreateFile("C:\\WINDOWS\\WININIT.INI",
+                                   emu::Bytes(text.begin(), text.end()));
+  emu::ActiveProcess process(session, "C:\\");
   char buffer[64];
   DWORD used =
       GetPrivateProfileSectionA("rename", buffer, sizeof buffer, "C:\\WINDOWS\\WININIT.INI");
@@ -346,27 +353,28 @@ TEST(ProfileSections, ReadBackWithDuplicatesAndCutToTheBuffer) {
 
 TEST(ProfileSections, WininitDeletionsCountOnlyOnWindows9x) {
   for (bool nineX : {false, true}) {
-    emu::Machine machine = SampleFiles();
-    machine.windows9x = nineX;
+    emu::Session session = SampleFiles();
+    session.scenario.windows9x = nineX;
     const std::string text = "[rename]\r\nNUL=C:\\X.TMP\r\n";
-    machine.files.CreateFile("C:\\WINDOWS\\WININIT.INI", emu::Bytes(text.begin(), text.end()));
-    emu::ActiveProcess process(machine, "C:\\");
+    session.machine.files.CreateFile("C:\\WINDOWS\\WININIT.INI",
+                                     emu::Bytes(text.begin(), text.end()));
+    emu::ActiveProcess process(session, "C:\\");
     EXPECT_TRUE(WritePrivateProfileSectionA("rename", "NUL=C:\\X.TMP\0NUL=C:\\Z.TMP\0",
                                             "C:\\WINDOWS\\WININIT.INI"));
     EXPECT_TRUE(WritePrivateProfileSectionA("rename", "NUL=C:\\W.TMP\0", "C:\\Empty\\WININIT.INI"))
         << "another folder's WININIT.INI is just a file";
-    const emu::FsNode* file = machine.files.Find("C:\\WINDOWS\\WININIT.INI");
+    const emu::FsNode* file = session.machine.files.Find("C:\\WINDOWS\\WININIT.INI");
     EXPECT_EQ(std::string(file->content.begin(), file->content.end()),
               "[rename]\r\nNUL=C:\\X.TMP\r\nNUL=C:\\Z.TMP\r\n");
-    EXPECT_EQ(machine.restartDeletes,
+    EXPECT_EQ(session.record.restartDeletes,
               nineX ? std::vector<std::string>{"C:\\Z.TMP"} : std::vector<std::string>{});
   }
 }
 
 TEST(NineX, HasNoDelayedDeletionNorDllDirectoriesAndItsSystemFolder) {
-  emu::Machine machine = SampleFiles();
-  machine.windows9x = true;
-  emu::ActiveProcess process(machine, "C:\\");
+  emu::Session session = SampleFiles();
+  session.scenario.windows9x = true;
+  emu::ActiveProcess process(session, "C:\\");
   EXPECT_FALSE(MoveFileExA("C:\\Empty", NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
   EXPECT_EQ(GetLastError(), DWORD{ERROR_CALL_NOT_IMPLEMENTED});
   EXPECT_EQ(GetProcAddress(GetModuleHandleA("KERNEL32"), "SetDefaultDllDirectories"), nullptr);
@@ -380,7 +388,7 @@ TEST(NineX, HasNoDelayedDeletionNorDllDirectoriesAndItsSystemFolder) {
   EXPECT_NE(GetProcAddress(shell, "SHChangeNotify"), nullptr);
   EXPECT_TRUE(FreeLibrary(shell));
   EXPECT_FALSE(FreeLibrary(shell)) << "one load, one release";
-  EXPECT_EQ(machine.restartDeletes.size(), 0u);
+  EXPECT_EQ(session.record.restartDeletes.size(), 0u);
 }
 
 }  // namespace

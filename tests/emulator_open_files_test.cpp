@@ -6,9 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "platform_api.h"
 #include "support/case_name.h"
+#include "support/new_session.h"
 
 namespace {
 
@@ -18,13 +19,13 @@ const std::string kOther = "C:\\Other.exe";
 const std::string kLinkedTemp = "C:\\Users\\pat\\Temp";  // a link to C:\WINDOWS\TEMP
 const emu::Bytes kCopyBytes = {'M', 'Z', 'c', 'o', 'p', 'y'};
 
-emu::Machine SampleFiles() {
-  emu::Machine machine;
-  machine.files.CreateFile(kCopy, kCopyBytes);
-  machine.files.CreateFile(kOther, {'o'});
-  machine.files.CreateFile("C:\\Users\\pat\\Temp").linkTarget = kTemp;
-  machine.files.Find("C:\\Users\\pat\\Temp")->directory = true;
-  return machine;
+emu::Session SampleFiles() {
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile(kCopy, kCopyBytes);
+  session.machine.files.CreateFile(kOther, {'o'});
+  session.machine.files.CreateFile("C:\\Users\\pat\\Temp").linkTarget = kTemp;
+  session.machine.files.Find("C:\\Users\\pat\\Temp")->directory = true;
+  return session;
 }
 
 HANDLE Open(const std::string& path, DWORD access, DWORD share) {
@@ -111,16 +112,16 @@ class Sharing : public testing::TestWithParam<SharingCase> {};
 
 TEST_P(Sharing, WhileTheCopyIsHeld) {
   const SharingCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
+  emu::Session session = SampleFiles();
   // Working in the drive root, so that only the open file holds the temp folder.
-  emu::ActiveProcess process(machine, "C:\\", "C:\\Launcher.exe");
+  emu::ActiveProcess process(session, "C:\\", "C:\\Launcher.exe");
   HANDLE held = Open(kCopy, c.access, c.share);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   SetLastError(0xDEAD);
   EXPECT_EQ(c.attempt(), c.error ? FALSE : TRUE);
   EXPECT_EQ(GetLastError(), c.error ? c.error : 0xDEAD);
   EXPECT_TRUE(CloseHandle(held));
-  EXPECT_TRUE(machine.fileHandles.empty());
+  EXPECT_TRUE(emu::OpenFileCount(session) == 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Sharing, testing::ValuesIn(kSharingCases),
@@ -158,19 +159,19 @@ class OpenFile : public testing::TestWithParam<OpenCase> {};
 
 TEST_P(OpenFile, Attempt) {
   const OpenCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  machine.files.CreateFile("C:\\Launcher.exe", {'M', 'Z'});
-  emu::ActiveProcess process(machine, kTemp, "C:\\Launcher.exe");
+  emu::Session session = SampleFiles();
+  session.machine.files.CreateFile("C:\\Launcher.exe", {'M', 'Z'});
+  emu::ActiveProcess process(session, kTemp, "C:\\Launcher.exe");
   SetLastError(0xDEAD);
   HANDLE handle = CreateFileA(c.path.c_str(), c.access, FILE_SHARE_READ, NULL, c.disposition,
                               FILE_ATTRIBUTE_NORMAL, NULL);
   if (c.error) {
     EXPECT_EQ(handle, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), c.error);
-    EXPECT_TRUE(machine.fileHandles.empty());
+    EXPECT_TRUE(emu::OpenFileCount(session) == 0);
   } else {
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(machine.fileHandles.size(), 1u);
+    EXPECT_EQ(emu::OpenFileCount(session), 1u);
     EXPECT_TRUE(CloseHandle(handle));
   }
 }
@@ -195,8 +196,8 @@ class ReadFromFile : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadFromFile, ReportsTheBytesRead) {
   const ReadCase& c = GetParam();
-  emu::Machine machine = SampleFiles();
-  emu::ActiveProcess process(machine, kTemp, "C:\\Launcher.exe");
+  emu::Session session = SampleFiles();
+  emu::ActiveProcess process(session, kTemp, "C:\\Launcher.exe");
   HANDLE handle = Open(kCopy, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
   emu::Bytes read;
@@ -215,8 +216,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadFromFile, testing::ValuesIn(kReadCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(ReadFromFile, FailsWithoutAReadHandleAndReportsNothingRead) {
-  emu::Machine machine = SampleFiles();
-  emu::ActiveProcess process(machine, kTemp, "C:\\Launcher.exe");
+  emu::Session session = SampleFiles();
+  emu::ActiveProcess process(session, kTemp, "C:\\Launcher.exe");
   BYTE buffer[8];
   DWORD count = 0xDEAD;
   EXPECT_FALSE(ReadFile(reinterpret_cast<HANDLE>(std::uintptr_t{0x4444}), buffer, 8, &count, NULL));
@@ -233,9 +234,9 @@ TEST(ReadFromFile, FailsWithoutAReadHandleAndReportsNothingRead) {
 }
 
 TEST(FileHandles, ALeakAndADoubleCloseShowInTheTable) {
-  emu::Machine machine = SampleFiles();
+  emu::Session session = SampleFiles();
   {
-    emu::ActiveProcess process(machine, kTemp, "C:\\Launcher.exe");
+    emu::ActiveProcess process(session, kTemp, "C:\\Launcher.exe");
     HANDLE closedTwice = Open(kCopy, GENERIC_READ, FILE_SHARE_READ);
     EXPECT_TRUE(CloseHandle(closedTwice));
     EXPECT_FALSE(CloseHandle(closedTwice));
@@ -243,21 +244,21 @@ TEST(FileHandles, ALeakAndADoubleCloseShowInTheTable) {
     Open(kCopy, GENERIC_READ, FILE_SHARE_READ);  // never closed
     EXPECT_FALSE(DeleteFileA(kCopy.c_str())) << "the leaked handle holds the file";
   }
-  EXPECT_EQ(machine.badHandleCloses.size(), 1u);
-  ASSERT_EQ(machine.leakedHandles.size(), 1u);
-  EXPECT_EQ(machine.leakedHandles[0].rfind("process 1: file 2 \"C:", 0), 0u);
-  EXPECT_NE(machine.leakedHandles[0].find("obuninst.tmp"), std::string::npos);
-  EXPECT_TRUE(machine.fileHandles.empty()) << "Windows closes what an ended process held";
-  emu::ActiveProcess later(machine, kTemp, "C:\\Launcher.exe");
+  EXPECT_EQ(session.record.badHandleCloses.size(), 1u);
+  ASSERT_EQ(session.record.leakedHandles.size(), 1u);
+  EXPECT_EQ(session.record.leakedHandles[0].rfind("process 1: file 2 \"C:", 0), 0u);
+  EXPECT_NE(session.record.leakedHandles[0].find("obuninst.tmp"), std::string::npos);
+  EXPECT_TRUE(emu::OpenFileCount(session) == 0) << "Windows closes what an ended process held";
+  emu::ActiveProcess later(session, kTemp, "C:\\Launcher.exe");
   EXPECT_TRUE(DeleteFileA(kCopy.c_str()));
 }
 
 TEST(FileHandles, AFileDeletedWhileOpenIsStillReadThroughItsHandle) {
-  emu::Machine machine = SampleFiles();
-  emu::ActiveProcess process(machine, kTemp, "C:\\Launcher.exe");
+  emu::Session session = SampleFiles();
+  emu::ActiveProcess process(session, kTemp, "C:\\Launcher.exe");
   HANDLE handle = Open(kCopy, GENERIC_READ, kAll);
   ASSERT_TRUE(DeleteFileA(kCopy.c_str()));
-  EXPECT_EQ(machine.files.Find(kCopy), nullptr);
+  EXPECT_EQ(session.machine.files.Find(kCopy), nullptr);
   BYTE buffer[16];
   DWORD count = 0;
   ASSERT_TRUE(ReadFile(handle, buffer, sizeof(buffer), &count, NULL));

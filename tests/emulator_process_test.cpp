@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "platform/emulated/string_table.h"
 #include "platform_api.h"
 #include "support/case_name.h"
+#include "support/new_session.h"
 
 namespace {
 
-const std::string kExe = emu::kDefaultExe;
+const std::string kExe = test::kInstalledExe;
 const std::string kCopy = "C:\\WINDOWS\\TEMP\\obuninst.tmp";
 
 // What the scripted program does in each process; Run calls it through a plain function.
@@ -23,16 +24,16 @@ void Entry() {
   g_program();
 }
 
-emu::Machine Installed() {
-  emu::Machine machine;
-  machine.files.CreateFile(kExe, {'M', 'Z'});
-  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
-  return machine;
+emu::Session Installed() {
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile(kExe, {'M', 'Z'});
+  session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  return session;
 }
 
-std::vector<std::string> EventLines(const emu::Machine& machine) {
+std::vector<std::string> EventLines(const emu::Session& session) {
   std::vector<std::string> lines;
-  for (const auto& e : machine.events) {
+  for (const auto& e : session.record.events) {
     std::string p = std::to_string(e.process) + " ";
     switch (e.kind) {
       case emu::Event::Kind::Start:
@@ -68,8 +69,8 @@ BOOL Start(const char* image, const char* commandLine, const char* folder, DWORD
 }
 
 TEST(Run, StartsTheLauncherQuotedInItsFolderAndQueuesWhatItStarts) {
-  emu::Machine machine = Installed();
-  machine.files.CreateFile(kCopy, {'M', 'Z'});
+  emu::Session session = Installed();
+  session.machine.files.CreateFile(kCopy, {'M', 'Z'});
   g_program = [] {
     std::string line = GetCommandLineA();
     if (line.front() == '"' && line.find(' ', line.find('"', 1)) == std::string::npos) {
@@ -80,45 +81,45 @@ TEST(Run, StartsTheLauncherQuotedInItsFolderAndQueuesWhatItStarts) {
     }
     ExitProcess(7);
   };
-  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Completed);
-  EXPECT_EQ(EventLines(machine),
+  EXPECT_EQ(emu::Run(session, &Entry), emu::RunStatus::Completed);
+  EXPECT_EQ(EventLines(session),
             (std::vector<std::string>{
                 "1 start " + kExe + " | \"" + kExe + "\" | C:\\Program Files\\Orbelle",
                 "2 start " + kCopy + " | \"x\" C:\\Folder | C:\\WINDOWS\\TEMP\\", "1 sleep 50",
                 "1 exit 0", "2 exit 7"}));
-  EXPECT_EQ(machine.clockMs, 50u);
-  EXPECT_EQ(machine.processes[1].currentDir, "C:\\WINDOWS\\TEMP");
+  EXPECT_EQ(emu::ClockMs(session), 50u);
+  EXPECT_EQ(emu::Processes(session)[1].currentDir, "C:\\WINDOWS\\TEMP");
 }
 
 TEST(Run, ExeAtADriveRootRunsInTheRootAndAnEntryThatReturnsExitsWithZero) {
-  emu::Machine machine;
-  machine.exePath = "D:\\Uninstall.exe";
-  machine.files.CreateFile(machine.exePath);
+  emu::Session session = test::NewSession();
+  session.scenario.exePath = "D:\\Uninstall.exe";
+  session.machine.files.CreateFile(session.scenario.exePath);
   g_program = [] {};
-  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Completed);
-  EXPECT_EQ(EventLines(machine),
+  EXPECT_EQ(emu::Run(session, &Entry), emu::RunStatus::Completed);
+  EXPECT_EQ(EventLines(session),
             (std::vector<std::string>{"1 start D:\\Uninstall.exe | \"D:\\Uninstall.exe\" | D:\\",
                                       "1 exit 0"}));
-  EXPECT_NE(machine.trace.back().text.find("without ExitProcess"), std::string::npos);
+  EXPECT_NE(session.record.trace.back().text.find("without ExitProcess"), std::string::npos);
 }
 
 TEST(Run, AFileThatIsNotTheProductRunsNoProductCode) {
-  emu::Machine machine = Installed();
-  machine.files.CreateFile("C:\\WINDOWS\\NOTEPAD.EXE", {'N'});
+  emu::Session session = Installed();
+  session.machine.files.CreateFile("C:\\WINDOWS\\NOTEPAD.EXE", {'N'});
   int runs = 0;
   g_program = [&runs] {
     ++runs;
     Start("C:\\WINDOWS\\NOTEPAD.EXE", nullptr, nullptr, sizeof(STARTUPINFOA));
     ExitProcess(0);
   };
-  emu::Run(machine, &Entry);
+  emu::Run(session, &Entry);
   EXPECT_EQ(runs, 1);
-  EXPECT_EQ(EventLines(machine).back(), "2 exit 0");
+  EXPECT_EQ(EventLines(session).back(), "2 exit 0");
 }
 
 TEST(Handles, EachHandleClosesOnceInTheProcessThatHoldsItAndALeakIsCountedAtExit) {
-  emu::Machine machine = Installed();
-  machine.files.CreateFile(kCopy, {'M', 'Z'});
+  emu::Session session = Installed();
+  session.machine.files.CreateFile(kCopy, {'M', 'Z'});
   g_program = [] {
     if (std::string(GetCommandLineA()) != "\"" + kExe + "\"") {
       PROCESS_INFORMATION inherited{};
@@ -147,11 +148,11 @@ TEST(Handles, EachHandleClosesOnceInTheProcessThatHoldsItAndALeakIsCountedAtExit
     EXPECT_FALSE(CloseHandle(reinterpret_cast<HANDLE>(std::uintptr_t{0x1234})));
     ExitProcess(0);
   };
-  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Completed);
-  ASSERT_EQ(machine.processes.size(), 3u);
-  EXPECT_EQ(machine.processes[0].handlesOpenAtExit, 2) << "the pair left open";
-  EXPECT_EQ(machine.processes[1].handlesOpenAtExit, 0);
-  EXPECT_TRUE(machine.kernelHandles.empty()) << "Windows closes them at the owner's end";
+  EXPECT_EQ(emu::Run(session, &Entry), emu::RunStatus::Completed);
+  ASSERT_EQ(emu::Processes(session).size(), 3u);
+  EXPECT_EQ(emu::Processes(session)[0].handlesOpenAtExit, 2) << "the pair left open";
+  EXPECT_EQ(emu::Processes(session)[1].handlesOpenAtExit, 0);
+  EXPECT_TRUE(emu::OpenKernelHandleCount(session) == 0) << "Windows closes them at the owner's end";
 }
 
 struct StartCase {
@@ -182,21 +183,21 @@ class CreateProcess : public testing::TestWithParam<StartCase> {};
 
 TEST_P(CreateProcess, Fails) {
   const StartCase& c = GetParam();
-  emu::Machine machine = Installed();
-  machine.files.CreateFile(kCopy);
-  emu::ActiveProcess process(machine);
+  emu::Session session = Installed();
+  session.machine.files.CreateFile(kCopy);
+  emu::ActiveProcess process(session);
   EXPECT_FALSE(Start(c.image, "x", c.folder, c.startupSize));
   EXPECT_EQ(GetLastError(), c.error);
-  EXPECT_EQ(machine.processes.size(), 1u) << "nothing is queued";
-  EXPECT_TRUE(machine.events.empty());
+  EXPECT_EQ(emu::Processes(session).size(), 1u) << "nothing is queued";
+  EXPECT_TRUE(session.record.events.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CreateProcess, testing::ValuesIn(kStartCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(OwnPath, ModuleFileNameIsCutWithoutTerminatorAndTempPathReportsTheSizeNeeded) {
-  emu::Machine machine = Installed();
-  emu::ActiveProcess process(machine);
+  emu::Session session = Installed();
+  emu::ActiveProcess process(session);
   char buffer[64];
   std::memset(buffer, 'z', sizeof buffer);
   EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, sizeof buffer), kExe.size());
@@ -215,9 +216,9 @@ TEST(OwnPath, ModuleFileNameIsCutWithoutTerminatorAndTempPathReportsTheSizeNeede
 TEST(Modules, Kernel32AndSetDefaultDllDirectories) {
   using SetDirectories = BOOL(WINAPI*)(DWORD);
   for (bool offered : {true, false}) {
-    emu::Machine machine = Installed();
-    machine.offersSetDefaultDllDirectories = offered;
-    emu::ActiveProcess process(machine);
+    emu::Session session = Installed();
+    session.scenario.offersSetDefaultDllDirectories = offered;
+    emu::ActiveProcess process(session);
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     EXPECT_NE(kernel32, nullptr);
     EXPECT_EQ(GetModuleHandleA("KERNEL32"), kernel32) << "with or without .DLL";
@@ -235,33 +236,34 @@ TEST(Modules, Kernel32AndSetDefaultDllDirectories) {
 }
 
 TEST(MessageBox, EachBoxTakesTheNextAnswerAndTheDefaultWhenTheyRunOut) {
-  emu::Machine machine = Installed();
-  machine.answers = {emu::Answer::Second, emu::Answer::Second, emu::Answer::Second};
-  emu::ActiveProcess process(machine);
+  emu::Session session = Installed();
+  session.scenario.answers = {emu::Answer::Second, emu::Answer::Second, emu::Answer::Second};
+  emu::ActiveProcess process(session);
   EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_YESNO), IDNO);
   EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OK), IDOK) << "an OK box can only say OK";
   EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OKCANCEL), IDCANCEL);
   EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OKCANCEL), IDOK) << "out of answers: the default";
   EXPECT_EQ(
-      EventLines(machine),
+      EventLines(session),
       (std::vector<std::string>{"1 message MB_YESNO IDNO", "1 message MB_OK IDOK",
                                 "1 message MB_OKCANCEL IDCANCEL", "1 message MB_OKCANCEL IDOK"}));
 }
 
 TEST(MessageBox, TheBoxPastTheLimitStopsTheRunWithoutExitEvents) {
-  emu::Machine machine = Installed();
+  emu::Session session = Installed();
   g_program = [] {
     for (;;) MessageBoxA(nullptr, "in use", "c", MB_OKCANCEL);
   };
-  EXPECT_EQ(emu::Run(machine, &Entry), emu::RunStatus::Stopped);
-  EXPECT_EQ(machine.messageBoxes, emu::kMaxMessageBoxes);
-  EXPECT_EQ(machine.events.size(), emu::kMaxMessageBoxes + 1) << "start and the boxes, no exit";
-  EXPECT_FALSE(machine.processes[0].ended);
+  EXPECT_EQ(emu::Run(session, &Entry), emu::RunStatus::Stopped);
+  EXPECT_EQ(session.record.messageBoxes, emu::kMaxMessageBoxes);
+  EXPECT_EQ(session.record.events.size(), emu::kMaxMessageBoxes + 1)
+      << "start and the boxes, no exit";
+  EXPECT_FALSE(emu::Processes(session)[0].ended);
 }
 
 TEST(Windows, StartupDrainRemovesThePostedMessagesThenTheWindowGoes) {
-  emu::Machine machine = Installed();
-  emu::ActiveProcess process(machine);
+  emu::Session session = Installed();
+  emu::ActiveProcess process(session);
   EXPECT_EQ(
       CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
       nullptr);
@@ -275,16 +277,16 @@ TEST(Windows, StartupDrainRemovesThePostedMessagesThenTheWindowGoes) {
     ++drained;
   }
   EXPECT_GT(drained, 0) << "a new window finds posted messages";
-  EXPECT_EQ(machine.windows[0].dispatched.size(), static_cast<std::size_t>(drained));
+  EXPECT_EQ(emu::Windows(session)[0].dispatched.size(), static_cast<std::size_t>(drained));
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_FALSE(DestroyWindow(window));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-  EXPECT_TRUE(machine.windows[0].destroyed);
+  EXPECT_TRUE(emu::Windows(session)[0].destroyed);
 }
 
 TEST(Strings, LoadStringCutsToTheCapacity) {
-  emu::Machine machine = Installed();
-  emu::ActiveProcess process(machine);
+  emu::Session session = Installed();
+  emu::ActiveProcess process(session);
   const emu::StringResource& first = emu::kStringTable[0];
   char buffer[128];
   EXPECT_EQ(LoadStringA(nullptr, first.id, buffer, sizeof buffer),

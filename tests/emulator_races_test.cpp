@@ -5,9 +5,10 @@
 
 #include <string>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "platform_api.h"
 #include "support/case_name.h"
+#include "support/new_session.h"
 
 namespace {
 
@@ -18,8 +19,8 @@ const std::string kCopy = kTemp + "\\obuninst.tmp";
 const std::string kEvil = "C:\\Evil\\evil.exe";
 
 // What stands at a path: "missing", "file:<bytes>", "link:<target>" or "folder".
-std::string At(const emu::Machine& machine, const std::string& path) {
-  const emu::FsNode* node = machine.files.Find(path);
+std::string At(const emu::Session& session, const std::string& path) {
+  const emu::FsNode* node = session.machine.files.Find(path);
   if (!node) return "missing";
   if (node->linkTarget) return "link:" + *node->linkTarget;
   if (node->directory) return "folder";
@@ -142,11 +143,11 @@ class Race : public testing::TestWithParam<RaceCase> {};
 
 TEST_P(Race, ActsRightAfterTheCall) {
   const RaceCase& c = GetParam();
-  emu::Machine machine;
-  machine.files.CreateFile(kCopy, {'c', 'o', 'p', 'y'});
-  machine.files.CreateFile(kEvil, {'e', 'v', 'i', 'l'});
-  machine.races = {c.race};
-  emu::ActiveProcess process(machine, "C:\\", "C:\\Launcher.exe");
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile(kCopy, {'c', 'o', 'p', 'y'});
+  session.machine.files.CreateFile(kEvil, {'e', 'v', 'i', 'l'});
+  session.scenario.races = {c.race};
+  emu::ActiveProcess process(session, "C:\\", "C:\\Launcher.exe");
   HANDLE held = INVALID_HANDLE_VALUE;
   if (c.held) {
     held = CreateFileA(kCopy.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
@@ -159,11 +160,11 @@ TEST_P(Race, ActsRightAfterTheCall) {
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
 
   const bool came = c.race.call <= 2;
-  ASSERT_EQ(machine.raceOutcomes.size(), came ? 1u : 0u);
+  ASSERT_EQ(session.record.raceOutcomes.size(), came ? 1u : 0u);
   if (came) {
-    EXPECT_EQ(machine.raceOutcomes[0].applied, c.applied);
+    EXPECT_EQ(session.record.raceOutcomes[0].applied, c.applied);
     std::string raceLine;
-    for (const auto& line : machine.trace) {
+    for (const auto& line : session.record.trace) {
       if (line.text.find("(race after GetFileAttributesA#") != std::string::npos) {
         raceLine = line.text;
       }
@@ -171,31 +172,31 @@ TEST_P(Race, ActsRightAfterTheCall) {
     EXPECT_NE(raceLine.find(c.applied ? ")" : " skipped: " + c.skippedBecause), std::string::npos)
         << raceLine;
   }
-  for (const auto& [path, what] : c.expected) EXPECT_EQ(At(machine, path), what) << path;
-  EXPECT_EQ(At(machine, kEvil), "file:evil") << "the source of a replacement stays";
+  for (const auto& [path, what] : c.expected) EXPECT_EQ(At(session, path), what) << path;
+  EXPECT_EQ(At(session, kEvil), "file:evil") << "the source of a replacement stays";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Race, testing::ValuesIn(kRaceCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(Race, TheImageOfAStartedProcessIsNotReplacedButMayBeRenamed) {
-  emu::Machine machine;
-  machine.files.CreateFile(kCopy, {'c'});
-  machine.files.CreateFile(kEvil, {'e'});
-  machine.races = {{"CreateProcessA", 1, Action::Replace, kCopy, kEvil},
-                   {"CreateProcessA", 1, Action::Rename, kCopy, kTemp + "\\away.tmp"}};
-  emu::ActiveProcess process(machine, "C:\\", "C:\\Launcher.exe");
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile(kCopy, {'c'});
+  session.machine.files.CreateFile(kEvil, {'e'});
+  session.scenario.races = {{"CreateProcessA", 1, Action::Replace, kCopy, kEvil},
+                            {"CreateProcessA", 1, Action::Rename, kCopy, kTemp + "\\away.tmp"}};
+  emu::ActiveProcess process(session, "C:\\", "C:\\Launcher.exe");
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started;
   std::string line = "\"" + kCopy + "\" C:\\x";
   ASSERT_TRUE(CreateProcessA(kCopy.c_str(), line.data(), NULL, NULL, FALSE, 0, NULL, "C:\\",
                              &startup, &started));
-  ASSERT_EQ(machine.raceOutcomes.size(), 2u);
-  EXPECT_FALSE(machine.raceOutcomes[0].applied);
-  EXPECT_TRUE(machine.raceOutcomes[1].applied);
-  EXPECT_EQ(At(machine, kTemp + "\\away.tmp"), "file:c");
-  EXPECT_EQ(machine.processes.back().imageFile, kTemp + "\\away.tmp");
+  ASSERT_EQ(session.record.raceOutcomes.size(), 2u);
+  EXPECT_FALSE(session.record.raceOutcomes[0].applied);
+  EXPECT_TRUE(session.record.raceOutcomes[1].applied);
+  EXPECT_EQ(At(session, kTemp + "\\away.tmp"), "file:c");
+  EXPECT_EQ(emu::Processes(session).back().imageFile, kTemp + "\\away.tmp");
 }
 
 }  // namespace

@@ -4,22 +4,24 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "platform_api.h"
 #include "support/case_name.h"
+#include "support/new_session.h"
 
 namespace {
 
 constexpr unsigned char kMarker = 0xCC;
 
 // HKLM\Software\Halcyra\Orbelle\Settings, HKCU\Software, HKCR\.wrl (default "Orbelle").
-emu::Machine SampleRegistry() {
-  emu::Machine machine;
-  machine.registry.CreateKey(emu::Root::LocalMachine, "Software\\Halcyra\\Orbelle\\Settings");
-  machine.registry.CreateKey(emu::Root::LocalMachine, "Software\\Classes\\OnlyInHklm");
-  machine.registry.CreateKey(emu::Root::CurrentUser, "Software");
-  machine.registry.CreateKey(emu::Root::ClassesRoot, ".wrl").SetString("", "Orbelle");
-  return machine;
+emu::Session SampleRegistry() {
+  emu::Session session = test::NewSession();
+  session.machine.registry.CreateKey(emu::Root::LocalMachine,
+                                     "Software\\Halcyra\\Orbelle\\Settings");
+  session.machine.registry.CreateKey(emu::Root::LocalMachine, "Software\\Classes\\OnlyInHklm");
+  session.machine.registry.CreateKey(emu::Root::CurrentUser, "Software");
+  session.machine.registry.CreateKey(emu::Root::ClassesRoot, ".wrl").SetString("", "Orbelle");
+  return session;
 }
 
 bool AllMarker(const char* buffer, std::size_t size) {
@@ -60,8 +62,8 @@ class RegOpen : public testing::TestWithParam<OpenCase> {};
 
 TEST_P(RegOpen, Key) {
   const OpenCase& c = GetParam();
-  emu::Machine machine = SampleRegistry();
-  emu::ActiveProcess process(machine);
+  emu::Session session = SampleRegistry();
+  emu::ActiveProcess process(session);
   HKEY key = reinterpret_cast<HKEY>(std::uintptr_t{0xBAD});
   EXPECT_EQ(RegOpenKeyA(c.root, c.sub, &key), c.status);
   if (c.status != ERROR_SUCCESS) {
@@ -70,20 +72,20 @@ TEST_P(RegOpen, Key) {
   if (c.status == ERROR_SUCCESS) {
     EXPECT_EQ(key == c.root, c.sameHandle);
   }
-  EXPECT_EQ(machine.openKeys, c.status == ERROR_SUCCESS && !c.sameHandle ? 1 : 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), c.status == ERROR_SUCCESS && !c.sameHandle ? 1 : 0);
   EXPECT_EQ(RegCloseKey(key), c.status == ERROR_SUCCESS ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
-  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RegOpen, testing::ValuesIn(kOpenCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(RegEnum, ListsSubkeysInOrderOfUpperCasedNames) {
-  emu::Machine machine;
+  emu::Session session = test::NewSession();
   for (const char* name : {"b", "_x", "A2", "a"}) {
-    machine.registry.CreateKey(emu::Root::CurrentUser, std::string("K\\") + name);
+    session.machine.registry.CreateKey(emu::Root::CurrentUser, std::string("K\\") + name);
   }
-  emu::ActiveProcess process(machine);
+  emu::ActiveProcess process(session);
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "K", &key), ERROR_SUCCESS);
   std::vector<std::string> names;
@@ -126,14 +128,15 @@ class RegDelete : public testing::TestWithParam<DeleteCase> {};
 
 TEST_P(RegDelete, Key) {
   const DeleteCase& c = GetParam();
-  emu::Machine machine = SampleRegistry();
-  machine.registry.FindKey(emu::Root::LocalMachine, "Software\\Halcyra\\Orbelle\\Settings")
+  emu::Session session = SampleRegistry();
+  session.machine.registry.FindKey(emu::Root::LocalMachine, "Software\\Halcyra\\Orbelle\\Settings")
       ->denied = c.deny;
-  emu::ActiveProcess process(machine);
+  emu::ActiveProcess process(session);
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, c.sub), c.status);
-  EXPECT_NE(machine.registry.FindKey(emu::Root::LocalMachine, "Software\\Halcyra"), nullptr);
+  EXPECT_NE(session.machine.registry.FindKey(emu::Root::LocalMachine, "Software\\Halcyra"),
+            nullptr);
   if (c.gone) {
-    EXPECT_EQ(machine.registry.FindKey(emu::Root::LocalMachine, c.gone), nullptr);
+    EXPECT_EQ(session.machine.registry.FindKey(emu::Root::LocalMachine, c.gone), nullptr);
   }
 }
 
@@ -141,21 +144,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegDelete, testing::ValuesIn(kDeleteCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(RegDelete, EmptySubkeyDeletesTheOpenedKeyItself) {
-  emu::Machine machine = SampleRegistry();
-  emu::ActiveProcess process(machine);
+  emu::Session session = SampleRegistry();
+  emu::ActiveProcess process(session);
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Halcyra\\Orbelle\\Settings", &key),
             ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS);
-  EXPECT_EQ(
-      machine.registry.FindKey(emu::Root::LocalMachine, "Software\\Halcyra\\Orbelle\\Settings"),
-      nullptr);
+  EXPECT_EQ(session.machine.registry.FindKey(emu::Root::LocalMachine,
+                                             "Software\\Halcyra\\Orbelle\\Settings"),
+            nullptr);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
 TEST(RegDelete, HandleOnADeletedKeyReportsKeyDeleted) {
-  emu::Machine machine = SampleRegistry();
-  emu::ActiveProcess process(machine);
+  emu::Session session = SampleRegistry();
+  emu::ActiveProcess process(session);
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyA(HKEY_CLASSES_ROOT, ".wrl", &key), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, ".WRL"), ERROR_SUCCESS);
@@ -164,21 +167,21 @@ TEST(RegDelete, HandleOnADeletedKeyReportsKeyDeleted) {
   EXPECT_EQ(RegEnumKeyA(key, 0, name, sizeof name), ERROR_KEY_DELETED);
   EXPECT_EQ(RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS) << "the handle itself still closes";
-  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
 TEST(RegClose, RootsUnknownHandlesAndOtherProcesses) {
-  emu::Machine machine = SampleRegistry();
+  emu::Session session = SampleRegistry();
   HKEY foreign = nullptr;
   {
-    emu::ActiveProcess first(machine);
+    emu::ActiveProcess first(session);
     ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &foreign), ERROR_SUCCESS);
   }
-  emu::ActiveProcess second(machine);
+  emu::ActiveProcess second(session);
   EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS) << "closing a root is a no-op";
   EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(std::uintptr_t{0x4242})), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(foreign), ERROR_INVALID_HANDLE) << "handles belong to their process";
-  EXPECT_EQ(machine.openKeys, 1) << "the first process's leak stays counted";
+  EXPECT_EQ(emu::OpenKeyCount(session), 1) << "the first process's leak stays counted";
 }
 
 struct QueryCase {
@@ -212,11 +215,11 @@ class RegQueryDefault : public testing::TestWithParam<QueryCase> {};
 
 TEST_P(RegQueryDefault, Value) {
   const QueryCase& c = GetParam();
-  emu::Machine machine;
-  emu::RegKey& key = machine.registry.CreateKey(emu::Root::ClassesRoot, ".x");
+  emu::Session session = test::NewSession();
+  emu::RegKey& key = session.machine.registry.CreateKey(emu::Root::ClassesRoot, ".x");
   if (c.type) key.SetValue("", c.type, emu::Bytes(c.stored.begin(), c.stored.end()));
   key.Create("UndoClass").SetString("", "VRML.");
-  emu::ActiveProcess process(machine);
+  emu::ActiveProcess process(session);
   HKEY open = nullptr;
   ASSERT_EQ(RegOpenKeyA(HKEY_CLASSES_ROOT, ".x", &open), ERROR_SUCCESS);
   char buffer[16] = "";
@@ -236,11 +239,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegQueryDefault, testing::ValuesIn(kQueryCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(RegSetDefault, TakesTheSizeFromTheStringAndCreatesTheSubkey) {
-  emu::Machine machine;
-  emu::ActiveProcess process(machine);
+  emu::Session session = test::NewSession();
+  emu::ActiveProcess process(session);
   EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".wrl", REG_SZ, "VRML.World", 1), ERROR_SUCCESS);
   const emu::RegValue* value =
-      machine.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->FindValue("");
+      session.machine.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->FindValue("");
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->data, emu::Bytes(std::begin("VRML.World"), std::end("VRML.World")));
   EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".wrl", REG_DWORD, "x", 2), ERROR_INVALID_PARAMETER);
@@ -269,12 +272,12 @@ class RegQueryNamed : public testing::TestWithParam<QueryExCase> {};
 
 TEST_P(RegQueryNamed, Value) {
   const QueryExCase& c = GetParam();
-  emu::Machine machine;
-  emu::RegKey& key = machine.registry.CreateKey(emu::Root::CurrentUser, "Shell Folders");
+  emu::Session session = test::NewSession();
+  emu::RegKey& key = session.machine.registry.CreateKey(emu::Root::CurrentUser, "Shell Folders");
   key.SetString("Desktop", "C:\\Desktop");
   key.SetValue("Raw", REG_BINARY, emu::Bytes{'a', 'b', 'c'});
   key.SetString("", "d");
-  emu::ActiveProcess process(machine);
+  emu::ActiveProcess process(session);
   HKEY open = nullptr;
   ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Shell Folders", &open), ERROR_SUCCESS);
   char buffer[32];
@@ -296,21 +299,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegQueryNamed, testing::ValuesIn(kQueryExCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(RegFaults, NamedOperationFailsEveryCallAndTheSweepFailsOneCall) {
-  emu::Machine machine = SampleRegistry();
-  machine.faults.failingOperations = {"RegOpenKeyA"};
-  emu::ActiveProcess process(machine);
+  emu::Session session = SampleRegistry();
+  session.scenario.faults.failingOperations = {"RegOpenKeyA"};
+  emu::ActiveProcess process(session);
   HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &key), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &key), ERROR_ACCESS_DENIED);
 
-  machine.faults.failingOperations.clear();
-  machine.faults.checkedCalls = 0;
-  machine.faults.failCallNumber = 2;
+  session.scenario.faults.failingOperations.clear();
+  // The two calls above were counted too; the sweep counts on from them.
+  const long counted = emu::CheckedCallCount(session);
+  session.scenario.faults.failCallNumber = counted + 2;
   EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &key), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS) << "RegCloseKey is not counted";
   EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &key), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software", &key), ERROR_SUCCESS);
-  EXPECT_EQ(machine.faults.checkedCalls, 3);
+  EXPECT_EQ(emu::CheckedCallCount(session) - counted, 3);
   RegCloseKey(key);
 }
 

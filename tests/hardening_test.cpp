@@ -29,8 +29,8 @@ const std::string kSystemFolder = "C:\\WINDOWS\\SYSTEM";
 const emu::Bytes kProductBytes = {'M', 'Z', 'o', 'r', 'b'};
 const emu::Bytes kSystemBytes = {'s', 'y', 's'};
 
-void PlantLink(emu::Machine& machine, const std::string& target) {
-  emu::FsNode& link = machine.files.CreateFile(kCopy);
+void PlantLink(emu::Session& session, const std::string& target) {
+  emu::FsNode& link = session.machine.files.CreateFile(kCopy);
   link.linkTarget = target;
   link.directory = target == kSystemFolder;
 }
@@ -39,7 +39,7 @@ enum class Copy { ProductFile, Untouched, Absent };
 
 struct HardeningCase {
   const char* behaviour;
-  std::function<void(emu::Machine&)> prepare;
+  std::function<void(emu::Session&)> prepare;
   std::vector<std::string> boxes;
   bool uninstalled;  // the whole product went; otherwise nothing changed but the copy
   Copy copy;         // what stands at the copy's name afterwards
@@ -52,65 +52,65 @@ const auto kLauncherFailedBoxes = std::vector<std::string>{
 
 const HardeningCase kCases[] = {
     {"a link planted at the copy's name is removed, not followed",
-     [](emu::Machine& m) { PlantLink(m, kSystemFile); }, kUninstalledBoxes, true,
+     [](emu::Session& m) { PlantLink(m, kSystemFile); }, kUninstalledBoxes, true,
      Copy::ProductFile},
     {"a link at the copy's name to a missing file is removed, and nothing is created there",
-     [](emu::Machine& m) { PlantLink(m, "C:\\WINDOWS\\SYSTEM\\NEW.DLL"); }, kUninstalledBoxes, true,
+     [](emu::Session& m) { PlantLink(m, "C:\\WINDOWS\\SYSTEM\\NEW.DLL"); }, kUninstalledBoxes, true,
      Copy::ProductFile},
     {"a link to a folder cannot be deleted as a file: internal error, nothing followed",
-     [](emu::Machine& m) { PlantLink(m, kSystemFolder); }, kLauncherFailedBoxes, false,
+     [](emu::Session& m) { PlantLink(m, kSystemFolder); }, kLauncherFailedBoxes, false,
      Copy::Untouched},
     {"a file that appears after the check is not overwritten: internal error",
-     [](emu::Machine& m) {
-       m.files.CreateFile(kCopy, {'o', 'l', 'd'});
-       m.faults.failingOperations = {"GetFileAttributesA"};
+     [](emu::Session& m) {
+       m.machine.files.CreateFile(kCopy, {'o', 'l', 'd'});
+       m.scenario.faults.failingOperations = {"GetFileAttributesA"};
      },
      kLauncherFailedBoxes, false, Copy::Untouched},
     {"a link that appears after the check is not followed: internal error",
-     [](emu::Machine& m) {
+     [](emu::Session& m) {
        PlantLink(m, kSystemFile);
-       m.faults.failingOperations = {"GetFileAttributesA"};
+       m.scenario.faults.failingOperations = {"GetFileAttributesA"};
      },
      kLauncherFailedBoxes, false, Copy::Untouched},
     {"an ordinary earlier copy is replaced",
-     [](emu::Machine& m) {
-       m.files.CreateFile(kCopy, {'o', 'l', 'd'});
+     [](emu::Session& m) {
+       m.machine.files.CreateFile(kCopy, {'o', 'l', 'd'});
      },
      kUninstalledBoxes, true, Copy::ProductFile},
     {"a copy still in use cannot be replaced: internal error, nothing removed",
-     [](emu::Machine& m) {
-       m.files.CreateFile(kCopy, {'o', 'l', 'd'});
-       m.faults.locked[emu::UpperName(kCopy)] = {true, 0};
+     [](emu::Session& m) {
+       m.machine.files.CreateFile(kCopy, {'o', 'l', 'd'});
+       m.scenario.faults.locked[emu::UpperName(kCopy)] = {true, 0};
      },
      kLauncherFailedBoxes, false, Copy::Untouched},
     {"without an earlier copy the copy is made", nullptr, kUninstalledBoxes, true,
      Copy::ProductFile},
     {"a failed copy leaves no file behind",
-     [](emu::Machine& m) { m.faults.failingOperations = {"CopyFileA"}; }, kLauncherFailedBoxes,
-     false, Copy::Absent},
+     [](emu::Session& m) { m.scenario.faults.failingOperations = {"CopyFileA"}; },
+     kLauncherFailedBoxes, false, Copy::Absent},
 };
 
 class TempCopy : public testing::TestWithParam<HardeningCase> {};
 
 TEST_P(TempCopy, NeverWritesThroughWhatStandsAtItsName) {
   const HardeningCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine();
-  machine.files.Find(kExe)->content = kProductBytes;
-  machine.files.CreateFile(kSystemFile, kSystemBytes);
-  if (c.prepare) c.prepare(machine);
-  const emu::FsNode* before = machine.files.Find(kCopy);
+  emu::Session session = test::InstalledMachine();
+  session.machine.files.Find(kExe)->content = kProductBytes;
+  session.machine.files.CreateFile(kSystemFile, kSystemBytes);
+  if (c.prepare) c.prepare(session);
+  const emu::FsNode* before = session.machine.files.Find(kCopy);
   const bool hadCopy = before != nullptr;
   const std::optional<std::string> linkBefore = hadCopy ? before->linkTarget : std::nullopt;
   const emu::Bytes contentBefore = hadCopy ? before->content : emu::Bytes{};
 
-  test::RunResult run = test::RunUninstall(machine);
+  test::RunResult run = test::RunUninstall(session);
 
-  EXPECT_EQ(test::Boxes(machine), c.boxes);
-  EXPECT_EQ(machine.files.Find(kSystemFile)->content, kSystemBytes);
-  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\SYSTEM\\NEW.DLL"), nullptr);
-  for (int code : test::ExitCodes(machine)) EXPECT_EQ(code, 0);
+  EXPECT_EQ(test::Boxes(session), c.boxes);
+  EXPECT_EQ(session.machine.files.Find(kSystemFile)->content, kSystemBytes);
+  EXPECT_EQ(session.machine.files.Find("C:\\WINDOWS\\SYSTEM\\NEW.DLL"), nullptr);
+  for (int code : test::ExitCodes(session)) EXPECT_EQ(code, 0);
 
-  const emu::FsNode* copy = machine.files.Find(kCopy);
+  const emu::FsNode* copy = session.machine.files.Find(kCopy);
   switch (c.copy) {
     case Copy::ProductFile:
       ASSERT_NE(copy, nullptr);
@@ -145,15 +145,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, TempCopy, testing::ValuesIn(kCases),
 // before where it does not (Windows before 8, or 7 without its update).
 TEST(DllSearch, IsLimitedToTheSystemFolderWhereWindowsOffersIt) {
   for (bool offered : {true, false}) {
-    emu::Machine machine = test::InstalledMachine();
-    machine.offersSetDefaultDllDirectories = offered;
-    test::RunResult run = test::RunUninstall(machine);
-    ASSERT_EQ(machine.processes.size(), 2u) << offered;
-    for (const auto& process : machine.processes) {
+    emu::Session session = test::InstalledMachine();
+    session.scenario.offersSetDefaultDllDirectories = offered;
+    test::RunResult run = test::RunUninstall(session);
+    ASSERT_EQ(emu::Processes(session).size(), 2u) << offered;
+    for (const auto& process : emu::Processes(session)) {
       EXPECT_EQ(process.defaultDllDirectories, offered ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0u)
           << "process " << process.id << ", offered " << offered;
     }
-    EXPECT_EQ(test::Boxes(machine), kUninstalledBoxes) << offered;
+    EXPECT_EQ(test::Boxes(session), kUninstalledBoxes) << offered;
     EXPECT_EQ(run.removed, test::FullyRemoved()) << offered;
   }
 }
@@ -163,14 +163,14 @@ TEST(DllSearch, IsLimitedToTheSystemFolderWhereWindowsOffersIt) {
 // restart: only the launcher's temp copy is ever scheduled.
 TEST(StartedByHand, NeverSchedulesTheInstalledUninstallerForDeletion) {
   for (const std::string& tail : {std::string("C:\\Elsewhere"), kFolder}) {
-    emu::Machine machine = test::InstalledMachine();
-    auto before = test::Snapshot(machine);
-    test::RunThreeWays(machine, kExe, "\"" + kExe + "\" " + tail, kFolder);
-    EXPECT_EQ(test::Boxes(machine),
+    emu::Session session = test::InstalledMachine();
+    auto before = test::Snapshot(session);
+    test::RunThreeWays(session, kExe, "\"" + kExe + "\" " + tail, kFolder);
+    EXPECT_EQ(test::Boxes(session),
               std::vector<std::string>{Box(1, "MB_OK", "IDOK", kInternalError)})
         << tail;
-    EXPECT_TRUE(machine.restartDeletes.empty()) << tail;
-    auto change = test::Compare(before, test::Snapshot(machine));
+    EXPECT_TRUE(session.record.restartDeletes.empty()) << tail;
+    auto change = test::Compare(before, test::Snapshot(session));
     EXPECT_TRUE(change.removed.empty()) << tail << test::Join(change.removed);
   }
 }
@@ -178,12 +178,12 @@ TEST(StartedByHand, NeverSchedulesTheInstalledUninstallerForDeletion) {
 // Giving an extension back writes its default value first; UndoClass, the only record of the
 // class to give back, goes only once that write has worked.
 TEST(AssociationRestore, KeepsTheRecordOfThePreviousClassWhenTheWriteFails) {
-  emu::Machine machine = test::InstalledMachine();
-  machine.faults.failingOperations = {"RegSetValueA"};
-  test::RunResult run = test::RunUninstall(machine);
+  emu::Session session = test::InstalledMachine();
+  session.scenario.faults.failingOperations = {"RegSetValueA"};
+  test::RunResult run = test::RunUninstall(session);
 
   // The class goes and the run reports success, as extension results are not reported...
-  EXPECT_EQ(test::Boxes(machine), kUninstalledBoxes);
+  EXPECT_EQ(test::Boxes(session), kUninstalledBoxes);
   EXPECT_TRUE(run.removed.count("HKCR\\Orbelle"));
   // ...but every extension that had a previous class keeps it, with its ShellNew.
   for (const char* line :

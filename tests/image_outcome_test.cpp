@@ -10,8 +10,9 @@
 #include "drives.h"
 #include "image_error.h"
 #include "image_source.h"
-#include "machine.h"
 #include "outcome_folder.h"
+#include "session.h"
+#include "support/new_session.h"
 #include "transcript_json.h"
 
 namespace fs = std::filesystem;
@@ -58,20 +59,21 @@ TEST(ImageDrives, LoadsFilesFoldersAndKeepMarkersButNoLinks) {
   fs::create_directory_symlink("/etc", image.path() / "drive_c/etc");
   WriteText(image.path() / "notes.md", "not a drive");
 
-  emu::Machine machine;
-  mi::LoadDrives(mi::ReadImageFolder(image.path()), machine.files);
-  ASSERT_NE(machine.files.Find("C:\\Program Files\\Orbelle\\Orbelle.exe"), nullptr);
-  EXPECT_EQ(machine.files.Find("C:\\PROGRAM FILES\\orbelle\\ORBELLE.EXE")->content,
+  emu::Session session = test::NewSession();
+  mi::LoadDrives(mi::ReadImageFolder(image.path()), session.machine.files);
+  ASSERT_NE(session.machine.files.Find("C:\\Program Files\\Orbelle\\Orbelle.exe"), nullptr);
+  EXPECT_EQ(session.machine.files.Find("C:\\PROGRAM FILES\\orbelle\\ORBELLE.EXE")->content,
             emu::Bytes({'e', 'x', 'e'}));
-  const emu::FsNode* temp = machine.files.Find("C:\\WINDOWS\\TEMP");
+  const emu::FsNode* temp = session.machine.files.Find("C:\\WINDOWS\\TEMP");
   ASSERT_NE(temp, nullptr);
   EXPECT_TRUE(temp->directory);
-  EXPECT_TRUE(temp->children.empty()) << ".keep is no file of the machine";
-  EXPECT_EQ(machine.files.Find("C:\\Caf\xE9")->name, "Caf\xE9");  // UTF-8 name, ANSI machine
-  EXPECT_EQ(machine.files.Find("C:\\passwd"), nullptr);
-  EXPECT_EQ(machine.files.Find("C:\\etc"), nullptr);
-  ASSERT_NE(machine.files.Find("D:\\"), nullptr);
-  EXPECT_EQ(machine.files.drives.size(), 2u);
+  EXPECT_TRUE(temp->children.empty()) << ".keep is no file of the session";
+  EXPECT_EQ(session.machine.files.Find("C:\\Caf\xE9")->name,
+            "Caf\xE9");  // UTF-8 name, ANSI machine
+  EXPECT_EQ(session.machine.files.Find("C:\\passwd"), nullptr);
+  EXPECT_EQ(session.machine.files.Find("C:\\etc"), nullptr);
+  ASSERT_NE(session.machine.files.Find("D:\\"), nullptr);
+  EXPECT_EQ(session.machine.files.drives.size(), 2u);
 }
 
 TEST(ImageDrives, RefusesNamesWindowsWouldTakeForOne) {
@@ -82,20 +84,21 @@ TEST(ImageDrives, RefusesNamesWindowsWouldTakeForOne) {
                                   : "drive_c/Folder/\xE6\x9C\xAC.txt"),
               "");
     WriteText(image.path() / second, "");
-    emu::Machine machine;
-    EXPECT_THROW(mi::LoadDrives(mi::ReadImageFolder(image.path()), machine.files), mi::ImageError)
+    emu::Session session = test::NewSession();
+    EXPECT_THROW(mi::LoadDrives(mi::ReadImageFolder(image.path()), session.machine.files),
+                 mi::ImageError)
         << second;
   }
 }
 
 TEST(ImageDrives, WritesDrivesBackWithEmptyFoldersAndLinks) {
-  emu::Machine machine;
-  machine.files.CreateFile("C:\\Program Files\\Orbelle\\garden.wrl", {'w'});
-  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
-  machine.files.CreateFile("C:\\Caf\xE9\\x.txt");
-  machine.files.CreateFile("C:\\link.tmp").linkTarget = "C:\\WINDOWS";
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile("C:\\Program Files\\Orbelle\\garden.wrl", {'w'});
+  session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  session.machine.files.CreateFile("C:\\Caf\xE9\\x.txt");
+  session.machine.files.CreateFile("C:\\link.tmp").linkTarget = "C:\\WINDOWS";
   TempFolder out;
-  mi::WriteDrives(machine.files, out.path());
+  mi::WriteDrives(session.machine.files, out.path());
   EXPECT_EQ(ReadText(out.path() / "drive_c/Program Files/Orbelle/garden.wrl"), "w");
   EXPECT_TRUE(fs::is_directory(out.path() / "drive_c/WINDOWS/TEMP"));
   EXPECT_TRUE(fs::exists(out.path() / "drive_c/Caf\xC3\xA9/x.txt"));
@@ -145,11 +148,11 @@ TEST(OutcomeFolder, AcceptsOnlyAMissingOrEmptyFolderOrAnEarlierOutcome) {
 TEST(OutcomeFolder, ReplacesAnEarlierOutcomeAndCreatesAMissingFolder) {
   TempFolder temp;
   const fs::path out = temp.path() / "a" / "b";
-  emu::Machine machine;
-  machine.files.CreateFile("C:\\new.txt");
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile("C:\\new.txt");
   WriteText(out / "drive_c/old.txt", "old");
   WriteText(out / "drive_e/gone.txt", "old");
-  mi::WriteOutcome(machine, out);
+  mi::WriteOutcome(session, out);
   EXPECT_TRUE(fs::exists(out / "drive_c/new.txt"));
   EXPECT_FALSE(fs::exists(out / "drive_c/old.txt"));
   EXPECT_FALSE(fs::exists(out / "drive_e"));
@@ -157,7 +160,7 @@ TEST(OutcomeFolder, ReplacesAnEarlierOutcomeAndCreatesAMissingFolder) {
   EXPECT_TRUE(fs::exists(out / "transcript.jsonl"));
 
   const fs::path fresh = temp.path() / "fresh";
-  mi::WriteOutcome(machine, fresh);
+  mi::WriteOutcome(session, fresh);
   EXPECT_TRUE(fs::exists(fresh / "drive_c/new.txt"));
 }
 

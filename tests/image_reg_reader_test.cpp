@@ -126,8 +126,8 @@ TEST(RegReader, ReadsTheSameRegistryFromUtf16AndAnsiFiles) {
   emu::Machine unicode, ansi;
   mi::ReadRegFile(ReadBytes(kImages / "utf16_v5" / "registry.reg"), "utf16", unicode);
   mi::ReadRegFile(ReadBytes(kImages / "ansi_regedit4" / "registry.reg"), "ansi", ansi);
-  EXPECT_EQ(unicode.registryHeader, emu::kRegedit5);
-  EXPECT_EQ(ansi.registryHeader, emu::kRegedit4);
+  EXPECT_EQ(unicode.registryHeader, machine_image::kRegedit5);
+  EXPECT_EQ(ansi.registryHeader, machine_image::kRegedit4);
   const emu::RegKey* u =
       unicode.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle");
   const emu::RegKey* a =
@@ -150,7 +150,7 @@ TEST(RegReader, AcceptsUtf8WithByteOrderMarkAndAFileWithoutHeader) {
   EXPECT_EQ(bom.registry.FindKey(emu::Root::CurrentUser, "T")->FindValue("")->data,
             B(std::string("\xE9\0", 2)));
   mi::ReadRegFile("[HKCU\\T]\n", "bare", bare);
-  EXPECT_EQ(bare.registryHeader, emu::kRegedit4);
+  EXPECT_EQ(bare.registryHeader, machine_image::kRegedit4);
   EXPECT_NE(bare.registry.FindKey(emu::Root::CurrentUser, "T"), nullptr);
 }
 

@@ -56,7 +56,7 @@ void ExpectSameKeys(const emu::RegKey& a, const emu::RegKey& b, const std::strin
 }  // namespace
 
 TEST(RegWriter, RoundTripsEveryValueUnderBothHeaders) {
-  for (const char* header : {emu::kRegedit4, emu::kRegedit5}) {
+  for (const char* header : {machine_image::kRegedit4, machine_image::kRegedit5}) {
     emu::Machine original;
     original.registryHeader = header;
     FillAwkwardRegistry(original);
@@ -80,7 +80,7 @@ TEST(RegWriter, WritesAnUnambiguousEncodingForEachHeader) {
   EXPECT_EQ(ansi,
             "\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_CURRENT_USER]\r\n\r\n"
             "[HKEY_CURRENT_USER\\T]\r\n@=\"Zo\xC3\xAB\"\r\n\r\n[HKEY_CLASSES_ROOT]\r\n\r\n");
-  machine.registryHeader = emu::kRegedit5;
+  machine.registryHeader = machine_image::kRegedit5;
   const std::string wide = mi::WriteRegFile(machine);
   ASSERT_EQ(wide.substr(0, 2), "\xFF\xFE");
   EXPECT_EQ(mi::Utf16leToUtf8(wide.substr(2)),

@@ -5,23 +5,24 @@
 #include <vector>
 
 #include "image_error.h"
-#include "machine.h"
 #include "scenario.h"
+#include "session.h"
+#include "support/new_session.h"
 
 namespace mi = machine_image;
 
 namespace {
 
-std::vector<std::string> Apply(const std::string& text, emu::Machine& machine) {
+std::vector<std::string> Apply(const std::string& text, emu::Session& session) {
   std::vector<std::string> warnings;
-  mi::ApplyScenario(text, "img/scenario.ini", machine, warnings);
+  mi::ApplyScenario(text, "img/scenario.ini", session, warnings);
   return warnings;
 }
 
 std::string ErrorOf(const std::string& text) {
   try {
-    emu::Machine machine;
-    Apply(text, machine);
+    emu::Session session = test::NewSession();
+    Apply(text, session);
   } catch (const mi::ImageError& error) {
     return error.what();
   }
@@ -31,9 +32,9 @@ std::string ErrorOf(const std::string& text) {
 }  // namespace
 
 TEST(Scenario, ReadsEverySection) {
-  emu::Machine machine;
-  machine.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle");
-  machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE");
+  emu::Session session = test::NewSession();
+  session.machine.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle");
+  session.machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE");
   const auto warnings = Apply(
       "; everything a scenario can say\n"
       "[RUN]\n"
@@ -51,32 +52,34 @@ TEST(Scenario, ReadsEverySection) {
       "copyfilea\n"
       "[links]\n"
       "C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\WINDOWS\\SYSTEM\\USER.EXE\n",
-      machine);
-  EXPECT_EQ(machine.exePath, "D:\\Apps\\Orbelle\\Uninstall.exe");
-  EXPECT_EQ(machine.tempPath, "C:\\Temp Folder");
+      session);
+  EXPECT_EQ(session.scenario.exePath, "D:\\Apps\\Orbelle\\Uninstall.exe");
+  EXPECT_EQ(session.scenario.tempPath, "C:\\Temp Folder");
   using A = emu::Answer;
-  EXPECT_EQ(machine.answers, (std::vector<A>{A::First, A::Second, A::First, A::Second}));
-  EXPECT_EQ(machine.faults.imageRelease, 3);
-  const emu::Lock& hlp = machine.faults.locked.at("C:\\PROGRAM FILES\\ORBELLE\\ORBELLE.HLP");
+  EXPECT_EQ(session.scenario.answers, (std::vector<A>{A::First, A::Second, A::First, A::Second}));
+  EXPECT_EQ(session.scenario.faults.imageRelease, 3);
+  const emu::Lock& hlp =
+      session.scenario.faults.locked.at("C:\\PROGRAM FILES\\ORBELLE\\ORBELLE.HLP");
   EXPECT_TRUE(hlp.always);
-  EXPECT_EQ(machine.faults.locked.at("C:\\ODD=NAME.TXT").failures, 2);  // split at the last '='
-  EXPECT_TRUE(machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied);
+  EXPECT_EQ(session.scenario.faults.locked.at("C:\\ODD=NAME.TXT").failures,
+            2);  // split at the last '='
+  EXPECT_TRUE(session.machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied);
   ASSERT_EQ(warnings.size(), 1u);  // the denied key the registry lacks
   EXPECT_NE(warnings[0].find("img/scenario.ini:12:"), std::string::npos) << warnings[0];
-  EXPECT_EQ(machine.faults.failingOperations, (std::set<std::string>{"CopyFileA"}));
-  const emu::FsNode* link = machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp");
+  EXPECT_EQ(session.scenario.faults.failingOperations, (std::set<std::string>{"CopyFileA"}));
+  const emu::FsNode* link = session.machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp");
   ASSERT_NE(link, nullptr);
   EXPECT_EQ(link->linkTarget, "C:\\WINDOWS\\SYSTEM\\USER.EXE");
   EXPECT_FALSE(link->directory);
 }
 
 TEST(Scenario, DefaultsHoldWithoutRunSection) {
-  emu::Machine machine;
-  Apply("[run]\nanswers=\n", machine);
-  EXPECT_EQ(machine.exePath, emu::kDefaultExe);
-  EXPECT_EQ(machine.tempPath, emu::kDefaultTemp);
-  EXPECT_TRUE(machine.answers.empty());
-  EXPECT_EQ(machine.faults.imageRelease, 0);
+  emu::Session session;
+  Apply("[run]\nanswers=\n", session);
+  EXPECT_EQ(session.scenario.exePath, machine_image::kDefaultExe);
+  EXPECT_EQ(session.scenario.tempPath, emu::kDefaultTemp);
+  EXPECT_TRUE(session.scenario.answers.empty());
+  EXPECT_EQ(session.scenario.faults.imageRelease, 0);
 }
 
 TEST(Scenario, BadLinesNameTheFileAndLine) {
@@ -119,35 +122,35 @@ TEST(Scenario, BadLinesNameTheFileAndLine) {
 }
 
 TEST(Scenario, ALinkCannotReplaceAFolderWithContents) {
-  emu::Machine machine;
-  machine.files.CreateFile("C:\\Data\\keep.txt");
-  machine.files.CreateFolder("C:\\Target");
-  EXPECT_THROW(Apply("[links]\nC:\\Data=C:\\Target\n", machine), mi::ImageError);
-  Apply("[links]\nC:\\Junction=C:\\Target\n", machine);
-  EXPECT_TRUE(machine.files.Find("C:\\Junction")->directory);  // a link to a folder
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile("C:\\Data\\keep.txt");
+  session.machine.files.CreateFolder("C:\\Target");
+  EXPECT_THROW(Apply("[links]\nC:\\Data=C:\\Target\n", session), mi::ImageError);
+  Apply("[links]\nC:\\Junction=C:\\Target\n", session);
+  EXPECT_TRUE(session.machine.files.Find("C:\\Junction")->directory);  // a link to a folder
 }
 
 TEST(Scenario, ReadsRaces) {
-  emu::Machine machine;
+  emu::Session session = test::NewSession();
   Apply(
       "[race]\n"
       "after=CopyFileA#1 replace C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\evil.exe ; swapped\n"
       "AFTER=readfile#12  DELETE  C:\\WINDOWS\\TEMP\\obuninst.tmp\n"
       "after=CreateFileA#2 link C:\\WINDOWS\\TEMP = C:\\Evil\n"
       "after=CloseHandle#1 rename C:\\WINDOWS\\TEMP\\obuninst.tmp=C:\\away.tmp\n",
-      machine);
+      session);
   using A = emu::Race::Action;
-  ASSERT_EQ(machine.races.size(), 4u);
-  const emu::Race& replace = machine.races[0];
+  ASSERT_EQ(session.scenario.races.size(), 4u);
+  const emu::Race& replace = session.scenario.races[0];
   EXPECT_EQ(replace.operation, "CopyFileA");
   EXPECT_EQ(replace.call, 1);
   EXPECT_EQ(replace.action, A::Replace);
   EXPECT_EQ(replace.path, "C:\\WINDOWS\\TEMP\\obuninst.tmp");
   EXPECT_EQ(replace.argument, "C:\\evil.exe");
-  EXPECT_EQ(machine.races[1].operation, "ReadFile") << "spelled as Win32 does";
-  EXPECT_EQ(machine.races[1].call, 12);
-  EXPECT_EQ(machine.races[1].action, A::Delete);
-  EXPECT_EQ(machine.races[2].path, "C:\\WINDOWS\\TEMP");
-  EXPECT_EQ(machine.races[2].argument, "C:\\Evil");
-  EXPECT_EQ(machine.races[3].action, A::Rename);
+  EXPECT_EQ(session.scenario.races[1].operation, "ReadFile") << "spelled as Win32 does";
+  EXPECT_EQ(session.scenario.races[1].call, 12);
+  EXPECT_EQ(session.scenario.races[1].action, A::Delete);
+  EXPECT_EQ(session.scenario.races[2].path, "C:\\WINDOWS\\TEMP");
+  EXPECT_EQ(session.scenario.races[2].argument, "C:\\Evil");
+  EXPECT_EQ(session.scenario.races[3].action, A::Rename);
 }

@@ -26,8 +26,8 @@ class Relocation : public testing::TestWithParam<RelocationCase> {};
 
 TEST_P(Relocation, KeepsTheWholeInstallAndItsNeighbours) {
   const test::Install& install = GetParam().install;
-  const emu::Machine machine = test::InstalledMachine(install);
-  const std::set<std::string> lines = test::Snapshot(machine);
+  const emu::Session session = test::InstalledMachine(install);
+  const std::set<std::string> lines = test::Snapshot(session);
 
   for (const auto& line : test::FullyRemoved(install)) {
     EXPECT_TRUE(lines.count(line)) << "what a full uninstall removes is there: " << line;
@@ -46,9 +46,9 @@ TEST_P(Relocation, KeepsTheWholeInstallAndItsNeighbours) {
   EXPECT_TRUE(
       lines.count("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App "
                   "Paths\\Glimmerdeck.exe|Path|C:\\Program Files\\Tamsin\\Glimmerdeck"));
-  EXPECT_EQ(machine.exePath, install.folder + "\\Uninstall.exe");
-  EXPECT_EQ(machine.tempPath, install.temp);
-  const emu::FsNode* temp = machine.files.Find(install.temp);
+  EXPECT_EQ(session.scenario.exePath, install.folder + "\\Uninstall.exe");
+  EXPECT_EQ(session.scenario.tempPath, install.temp);
+  const emu::FsNode* temp = session.machine.files.Find(install.temp);
   ASSERT_NE(temp, nullptr);
   EXPECT_TRUE(temp->directory);
 }

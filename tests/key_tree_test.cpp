@@ -130,26 +130,26 @@ class KeyTree : public testing::TestWithParam<KeyTreeCase> {};
 
 TEST_P(KeyTree, DeletesExactlyTheTree) {
   const KeyTreeCase& c = GetParam();
-  emu::Machine machine = test::MakeMachine(c.machine);
+  emu::Session session = test::MakeSession(c.machine);
   for (const auto& key : c.denied) {
     auto bar = key.find('\\');
     auto root = emu::ParseRootName(key.substr(0, bar));
-    machine.registry.FindKey(*root, key.substr(bar + 1))->denied = true;
+    session.machine.registry.FindKey(*root, key.substr(bar + 1))->denied = true;
   }
-  auto before = test::Snapshot(machine);
+  auto before = test::Snapshot(session);
 
   BOOL result;
   {
-    emu::ActiveProcess process(machine);
+    emu::ActiveProcess process(session);
     result =
         c.call == Call::Tree ? DeleteKeyTree(c.parent, c.name) : DeleteProductKey(c.parent, c.name);
   }
 
-  auto change = test::Compare(before, test::Snapshot(machine));
+  auto change = test::Compare(before, test::Snapshot(session));
   EXPECT_EQ(result, c.expected);
   EXPECT_EQ(change.removed, c.removed) << "removed:" << test::Join(change.removed);
   EXPECT_TRUE(change.added.empty()) << "added:" << test::Join(change.added);
-  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, KeyTree, testing::ValuesIn(kCases),

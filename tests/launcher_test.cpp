@@ -149,7 +149,7 @@ const LauncherCase kCases[] = {
      {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
      {},
      Outcome::Unchanged},
-    {"a failed start leaves the copy behind and the machine-wide entries in place",
+    {"a failed start leaves the copy behind and the session-wide entries in place",
      {},
      "",
      {},
@@ -195,23 +195,24 @@ class Launcher : public testing::TestWithParam<LauncherCase> {};
 
 TEST_P(Launcher, Flow) {
   const LauncherCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine(c.install);
-  test::AddLines(machine, c.extraFiles);
-  if (!c.exe.empty()) test::RemoveFile(machine, c.install.folder + "\\Uninstall.exe");
-  machine.exePath = c.exe.empty() ? c.install.folder + "\\Uninstall.exe" : c.exe;
-  machine.tempPath = c.install.temp;
-  machine.answers = c.answers;
-  for (const auto& op : c.failing) machine.faults.failingOperations.insert(op);
-  for (const auto& path : c.lockedAlways) machine.faults.locked[emu::UpperName(path)] = {true, 0};
+  emu::Session session = test::InstalledMachine(c.install);
+  test::AddLines(session, c.extraFiles);
+  if (!c.exe.empty()) test::RemoveFile(session, c.install.folder + "\\Uninstall.exe");
+  session.scenario.exePath = c.exe.empty() ? c.install.folder + "\\Uninstall.exe" : c.exe;
+  session.scenario.tempPath = c.install.temp;
+  session.scenario.answers = c.answers;
+  for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
+  for (const auto& path : c.lockedAlways)
+    session.scenario.faults.locked[emu::UpperName(path)] = {true, 0};
 
-  test::RunResult run = test::RunUninstall(machine);
+  test::RunResult run = test::RunUninstall(session);
 
   EXPECT_EQ(run.status, emu::RunStatus::Completed);
-  EXPECT_EQ(test::Boxes(machine), c.boxes);
-  EXPECT_EQ(test::StartedProcesses(machine), c.started);
-  for (int code : test::ExitCodes(machine)) EXPECT_EQ(code, 0);
-  EXPECT_EQ(machine.openKeys, 0);
-  for (const auto& process : machine.processes) {
+  EXPECT_EQ(test::Boxes(session), c.boxes);
+  EXPECT_EQ(test::StartedProcesses(session), c.started);
+  for (int code : test::ExitCodes(session)) EXPECT_EQ(code, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
+  for (const auto& process : emu::Processes(session)) {
     EXPECT_EQ(process.handlesOpenAtExit, 0) << "process " << process.id << " leaked handles";
   }
 

@@ -151,22 +151,22 @@ const GroupCase kGroupCases[] = {
 
 template <typename Case, typename Call>
 void RunShellCase(const Case& c, const std::vector<std::string>& locked, Call call) {
-  emu::Machine machine = test::MakeMachine(c.machine);
-  machine.files.CreateFolder("C:\\WINDOWS\\TEMP\\");
-  for (const auto& path : locked) machine.faults.locked[emu::UpperName(path)] = {true, 0};
-  auto before = test::Snapshot(machine);
+  emu::Session session = test::MakeSession(c.machine);
+  session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP\\");
+  for (const auto& path : locked) session.scenario.faults.locked[emu::UpperName(path)] = {true, 0};
+  auto before = test::Snapshot(session);
 
   BOOL result;
   {
-    emu::ActiveProcess process(machine, "C:\\WINDOWS\\TEMP");
+    emu::ActiveProcess process(session, "C:\\WINDOWS\\TEMP");
     result = call();
   }
 
-  auto change = test::Compare(before, test::Snapshot(machine));
+  auto change = test::Compare(before, test::Snapshot(session));
   EXPECT_EQ(result, c.expected);
   EXPECT_EQ(change.removed, c.removed) << "removed:" << test::Join(change.removed);
   EXPECT_TRUE(change.added.empty()) << "added:" << test::Join(change.added);
-  EXPECT_EQ(machine.openKeys, 0);
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
 class ProductShortcut : public testing::TestWithParam<ShortcutCase> {};

@@ -38,17 +38,17 @@ const std::string kLonger = "C:\\Evil\\longer.exe";    // the product and one by
 const std::string kShorter = "C:\\Evil\\shorter.exe";  // the product but its last byte
 const std::string kLastByte = "C:\\Evil\\last.exe";    // the product with its last byte changed
 
-void AddForeignFiles(emu::Machine& machine) {
+void AddForeignFiles(emu::Session& session) {
   emu::Bytes product = ProductBytes();
-  machine.files.CreateFile(kEvil, {'M', 'Z', 'e', 'v', 'i', 'l'});
+  session.machine.files.CreateFile(kEvil, {'M', 'Z', 'e', 'v', 'i', 'l'});
   emu::Bytes longer = product;
   longer.push_back(0);
-  machine.files.CreateFile(kLonger, longer);
-  machine.files.CreateFile(kShorter,
-                           emu::Bytes(product.begin(), product.begin() + kProductSize - 1));
+  session.machine.files.CreateFile(kLonger, longer);
+  session.machine.files.CreateFile(kShorter,
+                                   emu::Bytes(product.begin(), product.begin() + kProductSize - 1));
   emu::Bytes last = product;
   last[kProductSize - 1] ^= 1;
-  machine.files.CreateFile(kLastByte, last);
+  session.machine.files.CreateFile(kLastByte, last);
 }
 
 enum class Ends { Uninstalled, LauncherFailed };
@@ -141,27 +141,27 @@ class TempCopyCheck : public testing::TestWithParam<CheckCase> {};
 
 TEST_P(TempCopyCheck, StartsOnlyTheLaunchersOwnBytes) {
   const CheckCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine();
-  machine.files.Find(kExe)->content = ProductBytes();
-  AddForeignFiles(machine);
-  machine.races = c.races;
-  for (const auto& op : c.failing) machine.faults.failingOperations.insert(op);
+  emu::Session session = test::InstalledMachine();
+  session.machine.files.Find(kExe)->content = ProductBytes();
+  AddForeignFiles(session);
+  session.scenario.races = c.races;
+  for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
 
-  test::RunResult run = test::RunUninstall(machine);
+  test::RunResult run = test::RunUninstall(session);
 
   const bool uninstalled = c.ends == Ends::Uninstalled;
-  EXPECT_EQ(test::Boxes(machine),
+  EXPECT_EQ(test::Boxes(session),
             (std::vector<std::string>{Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)),
                                       uninstalled ? Box(2, "MB_OK", "IDOK", kSuccess)
                                                   : Box(1, "MB_OK", "IDOK", kInternalError)}));
-  ASSERT_EQ(machine.processes.size(), uninstalled ? 2u : 1u) << "a worker starts only here";
-  for (const auto& process : machine.processes) EXPECT_TRUE(process.runsProduct);
-  for (const auto& outcome : machine.raceOutcomes) {
+  ASSERT_EQ(emu::Processes(session).size(), uninstalled ? 2u : 1u) << "a worker starts only here";
+  for (const auto& process : emu::Processes(session)) EXPECT_TRUE(process.runsProduct);
+  for (const auto& outcome : session.record.raceOutcomes) {
     EXPECT_EQ(outcome.applied, c.racesApplied) << "race " << outcome.race;
   }
-  EXPECT_EQ(machine.raceOutcomes.size(), c.races.size()) << "every race found its call";
-  EXPECT_TRUE(machine.leakedHandles.empty()) << machine.leakedHandles.front();
-  EXPECT_TRUE(machine.badHandleCloses.empty()) << machine.badHandleCloses.front();
+  EXPECT_EQ(session.record.raceOutcomes.size(), c.races.size()) << "every race found its call";
+  EXPECT_TRUE(session.record.leakedHandles.empty()) << session.record.leakedHandles.front();
+  EXPECT_TRUE(session.record.badHandleCloses.empty()) << session.record.badHandleCloses.front();
 
   // Outside the temp folder and the foreign files' folder, the machine is fully uninstalled or
   // not touched at all: a failed check comes before anything is removed.
@@ -175,7 +175,7 @@ TEST_P(TempCopyCheck, StartsOnlyTheLaunchersOwnBytes) {
   std::erase_if(added, outside);
   EXPECT_EQ(run.removed, removed) << "removed:" << test::Join(run.removed);
   EXPECT_EQ(run.added, added) << "added:" << test::Join(run.added);
-  EXPECT_EQ(machine.files.Find(kEvil)->content, (emu::Bytes{'M', 'Z', 'e', 'v', 'i', 'l'}));
+  EXPECT_EQ(session.machine.files.Find(kEvil)->content, (emu::Bytes{'M', 'Z', 'e', 'v', 'i', 'l'}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TempCopyCheck, testing::ValuesIn(kCases),
@@ -194,11 +194,11 @@ std::string Escaped(const std::string& path) {
 // The check reads both files through handles that deny changes, closes both, and starts the
 // worker between the two closes.
 TEST(TempCopyCheck, HoldsTheCopyFromTheCheckToTheStart) {
-  emu::Machine machine = test::InstalledMachine();
-  machine.files.Find(kExe)->content = ProductBytes();
-  test::RunUninstall(machine);
+  emu::Session session = test::InstalledMachine();
+  session.machine.files.Find(kExe)->content = ProductBytes();
+  test::RunUninstall(session);
   std::vector<std::string> calls;
-  for (const auto& line : machine.trace) {
+  for (const auto& line : session.record.trace) {
     if (line.process != 1) continue;
     const std::string call = line.text.substr(3);
     for (const char* kept : {"CreateFileA(", "CloseHandle(file", "CreateProcessA("}) {

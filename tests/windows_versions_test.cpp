@@ -18,14 +18,14 @@ const std::string kCopy = "C:\\WINDOWS\\TEMP\\obuninst.tmp";
 const std::string kWininit = "C:\\WINDOWS\\WININIT.INI";
 constexpr std::uint32_t kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4;
 
-std::string FileText(const emu::Machine& machine, const std::string& path) {
-  const emu::FsNode* node = machine.files.Find(path);
+std::string FileText(const emu::Session& session, const std::string& path) {
+  const emu::FsNode* node = session.machine.files.Find(path);
   return node ? std::string(node->content.begin(), node->content.end()) : "(missing)";
 }
 
-std::vector<std::string> EventsOf(const emu::Machine& machine, emu::Event::Kind kind) {
+std::vector<std::string> EventsOf(const emu::Session& session, emu::Event::Kind kind) {
   std::vector<std::string> found;
-  for (const auto& event : machine.events) {
+  for (const auto& event : session.record.events) {
     if (event.kind != kind) continue;
     found.push_back(std::to_string(event.process) + " " +
                     (kind == emu::Event::Kind::ShellNotify ? event.what : event.path));
@@ -55,17 +55,17 @@ class ReadOnly : public testing::TestWithParam<ReadOnlyCase> {};
 
 TEST_P(ReadOnly, InstallFromCdUninstallsCompletely) {
   const ReadOnlyCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine();
-  test::AddLines(machine, c.extra);
-  for (const auto& path : c.readOnly) machine.files.Find(path)->attributes = kReadOnly;
+  emu::Session session = test::InstalledMachine();
+  test::AddLines(session, c.extra);
+  for (const auto& path : c.readOnly) session.machine.files.Find(path)->attributes = kReadOnly;
 
-  test::RunResult run = test::RunUninstall(machine);
+  test::RunResult run = test::RunUninstall(session);
 
   EXPECT_EQ(run.status, emu::RunStatus::Completed);
-  ASSERT_EQ(test::Boxes(machine).size(), 2u) << "the confirmation and the closing message only";
-  EXPECT_EQ(test::Boxes(machine)[1], test::Box(2, "MB_OK", "IDOK", test::kSuccess));
+  ASSERT_EQ(test::Boxes(session).size(), 2u) << "the confirmation and the closing message only";
+  EXPECT_EQ(test::Boxes(session)[1], test::Box(2, "MB_OK", "IDOK", test::kSuccess));
   EXPECT_EQ(run.removed, test::FullyRemoved()) << "removed:" << test::Join(run.removed);
-  const emu::FsNode* copy = machine.files.Find(kCopy);
+  const emu::FsNode* copy = session.machine.files.Find(kCopy);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->attributes, 0u) << "the temp copy is left writable";
 }
@@ -74,22 +74,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadOnly, testing::ValuesIn(kReadOnlyCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 TEST(ReadOnlyFiles, OnlyTheReadOnlyBitIsClearedAndALinkIsNeverChangedThrough) {
-  emu::Machine machine = test::InstalledMachine();
-  machine.files.Find(kFolder + "Readme.txt")->attributes = kReadOnly | kHidden | kSystem;
+  emu::Session session = test::InstalledMachine();
+  session.machine.files.Find(kFolder + "Readme.txt")->attributes = kReadOnly | kHidden | kSystem;
   // Another program's read-only file, reached through a link planted where the copy goes.
-  machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE").attributes = kReadOnly;
-  emu::FsNode& link = machine.files.CreateFile(kCopy);
+  session.machine.files.CreateFile("C:\\WINDOWS\\SYSTEM\\USER.EXE").attributes = kReadOnly;
+  emu::FsNode& link = session.machine.files.CreateFile(kCopy);
   link.linkTarget = "C:\\WINDOWS\\SYSTEM\\USER.EXE";
-  machine.faults.locked[emu::UpperName(kFolder + "Readme.txt")] = {true, 0};
-  machine.answers = {emu::Answer::First, emu::Answer::Second};
+  session.scenario.faults.locked[emu::UpperName(kFolder + "Readme.txt")] = {true, 0};
+  session.scenario.answers = {emu::Answer::First, emu::Answer::Second};
 
-  test::RunUninstall(machine);
+  test::RunUninstall(session);
 
-  EXPECT_EQ(machine.files.Find(kFolder + "Readme.txt")->attributes, kHidden | kSystem)
+  EXPECT_EQ(session.machine.files.Find(kFolder + "Readme.txt")->attributes, kHidden | kSystem)
       << "hidden and system stay on a file that could not be deleted";
-  EXPECT_EQ(machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE")->attributes, kReadOnly)
+  EXPECT_EQ(session.machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE")->attributes, kReadOnly)
       << "the link's target keeps its attribute";
-  for (const auto& line : machine.trace) {
+  for (const auto& line : session.record.trace) {
     EXPECT_EQ(line.text.find("SetFileAttributesA(\"C:\\\\WINDOWS\\\\TEMP\\\\obuninst.tmp\""),
               std::string::npos)
         << line.text;
@@ -124,24 +124,26 @@ class NineX : public testing::TestWithParam<NineXCase> {};
 
 TEST_P(NineX, TheCopyIsDeletedAtRestartThroughWininit) {
   const NineXCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine();
-  machine.windows9x = true;
-  if (!c.windowsFolder.empty()) machine.windowsFolder = c.windowsFolder;
-  const std::string wininit = machine.windowsFolder + "\\WININIT.INI";
-  machine.files.CreateFolder(machine.windowsFolder);
+  emu::Session session = test::InstalledMachine();
+  session.scenario.windows9x = true;
+  if (!c.windowsFolder.empty()) session.scenario.windowsFolder = c.windowsFolder;
+  const std::string wininit = session.scenario.windowsFolder + "\\WININIT.INI";
+  session.machine.files.CreateFolder(session.scenario.windowsFolder);
   if (!c.wininitBefore.empty()) {
-    machine.files.CreateFile(wininit, emu::Bytes(c.wininitBefore.begin(), c.wininitBefore.end()));
+    session.machine.files.CreateFile(wininit,
+                                     emu::Bytes(c.wininitBefore.begin(), c.wininitBefore.end()));
   }
 
-  test::RunUninstall(machine);
+  test::RunUninstall(session);
 
-  EXPECT_EQ(FileText(machine, wininit), c.wininitAfter);
-  EXPECT_EQ(EventsOf(machine, emu::Event::Kind::RestartDelete),
+  EXPECT_EQ(FileText(session, wininit), c.wininitAfter);
+  EXPECT_EQ(EventsOf(session, emu::Event::Kind::RestartDelete),
             c.scheduled ? std::vector<std::string>{"2 C:\\WINDOWS\\TEMP\\obuninst.tmp"}
                         : std::vector<std::string>{})
       << "only the line this run wrote";
-  EXPECT_NE(machine.files.Find(kCopy), nullptr) << "the machine is the one before the restart";
-  EXPECT_EQ(test::Boxes(machine).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess));
+  EXPECT_NE(session.machine.files.Find(kCopy), nullptr)
+      << "the session is the one before the restart";
+  EXPECT_EQ(test::Boxes(session).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NineX, testing::ValuesIn(kNineXCases),
@@ -150,26 +152,26 @@ INSTANTIATE_TEST_SUITE_P(Cases, NineX, testing::ValuesIn(kNineXCases),
 TEST(NineXShortPaths, ALongTempFolderIsWrittenInItsShortForm) {
   test::Install install;
   install.temp = "C:\\WINDOWS\\Local Temporary Files\\";
-  emu::Machine machine = test::InstalledMachine(install);
-  machine.tempPath = install.temp;
-  machine.windows9x = true;
+  emu::Session session = test::InstalledMachine(install);
+  session.scenario.tempPath = install.temp;
+  session.scenario.windows9x = true;
 
-  test::RunUninstall(machine);
+  test::RunUninstall(session);
 
-  EXPECT_EQ(FileText(machine, kWininit), "[rename]\r\nNUL=C:\\WINDOWS\\LOCALT~1\\obuninst.tmp\r\n");
+  EXPECT_EQ(FileText(session, kWininit), "[rename]\r\nNUL=C:\\WINDOWS\\LOCALT~1\\obuninst.tmp\r\n");
 }
 
 TEST(NineXShortPaths, ASectionTooLongToReadBackIsLeftAlone) {
-  emu::Machine machine = test::InstalledMachine();
-  machine.windows9x = true;
+  emu::Session session = test::InstalledMachine();
+  session.scenario.windows9x = true;
   std::string text = "[rename]\r\n";
   for (int i = 0; i < 400; ++i) text += "NUL=C:\\TEMP\\F" + std::to_string(i) + ".TMP\r\n";
-  machine.files.CreateFile(kWininit, emu::Bytes(text.begin(), text.end()));
+  session.machine.files.CreateFile(kWininit, emu::Bytes(text.begin(), text.end()));
 
-  test::RunUninstall(machine);
+  test::RunUninstall(session);
 
-  EXPECT_EQ(FileText(machine, kWininit), text) << "no other program's line is lost";
-  EXPECT_TRUE(EventsOf(machine, emu::Event::Kind::RestartDelete).empty());
+  EXPECT_EQ(FileText(session, kWininit), text) << "no other program's line is lost";
+  EXPECT_TRUE(EventsOf(session, emu::Event::Kind::RestartDelete).empty());
 }
 
 struct NotifyCase {
@@ -204,17 +206,17 @@ class Notify : public testing::TestWithParam<NotifyCase> {};
 
 TEST_P(Notify, TheShellHearsOfChangedAssociations) {
   const NotifyCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine();
-  if (c.noClass) machine.registry.classesRoot.Remove("Orbelle");
-  for (const auto& op : c.failing) machine.faults.failingOperations.insert(op);
-  machine.windows9x = c.windows9x;
+  emu::Session session = test::InstalledMachine();
+  if (c.noClass) session.machine.registry.classesRoot.Remove("Orbelle");
+  for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
+  session.scenario.windows9x = c.windows9x;
 
-  test::RunUninstall(machine);
+  test::RunUninstall(session);
 
-  EXPECT_EQ(EventsOf(machine, emu::Event::Kind::ShellNotify), c.notices);
-  EXPECT_EQ(test::Boxes(machine).back(),
+  EXPECT_EQ(EventsOf(session, emu::Event::Kind::ShellNotify), c.notices);
+  EXPECT_EQ(test::Boxes(session).back(),
             test::Box(2, "MB_OK", "IDOK", c.success ? test::kSuccess : test::kInternalError));
-  for (const auto& process : machine.processes) {
+  for (const auto& process : emu::Processes(session)) {
     EXPECT_EQ(process.shell32Loads, 0) << "shell32 is given back";
   }
 }
@@ -259,15 +261,15 @@ class OwnName : public testing::TestWithParam<OwnNameCase> {};
 
 TEST_P(OwnName, TheCopyIsRecognisedWhateverCaseItsPathIsReportedIn) {
   const OwnNameCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine();
-  machine.windows9x = c.windows9x;
-  machine.faults.modulePathAs[emu::UpperName(kCopy)] = c.reported;
+  emu::Session session = test::InstalledMachine();
+  session.scenario.windows9x = c.windows9x;
+  session.scenario.faults.modulePathAs[emu::UpperName(kCopy)] = c.reported;
 
-  test::RunUninstall(machine);
+  test::RunUninstall(session);
 
-  EXPECT_EQ(machine.restartDeletes, c.restartDeletes);
-  EXPECT_EQ(FileText(machine, kWininit), c.wininit);
-  EXPECT_EQ(test::Boxes(machine).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess))
+  EXPECT_EQ(session.record.restartDeletes, c.restartDeletes);
+  EXPECT_EQ(FileText(session, kWininit), c.wininit);
+  EXPECT_EQ(test::Boxes(session).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess))
       << "the name plays no part in the removal itself";
 }
 

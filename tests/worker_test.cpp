@@ -42,7 +42,7 @@ struct WorkerCase {
   const char* behaviour;
   std::string tail;
   test::Install install;
-  std::function<void(emu::Machine&)> prepare;
+  std::function<void(emu::Session&)> prepare;
   std::vector<emu::Answer> answers;
   std::vector<std::string> boxes;  // process 1 is the worker
   std::function<void(std::set<std::string>& removed, std::set<std::string>& added)> expect;
@@ -56,8 +56,9 @@ void Nothing(std::set<std::string>& removed, std::set<std::string>& added) {
 
 void Everything(std::set<std::string>&, std::set<std::string>&) {}
 
-void Lock(emu::Machine& machine, const std::string& path, int failures) {
-  machine.faults.locked[emu::UpperName(path)] = {failures < 0, failures < 0 ? 0 : failures};
+void Lock(emu::Session& session, const std::string& path, int failures) {
+  session.scenario.faults.locked[emu::UpperName(path)] = {failures < 0,
+                                                          failures < 0 ? 0 : failures};
 }
 
 const std::string kHlp = kFolder + "\\Orbelle.hlp";
@@ -101,14 +102,14 @@ const WorkerCase kCases[] = {
     {"a missing program file is skipped without a prompt",
      kFolder,
      {},
-     [](emu::Machine& m) { test::RemoveFile(m, kFolder + "\\Orbelle.gid"); },
+     [](emu::Session& m) { test::RemoveFile(m, kFolder + "\\Orbelle.gid"); },
      {},
      {Box(1, "MB_OK", "IDOK", kSuccess)},
      [](auto& removed, auto&) { removed.erase(kFolder + "\\Orbelle.gid"); }},
     {"a file in use is retried after each OK until it can be deleted",
      kFolder,
      {},
-     [](emu::Machine& m) { Lock(m, kHlp, 2); },
+     [](emu::Session& m) { Lock(m, kHlp, 2); },
      {},
      {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
       Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)), Box(1, "MB_OK", "IDOK", kSuccess)},
@@ -116,7 +117,7 @@ const WorkerCase kCases[] = {
     {"a file that stays locked through OK answers is given up at Cancel; the rest still goes",
      kFolder,
      {},
-     [](emu::Machine& m) { Lock(m, kHlp, -1); },
+     [](emu::Session& m) { Lock(m, kHlp, -1); },
      {emu::Answer::First, emu::Answer::First, emu::Answer::Second},
      {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
       Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
@@ -126,14 +127,14 @@ const WorkerCase kCases[] = {
     {"without a user file the install folder goes too",
      kFolder,
      {},
-     [](emu::Machine& m) { test::RemoveFile(m, kFolder + "\\garden.wrl"); },
+     [](emu::Session& m) { test::RemoveFile(m, kFolder + "\\garden.wrl"); },
      {},
      {Box(1, "MB_OK", "IDOK", kSuccess)},
      [](auto& removed, auto&) { removed.insert(kFolder + "\\"); }},
     {"a Cancel keeps the install folder even when it would be empty",
      kFolder,
      {},
-     [](emu::Machine& m) {
+     [](emu::Session& m) {
        test::RemoveFile(m, kFolder + "\\garden.wrl");
        Lock(m, kFolder + "\\Orbelle.exe", 1);
      },
@@ -144,8 +145,8 @@ const WorkerCase kCases[] = {
     {"settings directly under Software are deleted when the maker's key is missing",
      kFolder,
      {},
-     [](emu::Machine& m) {
-       m.registry.RootKey(emu::Root::CurrentUser).Find("Software")->Remove("Halcyra");
+     [](emu::Session& m) {
+       m.machine.registry.RootKey(emu::Root::CurrentUser).Find("Software")->Remove("Halcyra");
        test::AddLines(m, {"HKCU\\Software\\Orbelle\\Old|v|1"});
      },
      {},
@@ -158,8 +159,8 @@ const WorkerCase kCases[] = {
     {"settings directly under Software are deleted when the maker's key has no product key",
      kFolder,
      {},
-     [](emu::Machine& m) {
-       m.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra")->Remove("Orbelle");
+     [](emu::Session& m) {
+       m.machine.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra")->Remove("Orbelle");
        test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
      },
      {},
@@ -171,8 +172,9 @@ const WorkerCase kCases[] = {
     {"settings directly under Software are deleted when the maker's product key resists",
      kFolder,
      {},
-     [](emu::Machine& m) {
-       m.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle")->denied = true;
+     [](emu::Session& m) {
+       m.machine.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle")->denied =
+           true;
        test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
      },
      {},
@@ -187,7 +189,7 @@ const WorkerCase kCases[] = {
     {"a failing shortcut stops the chain; later shortcuts stay, the group still goes",
      kFolder,
      {},
-     [](emu::Machine& m) { Lock(m, kDesktopShortcut, -1); },
+     [](emu::Session& m) { Lock(m, kDesktopShortcut, -1); },
      {},
      {Box(1, "MB_OK", "IDOK", kInternalError)},
      [](auto& removed, auto&) {
@@ -197,7 +199,9 @@ const WorkerCase kCases[] = {
     {"a class that cannot be deleted keeps the extensions and every shortcut; the group goes",
      kFolder,
      {},
-     [](emu::Machine& m) { m.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true; },
+     [](emu::Session& m) {
+       m.machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true;
+     },
      {},
      {Box(1, "MB_OK", "IDOK", kInternalError)},
      [](auto& removed, auto& added) {
@@ -225,29 +229,29 @@ class Worker : public testing::TestWithParam<WorkerCase> {};
 
 TEST_P(Worker, Run) {
   const WorkerCase& c = GetParam();
-  emu::Machine machine = test::InstalledMachine(c.install);
+  emu::Session session = test::InstalledMachine(c.install);
   // The copy the launcher made; a long one for the case whose own path does not fit.
   std::string image =
       c.restartDelete ? kCopy : "C:\\WINDOWS\\TEMP\\" + std::string(250, 'w') + ".tmp";
-  test::AddLines(machine, {image});
-  if (c.prepare) c.prepare(machine);
-  machine.answers = c.answers;
-  auto before = test::Snapshot(machine);
+  test::AddLines(session, {image});
+  if (c.prepare) c.prepare(session);
+  session.scenario.answers = c.answers;
+  auto before = test::Snapshot(session);
 
   auto status =
-      test::RunThreeWays(machine, image, "\"" + image + "\" " + c.tail, "C:\\WINDOWS\\TEMP\\");
+      test::RunThreeWays(session, image, "\"" + image + "\" " + c.tail, "C:\\WINDOWS\\TEMP\\");
 
   EXPECT_EQ(status, emu::RunStatus::Completed);
-  EXPECT_EQ(test::Boxes(machine), c.boxes);
-  EXPECT_EQ(test::ExitCodes(machine), std::vector<int>{0});
-  EXPECT_EQ(machine.openKeys, 0);
-  EXPECT_EQ(machine.restartDeletes,
+  EXPECT_EQ(test::Boxes(session), c.boxes);
+  EXPECT_EQ(test::ExitCodes(session), std::vector<int>{0});
+  EXPECT_EQ(emu::OpenKeyCount(session), 0);
+  EXPECT_EQ(session.record.restartDeletes,
             c.restartDelete ? std::vector<std::string>{image} : std::vector<std::string>{});
 
   auto removed = WorkerRemoves(c.install);
   auto added = WorkerAdds(c.install);
   c.expect(removed, added);
-  auto change = test::Compare(before, test::Snapshot(machine));
+  auto change = test::Compare(before, test::Snapshot(session));
   EXPECT_EQ(change.removed, removed) << "removed:" << test::Join(change.removed);
   EXPECT_EQ(change.added, added) << "added:" << test::Join(change.added);
 }
@@ -258,12 +262,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, Worker, testing::ValuesIn(kCases),
 // The success box comes before the restart request, the internal error after it.
 TEST(WorkerClosing, OrdersTheMessageAndTheRestartRequest) {
   for (bool fail : {false, true}) {
-    emu::Machine machine = test::InstalledMachine();
-    test::AddLines(machine, {kCopy});
-    if (fail) Lock(machine, kDesktopShortcut, -1);
-    test::RunThreeWays(machine, kCopy, "\"" + kCopy + "\" " + kFolder, "C:\\WINDOWS\\TEMP\\");
+    emu::Session session = test::InstalledMachine();
+    test::AddLines(session, {kCopy});
+    if (fail) Lock(session, kDesktopShortcut, -1);
+    test::RunThreeWays(session, kCopy, "\"" + kCopy + "\" " + kFolder, "C:\\WINDOWS\\TEMP\\");
     std::vector<std::string> closing;
-    for (const auto& e : machine.events) {
+    for (const auto& e : session.record.events) {
       if (e.kind == emu::Event::Kind::Message) closing.push_back(e.text);
       if (e.kind == emu::Event::Kind::RestartDelete) closing.push_back("restart:" + e.path);
     }
@@ -282,15 +286,15 @@ TEST(WorkerWait, GivesUpOnTheLauncherFileAfterFortyOneAttempts) {
     bool uninstalled;
   };
   for (const Row& row : {Row{0, 0, true}, Row{40, 40, true}, Row{41, 41, false}}) {
-    emu::Machine machine = test::InstalledMachine();
-    machine.faults.imageRelease = row.release;
-    test::RunResult run = test::RunUninstall(machine);
-    EXPECT_EQ(test::SleepCount(machine), row.sleeps) << row.release;
-    EXPECT_EQ(machine.clockMs, 50u * row.sleeps) << row.release;
-    auto boxes = test::Boxes(machine);
+    emu::Session session = test::InstalledMachine();
+    session.scenario.faults.imageRelease = row.release;
+    test::RunResult run = test::RunUninstall(session);
+    EXPECT_EQ(test::SleepCount(session), row.sleeps) << row.release;
+    EXPECT_EQ(emu::ClockMs(session), 50u * row.sleeps) << row.release;
+    auto boxes = test::Boxes(session);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1], Box(2, "MB_OK", "IDOK", row.uninstalled ? kSuccess : kInternalError));
-    EXPECT_EQ(machine.restartDeletes, std::vector<std::string>{kCopy});
+    EXPECT_EQ(session.record.restartDeletes, std::vector<std::string>{kCopy});
     if (row.uninstalled) {
       EXPECT_EQ(run.removed, test::FullyRemoved());
     } else {

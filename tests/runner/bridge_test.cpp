@@ -14,9 +14,9 @@ const char* const kPresets[] = {"win32", "win64"};
 
 class Bridge : public testing::TestWithParam<const char*> {};
 
-std::string TraceOf(const emu::Machine& machine) {
+std::string TraceOf(const emu::Session& session) {
   std::string trace;
-  for (const auto& line : machine.trace) trace += line.text + "\n";
+  for (const auto& line : session.record.trace) trace += line.text + "\n";
   return trace;
 }
 
@@ -39,14 +39,15 @@ TEST_P(Bridge, AnImportItDoesNotCarryStopsTheStartNamingIt) {
   ASSERT_FALSE(exe.bytes.empty());
   ASSERT_TRUE(
       runner_test::Replace(exe.bytes, {'S', 'l', 'e', 'e', 'p', 0}, {'S', 'l', 'e', 'e', 'q', 0}));
-  emu::Machine machine = runner_test::DeclineMachine();
-  runner::ExeRunResult result = runner::RunExe(machine, exe.bytes);
+  emu::Session session = runner_test::DeclineMachine();
+  runner::ExeRunResult result = runner::RunExe(session, exe.bytes);
   ASSERT_EQ(result.faults.size(), 1u);
   EXPECT_NE(result.faults[0].find("unbridged import KERNEL32.dll!Sleeq"), std::string::npos)
       << result.faults[0];
   // STATUS_INVALID_IMAGE_FORMAT, as Windows refuses an image whose imports it cannot bind.
-  EXPECT_EQ(static_cast<std::uint32_t>(machine.processes[0].exitCode), 0xC000007Bu);
-  EXPECT_TRUE(machine.events.size() == 2 && machine.events[1].kind == emu::Event::Kind::Exit);
+  EXPECT_EQ(static_cast<std::uint32_t>(emu::Processes(session)[0].exitCode), 0xC000007Bu);
+  EXPECT_TRUE(session.record.events.size() == 2 &&
+              session.record.events[1].kind == emu::Event::Kind::Exit);
 }
 
 TEST_P(Bridge, LoadStringReadsTheExesOwnStringTable) {
@@ -54,13 +55,13 @@ TEST_P(Bridge, LoadStringReadsTheExesOwnStringTable) {
   ASSERT_FALSE(exe.bytes.empty());
   ASSERT_TRUE(runner_test::Replace(exe.bytes, runner_test::Utf16("Uninstall Orbelle"),
                                    runner_test::Utf16("Uninstall Orbellf")));
-  emu::Machine machine = runner_test::DeclineMachine();
-  runner::ExeRunResult result = runner::RunExe(machine, exe.bytes);
+  emu::Session session = runner_test::DeclineMachine();
+  runner::ExeRunResult result = runner::RunExe(session, exe.bytes);
   ASSERT_TRUE(result.faults.empty()) << result.faults[0];
-  ASSERT_GE(machine.events.size(), 2u);
-  EXPECT_EQ(machine.events[1].kind, emu::Event::Kind::Message);
-  EXPECT_EQ(machine.events[1].caption, "Uninstall Orbellf");
-  EXPECT_NE(TraceOf(machine).find("LoadStringA(16, 128) = 17 \"Uninstall Orbellf\""),
+  ASSERT_GE(session.record.events.size(), 2u);
+  EXPECT_EQ(session.record.events[1].kind, emu::Event::Kind::Message);
+  EXPECT_EQ(session.record.events[1].caption, "Uninstall Orbellf");
+  EXPECT_NE(TraceOf(session).find("LoadStringA(16, 128) = 17 \"Uninstall Orbellf\""),
             std::string::npos);
 }
 
@@ -69,14 +70,14 @@ TEST_P(Bridge, RelocatedAndAtItsPreferredBaseTheExeDoesTheSame) {
   ASSERT_FALSE(exe.bytes.empty());
   std::string traces[2];
   for (bool relocate : {false, true}) {
-    emu::Machine machine = runner_test::DeclineMachine();
+    emu::Session session = runner_test::DeclineMachine();
     runner::ExeRunOptions options;
     options.relocate = relocate;
-    runner::ExeRunResult result = runner::RunExe(machine, exe.bytes, options);
+    runner::ExeRunResult result = runner::RunExe(session, exe.bytes, options);
     ASSERT_TRUE(result.faults.empty()) << result.faults[0];
-    ASSERT_EQ(machine.processes.size(), 1u);
-    EXPECT_EQ(machine.processes[0].exitCode, 0);
-    traces[relocate] = TraceOf(machine);
+    ASSERT_EQ(emu::Processes(session).size(), 1u);
+    EXPECT_EQ(emu::Processes(session)[0].exitCode, 0);
+    traces[relocate] = TraceOf(session);
   }
   EXPECT_EQ(traces[0], traces[1]);
   EXPECT_NE(traces[0].find("MessageBoxA(NULL, "), std::string::npos) << traces[0];

@@ -44,17 +44,17 @@ TEST_P(GuestFaults, EndTheProcessWithAReport) {
   ASSERT_FALSE(exe.bytes.empty());
   runner_test::Patch(exe.bytes, runner_test::OffsetOf(exe.bytes, runner_test::EntryRva(exe.bytes)),
                      WithSlot(c, exe.bytes));
-  emu::Machine machine = runner_test::DeclineMachine();
+  emu::Session session = runner_test::DeclineMachine();
   // At the preferred base: relocations would rewrite the patched bytes where the original
   // code held addresses.
   runner::ExeRunOptions options;
   options.relocate = false;
-  runner::ExeRunResult result = runner::RunExe(machine, exe.bytes, options);
+  runner::ExeRunResult result = runner::RunExe(session, exe.bytes, options);
 
-  ASSERT_EQ(machine.processes.size(), 1u);
-  EXPECT_EQ(static_cast<std::uint32_t>(machine.processes[0].exitCode), c.status);
+  ASSERT_EQ(emu::Processes(session).size(), 1u);
+  EXPECT_EQ(static_cast<std::uint32_t>(emu::Processes(session)[0].exitCode), c.status);
   std::string trace;
-  for (const auto& line : machine.trace) trace += line.text + "\n";
+  for (const auto& line : session.record.trace) trace += line.text + "\n";
   if (*c.report == '\0') {
     EXPECT_TRUE(result.faults.empty()) << result.faults[0];
     EXPECT_NE(trace.find("(the entry returned without ExitProcess: exit code 0)"),

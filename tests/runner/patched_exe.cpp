@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "../support/new_session.h"
+
 namespace runner_test {
 
 ExeFile LoadExe(const char* preset) {
@@ -59,12 +61,12 @@ std::vector<std::uint8_t> Utf16(const std::string& text) {
   return bytes;
 }
 
-emu::Machine DeclineMachine() {
-  emu::Machine machine;
-  machine.files.CreateFile(machine.exePath);
-  machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
-  machine.answers = {emu::Answer::Second};
-  return machine;
+emu::Session DeclineMachine() {
+  emu::Session session = test::NewSession();
+  session.machine.files.CreateFile(session.scenario.exePath);
+  session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
+  session.scenario.answers = {emu::Answer::Second};
+  return session;
 }
 
 }  // namespace runner_test

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "machine.h"
 #include "pe_image.h"
+#include "session.h"
 
 namespace runner_test {
 
@@ -31,6 +31,6 @@ bool Replace(std::vector<std::uint8_t>& exe, const std::vector<std::uint8_t>& fr
 std::vector<std::uint8_t> Utf16(const std::string& text);
 
 // A machine with the exe's file where the user starts it, answering No to the confirmation.
-emu::Machine DeclineMachine();
+emu::Session DeclineMachine();
 
 }  // namespace runner_test

@@ -5,7 +5,7 @@ namespace {
 
 constexpr const char kSweepMarker[] = "(fault sweep: call ";
 
-std::string CallText(const emu::Machine::TraceLine& line) {
+std::string CallText(const emu::TraceLine& line) {
   auto colon = line.text.find(": ");
   return colon == std::string::npos ? line.text : line.text.substr(colon + 2);
 }
@@ -21,8 +21,8 @@ bool FaultedCall::Is(const std::string& prefix) const {
   return StartsWithName(call, prefix);
 }
 
-std::optional<FaultedCall> FindFaultedCall(const emu::Machine& machine) {
-  const auto& trace = machine.trace;
+std::optional<FaultedCall> FindFaultedCall(const emu::Session& session) {
+  const auto& trace = session.record.trace;
   for (std::size_t i = 0; i < trace.size(); ++i) {
     if (trace[i].text.find(kSweepMarker) == std::string::npos) continue;
     for (std::size_t j = i + 1; j < trace.size(); ++j) {
@@ -34,18 +34,18 @@ std::optional<FaultedCall> FindFaultedCall(const emu::Machine& machine) {
   return std::nullopt;
 }
 
-bool CalledBefore(const emu::Machine& machine, const FaultedCall& fault,
+bool CalledBefore(const emu::Session& session, const FaultedCall& fault,
                   const std::string& prefix) {
   for (std::size_t i = 0; i < fault.traceIndex; ++i) {
-    const auto& line = machine.trace[i];
+    const auto& line = session.record.trace[i];
     if (line.process == fault.process && StartsWithName(CallText(line), prefix)) return true;
   }
   return false;
 }
 
-bool CalledAfter(const emu::Machine& machine, const FaultedCall& fault, const std::string& prefix) {
-  for (std::size_t i = fault.traceIndex + 1; i < machine.trace.size(); ++i) {
-    const auto& line = machine.trace[i];
+bool CalledAfter(const emu::Session& session, const FaultedCall& fault, const std::string& prefix) {
+  for (std::size_t i = fault.traceIndex + 1; i < session.record.trace.size(); ++i) {
+    const auto& line = session.record.trace[i];
     if (line.process == fault.process && StartsWithName(CallText(line), prefix)) return true;
   }
   return false;

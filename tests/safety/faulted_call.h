@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 
 namespace safety {
 
@@ -18,11 +18,11 @@ struct FaultedCall {
   bool Is(const std::string& prefix) const;
 };
 
-std::optional<FaultedCall> FindFaultedCall(const emu::Machine& machine);
+std::optional<FaultedCall> FindFaultedCall(const emu::Session& session);
 
 // Whether the process made another call starting with `prefix` before (or after) the fault.
-bool CalledBefore(const emu::Machine& machine, const FaultedCall& fault, const std::string& prefix);
-bool CalledAfter(const emu::Machine& machine, const FaultedCall& fault, const std::string& prefix);
+bool CalledBefore(const emu::Session& session, const FaultedCall& fault, const std::string& prefix);
+bool CalledAfter(const emu::Session& session, const FaultedCall& fault, const std::string& prefix);
 
 // The Windows API name of a trace line's call: "RegOpenKeyA".
 std::string OperationOf(const std::string& call);

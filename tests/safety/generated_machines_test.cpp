@@ -33,20 +33,20 @@ TEST_P(GeneratedMachines, EveryRunKeepsTheInvariants) {
   long raced = 0, racesCame = 0;
   for (long seed = first; seed <= last; ++seed) {
     const auto machineSeed = static_cast<std::uint64_t>(1'000'000 + seed);
-    emu::Machine twin = safety::GenerateMachine(machineSeed, options);
+    emu::Session twin = safety::GenerateMachine(machineSeed, options);
     const safety::ImageFacts facts = safety::StudyImage(twin);
-    emu::Machine machine = safety::GenerateMachine(machineSeed, options);
+    emu::Session session = safety::GenerateMachine(machineSeed, options);
     const std::string name = "generated image " + std::to_string(machineSeed);
     ++figures.images;
-    if (machine.races.empty()) {
-      figures.Add(name, safety::RunAndJudge(machine, facts, {true}, safety::Ways::Three));
+    if (session.scenario.races.empty()) {
+      figures.Add(name, safety::RunAndJudge(session, facts, {true}, safety::Ways::Three));
       continue;
     }
     ++raced;
-    safety::RaceRun run = safety::RunAndJudgeRace(machine, facts, {true}, safety::Ways::Three);
+    safety::RaceRun run = safety::RunAndJudgeRace(session, facts, {true}, safety::Ways::Three);
     if (run.foreign) run.verdict.violations.push_back("foreign code started as the worker");
     racesCame += run.came ? 1 : 0;
-    figures.Add(name + " (" + safety::Describe(machine.races[0]) + ")", run.verdict);
+    figures.Add(name + " (" + safety::Describe(session.scenario.races[0]) + ")", run.verdict);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

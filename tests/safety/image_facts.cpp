@@ -41,28 +41,28 @@ std::string CutAtLastBackslash(const std::string& path) {
 
 // The folder a process started in `path` works in, as CreateProcessA resolves it from
 // currentDir, every link followed; "" when the platform cannot reach it.
-std::string RealFolder(emu::Machine& machine, const std::string& path,
+std::string RealFolder(emu::Session& session, const std::string& path,
                        const std::string& currentDir) {
   emu::detail::PathParts parts;
   if (emu::detail::ParseProgramPath(path, currentDir, parts) != 0) return "";
-  emu::detail::Location location =
-      emu::detail::FollowLink(machine.files, emu::detail::LocateParts(machine.files, parts));
+  emu::detail::Location location = emu::detail::FollowLink(
+      session.machine.files, emu::detail::LocateParts(session.machine.files, parts));
   if (location.error || !location.node) return "";
   return location.RealPath();
 }
 
-std::string PlaceId(emu::Machine& machine, const std::string& path, const std::string& currentDir) {
+std::string PlaceId(emu::Session& session, const std::string& path, const std::string& currentDir) {
   emu::detail::PathParts parts;
   if (emu::detail::ParseProgramPath(path, currentDir, parts) != 0) return "";
-  emu::detail::Location location = emu::detail::LocateParts(machine.files, parts);
+  emu::detail::Location location = emu::detail::LocateParts(session.machine.files, parts);
   if (location.error || location.root) return "";
   return FileId(emu::UpperName(location.RealPath()));
 }
 
-PathFacts Study(emu::Machine& machine, const std::string& path, const std::string& currentDir) {
+PathFacts Study(emu::Session& session, const std::string& path, const std::string& currentDir) {
   PathFacts facts;
   facts.path = path;
-  facts.id = PlaceId(machine, path, currentDir);
+  facts.id = PlaceId(session, path, currentDir);
   facts.visible = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   return facts;
 }
@@ -107,17 +107,17 @@ bool Blocked(const emu::RegKey& key) {
   return false;
 }
 
-ProductKeyFacts StudyKey(emu::Machine& machine, emu::Root root, const std::string& shortRoot,
+ProductKeyFacts StudyKey(emu::Session& session, emu::Root root, const std::string& shortRoot,
                          const std::string& path) {
   ProductKeyFacts facts;
   facts.upperPath = emu::UpperName(shortRoot + "\\" + path);
-  const emu::RegKey* key = machine.registry.FindKey(root, path);
+  const emu::RegKey* key = session.machine.registry.FindKey(root, path);
   facts.present = key != nullptr;
   facts.blocked = key != nullptr && Blocked(*key);
   return facts;
 }
 
-void StudyExtensions(emu::Machine& machine, ImageFacts& facts) {
+void StudyExtensions(emu::Session& session, ImageFacts& facts) {
   for (const char* name : kExtensions) {
     ExtensionFacts extension;
     extension.name = name;
@@ -134,13 +134,13 @@ void StudyExtensions(emu::Machine& machine, ImageFacts& facts) {
       }
       RegCloseKey(key);
     }
-    const emu::RegKey* model = machine.registry.FindKey(emu::Root::ClassesRoot, name);
+    const emu::RegKey* model = session.machine.registry.FindKey(emu::Root::ClassesRoot, name);
     extension.blocked = model != nullptr && Blocked(*model);
     facts.extensions.push_back(extension);
   }
 }
 
-void StudyShell(emu::Machine& machine, const std::string& workerDir, ImageFacts& facts) {
+void StudyShell(emu::Session& session, const std::string& workerDir, ImageFacts& facts) {
   for (const char* valueName : kShortcutFolders) {
     ShortcutFacts shortcut;
     shortcut.valueName = valueName;
@@ -150,7 +150,7 @@ void StudyShell(emu::Machine& machine, const std::string& workerDir, ImageFacts&
       shortcut.readable =
           shortcut.emptyFolder || folder.size() + std::strlen(kShortcutName) < kShellPathCapacity;
       if (shortcut.readable && !shortcut.emptyFolder) {
-        shortcut.shortcut = Study(machine, folder + kShortcutName, workerDir);
+        shortcut.shortcut = Study(session, folder + kShortcutName, workerDir);
         facts.footprint.items.insert(shortcut.shortcut.id);
       }
     }
@@ -162,21 +162,21 @@ void StudyShell(emu::Machine& machine, const std::string& workerDir, ImageFacts&
   const std::string group = programs + kGroup;
   if (group.size() + std::strlen(kGroupShortcuts[0]) >= kShellPathCapacity) return;
   for (const char* name : kGroupShortcuts) {
-    facts.footprint.items.insert(PlaceId(machine, group + name, workerDir));
+    facts.footprint.items.insert(PlaceId(session, group + name, workerDir));
   }
   const std::string groupFolder = CutAtLastBackslash(group);
-  facts.footprint.items.insert(PlaceId(machine, groupFolder, workerDir));
-  facts.footprint.items.insert(PlaceId(machine, CutAtLastBackslash(groupFolder), workerDir));
+  facts.footprint.items.insert(PlaceId(session, groupFolder, workerDir));
+  facts.footprint.items.insert(PlaceId(session, CutAtLastBackslash(groupFolder), workerDir));
 }
 
-void StudyRegistry(emu::Machine& machine, ImageFacts& facts) {
+void StudyRegistry(emu::Session& session, ImageFacts& facts) {
   const std::string current = "Software\\Microsoft\\Windows\\CurrentVersion\\";
   facts.productKeys = {
-      StudyKey(machine, emu::Root::LocalMachine, "HKLM", current + "Uninstall\\Orbelle"),
-      StudyKey(machine, emu::Root::LocalMachine, "HKLM", current + "App Paths\\Orbelle.exe"),
-      StudyKey(machine, emu::Root::CurrentUser, "HKCU", "Software\\Halcyra\\Orbelle"),
-      StudyKey(machine, emu::Root::CurrentUser, "HKCU", "Software\\Orbelle"),
-      StudyKey(machine, emu::Root::ClassesRoot, "HKCR", "Orbelle"),
+      StudyKey(session, emu::Root::LocalMachine, "HKLM", current + "Uninstall\\Orbelle"),
+      StudyKey(session, emu::Root::LocalMachine, "HKLM", current + "App Paths\\Orbelle.exe"),
+      StudyKey(session, emu::Root::CurrentUser, "HKCU", "Software\\Halcyra\\Orbelle"),
+      StudyKey(session, emu::Root::CurrentUser, "HKCU", "Software\\Orbelle"),
+      StudyKey(session, emu::Root::ClassesRoot, "HKCR", "Orbelle"),
   };
   // Settings directly under Software are the fallback when the maker's key does not go.
   const ProductKeyFacts& maker = facts.productKeys[2];
@@ -187,7 +187,7 @@ void StudyRegistry(emu::Machine& machine, ImageFacts& facts) {
   facts.classOpens = RegOpenKeyA(HKEY_CLASSES_ROOT, kProduct, &classKey) == ERROR_SUCCESS;
   if (facts.classOpens) RegCloseKey(classKey);
 
-  StudyExtensions(machine, facts);
+  StudyExtensions(session, facts);
   if (!facts.classOpens) return;  // without the class no extension is looked at
   for (const auto& extension : facts.extensions) {
     if (!extension.namesProduct) continue;
@@ -200,18 +200,19 @@ void StudyRegistry(emu::Machine& machine, ImageFacts& facts) {
 
 // Windows 9x: where the worker's NUL= line goes, what the file holds before, and the name the
 // line gives the copy (obuninst.tmp is a short name already; its folders may have aliases).
-void StudyWininit(emu::Machine& machine, const std::string& workerDir, ImageFacts& facts) {
-  facts.wininitPath = machine.windowsFolder + "\\WININIT.INI";
-  facts.wininitId = PlaceId(machine, facts.wininitPath, workerDir);
+void StudyWininit(emu::Session& session, const std::string& workerDir, ImageFacts& facts) {
+  facts.wininitPath = session.scenario.windowsFolder + "\\WININIT.INI";
+  facts.wininitId = PlaceId(session, facts.wininitPath, workerDir);
   facts.footprint.items.insert(facts.wininitId);
-  if (const emu::FsNode* file = machine.files.Find(facts.wininitPath); file && !file->directory) {
+  if (const emu::FsNode* file = session.machine.files.Find(facts.wininitPath);
+      file && !file->directory) {
     facts.wininitText = std::string(file->content.begin(), file->content.end());
     facts.wininitAttributes = file->attributes;
   }
-  if (machine.tempPath.empty() || machine.tempPath.size() >= kMaxPath) return;
+  if (session.scenario.tempPath.empty() || session.scenario.tempPath.size() >= kMaxPath) return;
   char shortTemp[kMaxPath];
-  const DWORD length =
-      GetShortPathNameA(WithBackslash(machine.tempPath).c_str(), shortTemp, sizeof shortTemp);
+  const DWORD length = GetShortPathNameA(WithBackslash(session.scenario.tempPath).c_str(),
+                                         shortTemp, sizeof shortTemp);
   if (length != 0 && length < sizeof shortTemp) {
     facts.copyShortPath = std::string(shortTemp) + "obuninst.tmp";
   }
@@ -227,16 +228,16 @@ void ListDeletables(const MachineState& state, ImageFacts& facts) {
 
 }  // namespace
 
-ImageFacts StudyImage(emu::Machine& twin) {
+ImageFacts StudyImage(emu::Session& twin) {
   ImageFacts facts;
   const MachineState state = CaptureState(twin);
-  const std::string ownPath = emu::CanonicalPath(twin.exePath);
+  const std::string ownPath = emu::CanonicalPath(twin.scenario.exePath);
   facts.installFolder = CutAtLastBackslash(ownPath);
   const std::string exeFolder =
       facts.installFolder.size() == 2 ? facts.installFolder + "\\" : facts.installFolder;
 
   // The launcher: the temp folder as reported, the copy's name after it, both within MAX_PATH.
-  const std::string& temp = twin.tempPath;
+  const std::string& temp = twin.scenario.tempPath;
   std::string workerDir;
   if (!temp.empty() && temp.size() < kMaxPath) {
     const std::string copyPath = WithBackslash(temp) + "obuninst.tmp";
@@ -260,7 +261,7 @@ ImageFacts StudyImage(emu::Machine& twin) {
   }
   facts.footprint.items.insert(PlaceId(twin, facts.installFolder, workerDir));
 
-  if (twin.windows9x) StudyWininit(twin, workerDir, facts);
+  if (twin.scenario.windows9x) StudyWininit(twin, workerDir, facts);
 
   StudyShell(twin, workerDir, facts);
   StudyRegistry(twin, facts);

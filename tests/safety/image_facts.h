@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "safety/footprint.h"
 
 namespace safety {
@@ -71,6 +71,6 @@ struct ImageFacts {
 };
 
 // The twin must equal the machine the run starts from; it is used up by the study.
-ImageFacts StudyImage(emu::Machine& twin);
+ImageFacts StudyImage(emu::Session& twin);
 
 }  // namespace safety

@@ -28,7 +28,7 @@ class Generator {
   Generator(std::uint64_t seed, const GeneratorOptions& options)
       : rng_(seed), seed_(seed), options_(options) {}
 
-  emu::Machine Build() {
+  emu::Session Build() {
     ChooseInstall();
     ChooseTemp();
     AddInstalledFiles();
@@ -39,7 +39,7 @@ class Generator {
     AddNeighbours();
     ChooseRunConditions();
     AddWindowsDifferences();
-    return std::move(machine_);
+    return std::move(session_);
   }
 
  private:
@@ -69,11 +69,11 @@ class Generator {
 
   // ------------------------------------------------------------------ building blocks
   void File(const std::string& path, const std::string& content = "data") {
-    machine_.files.CreateFile(path, emu::Bytes(content.begin(), content.end()));
+    session_.machine.files.CreateFile(path, emu::Bytes(content.begin(), content.end()));
   }
-  void Folder(const std::string& path) { machine_.files.CreateFolder(path); }
+  void Folder(const std::string& path) { session_.machine.files.CreateFolder(path); }
   emu::RegKey& Key(emu::Root root, const std::string& path) {
-    return machine_.registry.CreateKey(root, path);
+    return session_.machine.registry.CreateKey(root, path);
   }
   void Text(emu::Root root, const std::string& path, const std::string& name,
             const std::string& text) {
@@ -117,45 +117,46 @@ class Generator {
     exeName_ = "Uninstall.exe";
     if (Chance(0.03)) exeName_ = "UNINSTALL.EXE";
     if (Chance(0.04)) exeName_ = "Setup.exe";
-    machine_.exePath = folder_ + "\\" + exeName_;
+    session_.scenario.exePath = folder_ + "\\" + exeName_;
     dir_ = folder_ + "\\";
-    File(machine_.exePath, "the uninstaller");
+    File(session_.scenario.exePath, "the uninstaller");
     if (exeName_ == "Setup.exe" && Chance(0.5)) File(dir_ + "Uninstall.exe", "the uninstaller");
   }
 
   void ChooseTemp() {
     switch (Between(0, 13)) {
       case 0:
-        machine_.tempPath = "C:\\WINDOWS\\TEMP";  // no trailing backslash
+        session_.scenario.tempPath = "C:\\WINDOWS\\TEMP";  // no trailing backslash
         break;
       case 1:
-        machine_.tempPath = "C:\\Documents and Settings\\pat\\Local Settings\\Temp\\";
+        session_.scenario.tempPath = "C:\\Documents and Settings\\pat\\Local Settings\\Temp\\";
         break;
       case 2:
-        machine_.tempPath = "D:\\T\\";
+        session_.scenario.tempPath = "D:\\T\\";
         break;
       case 3:
         // The copy's path just under, at and just over MAX_PATH.
-        machine_.tempPath =
+        session_.scenario.tempPath =
             PathOfLength("C:\\Tmp", static_cast<std::size_t>(Between(245, 249))) + "\\";
         break;
       case 4:
-        machine_.tempPath = "C:\\NoSuchTemp\\";  // the folder is missing
+        session_.scenario.tempPath = "C:\\NoSuchTemp\\";  // the folder is missing
         break;
       case 5:
-        machine_.tempPath = dir_;  // the install folder itself
+        session_.scenario.tempPath = dir_;  // the install folder itself
         break;
       default:
-        machine_.tempPath = "C:\\WINDOWS\\TEMP\\";
+        session_.scenario.tempPath = "C:\\WINDOWS\\TEMP\\";
     }
-    if (machine_.tempPath != "C:\\NoSuchTemp\\" && machine_.tempPath.size() < 300) {
-      Folder(machine_.tempPath);
+    if (session_.scenario.tempPath != "C:\\NoSuchTemp\\" &&
+        session_.scenario.tempPath.size() < 300) {
+      Folder(session_.scenario.tempPath);
     }
-    std::string copy = machine_.tempPath;
+    std::string copy = session_.scenario.tempPath;
     if (copy.back() != '\\') copy += '\\';
     copy += "obuninst.tmp";
     copyPath_ = copy;
-    if (machine_.tempPath == "C:\\NoSuchTemp\\") return;
+    if (session_.scenario.tempPath == "C:\\NoSuchTemp\\") return;
     File("C:\\WINDOWS\\SYSTEM\\USER.EXE", "a system file");
     switch (Between(0, 19)) {
       case 0:
@@ -167,7 +168,7 @@ class Generator {
       case 4: {
         // A link planted where the copy goes, at a system file, a folder or nothing.
         File(copy, "");
-        emu::FsNode* link = machine_.files.Find(copy);
+        emu::FsNode* link = session_.machine.files.Find(copy);
         static const char* const kTargets[] = {"C:\\WINDOWS\\SYSTEM\\USER.EXE",
                                                "C:\\WINDOWS\\SYSTEM",
                                                "C:\\WINDOWS\\SYSTEM\\NOWHERE.DLL"};
@@ -177,7 +178,7 @@ class Generator {
       }
       case 5:
         File(copy, "a copy in use");
-        machine_.faults.locked[emu::UpperName(copy)] = {true, 0};
+        session_.scenario.faults.locked[emu::UpperName(copy)] = {true, 0};
         break;
       case 6:
         Folder(copy);  // a folder of the copy's name
@@ -266,7 +267,7 @@ class Generator {
       std::string path = ShellFolderValue(name, usual);
       if (!MakeShellFolder(path)) continue;
       std::string folder = path.back() == '\\' ? path : path + "\\";
-      if (machine_.files.Find(folder + "Orbelle.lnk") != nullptr) continue;  // named twice
+      if (session_.machine.files.Find(folder + "Orbelle.lnk") != nullptr) continue;  // named twice
       if (Chance(0.03)) {
         Folder(folder + "Orbelle.lnk\\");  // a folder of the shortcut's name
       } else if (Chance(0.8)) {
@@ -328,7 +329,7 @@ class Generator {
 
   void MaybeDeny(emu::Root root, const std::string& path) {
     if (!Chance(0.04)) return;
-    if (emu::RegKey* key = machine_.registry.FindKey(root, path)) key->denied = true;
+    if (emu::RegKey* key = session_.machine.registry.FindKey(root, path)) key->denied = true;
   }
 
   void AddMachineWideKeys() {
@@ -337,7 +338,7 @@ class Generator {
     const auto hklm = emu::Root::LocalMachine;
     if (Chance(0.9)) {
       Text(hklm, uninstall + "Orbelle", "DisplayName", "Orbelle 1.0");
-      Text(hklm, uninstall + "Orbelle", "UninstallString", machine_.exePath);
+      Text(hklm, uninstall + "Orbelle", "UninstallString", session_.scenario.exePath);
       Raw(hklm, uninstall + "Orbelle", "NoModify", 4, std::string("\x01\0\0\0", 4));
       AddTree(hklm, uninstall + "Orbelle", 6);
       MaybeDeny(hklm, uninstall + "Orbelle");
@@ -461,19 +462,20 @@ class Generator {
 
   // ------------------------------------------------------------------ how the run goes
   void Lock(const std::string& path) {
-    machine_.faults.locked[emu::UpperName(path)] =
+    session_.scenario.faults.locked[emu::UpperName(path)] =
         Chance(0.5) ? emu::Lock{true, 0} : emu::Lock{false, Between(1, 3)};
   }
 
   void ChooseRunConditions() {
     if (Chance(0.05)) {
-      machine_.answers = {emu::Answer::Second};  // the user says No
+      session_.scenario.answers = {emu::Answer::Second};  // the user says No
     } else {
-      machine_.answers = {emu::Answer::First};
-      for (int i = Between(0, 3); i > 0; --i) machine_.answers.push_back(emu::Answer::First);
+      session_.scenario.answers = {emu::Answer::First};
+      for (int i = Between(0, 3); i > 0; --i)
+        session_.scenario.answers.push_back(emu::Answer::First);
       // Then Cancel for every further in-use prompt, so a file in use for ever cannot keep
       // the run going; the closing box answers OK whatever it is given.
-      machine_.answers.insert(machine_.answers.end(), 16, emu::Answer::Second);
+      session_.scenario.answers.insert(session_.scenario.answers.end(), 16, emu::Answer::Second);
     }
     if (Chance(0.15)) Lock(dir_ + Pick(kProgramFiles));
     if (Chance(0.03)) Lock(dir_ + "Uninstall.exe");
@@ -482,8 +484,8 @@ class Generator {
       Lock("C:\\WINDOWS\\Start Menu\\Programs\\Halcyra\\Orbelle\\" +
            std::string(Pick(kGroupShortcuts)));
     }
-    if (Chance(0.08)) machine_.faults.imageRelease = Between(1, 45);
-    if (Chance(0.1)) machine_.offersSetDefaultDllDirectories = false;
+    if (Chance(0.08)) session_.scenario.faults.imageRelease = Between(1, 45);
+    if (Chance(0.1)) session_.scenario.offersSetDefaultDllDirectories = false;
   }
 
   // ------------------------------------------------------------------ which Windows
@@ -500,11 +502,11 @@ class Generator {
   // no [rename] section, hold one too long to read back, or be read-only.
   void ChooseWindowsVersion() {
     if (!Chance(0.2)) return;
-    machine_.windows9x = true;
+    session_.scenario.windows9x = true;
     static const char* const kFolders[] = {"C:\\WINDOWS", "C:\\WINDOWS", "C:\\WIN98", "D:\\WINME"};
-    machine_.windowsFolder = Pick(kFolders);
-    Folder(machine_.windowsFolder);
-    const std::string wininit = machine_.windowsFolder + "\\WININIT.INI";
+    session_.scenario.windowsFolder = Pick(kFolders);
+    Folder(session_.scenario.windowsFolder);
+    const std::string wininit = session_.scenario.windowsFolder + "\\WININIT.INI";
     switch (Between(0, 6)) {
       case 0:
         File(wininit, "[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\SETUP~1.TMP\r\n");
@@ -531,7 +533,7 @@ class Generator {
       default:
         break;  // none yet
     }
-    if (emu::FsNode* file = machine_.files.Find(wininit); file && Chance(0.15)) {
+    if (emu::FsNode* file = session_.machine.files.Find(wininit); file && Chance(0.15)) {
       file->attributes = kReadOnly;
     }
   }
@@ -542,7 +544,7 @@ class Generator {
   void MarkAttributes() {
     const double share = Chance(0.15) ? 0.9 : Chance(0.5) ? 0.1 : 0.0;
     if (share == 0.0) return;
-    for (auto& [letter, root] : machine_.files.drives) MarkBelow(root, share);
+    for (auto& [letter, root] : session_.machine.files.drives) MarkBelow(root, share);
   }
 
   void MarkBelow(emu::FsNode& folder, double share) {
@@ -563,7 +565,7 @@ class Generator {
   std::mt19937_64 rng_;
   std::uint64_t seed_;
   GeneratorOptions options_;
-  emu::Machine machine_;
+  emu::Session session_;
   std::string folder_, dir_, exeName_, copyPath_;
 };
 
@@ -574,7 +576,7 @@ namespace {
 // Another program acting on the temp copy or its folder between two calls of the launcher,
 // on some machines. Drawn from a generator of its own, so that the machines without a race are
 // the same as they were before races were drawn.
-void MaybeAddRace(emu::Machine& machine, std::uint64_t seed) {
+void MaybeAddRace(emu::Session& session, std::uint64_t seed) {
   std::mt19937_64 rng(seed ^ 0x7261636573ull);
   auto between = [&](int low, int high) {
     return std::uniform_int_distribution<int>(low, high)(rng);
@@ -590,7 +592,7 @@ void MaybeAddRace(emu::Machine& machine, std::uint64_t seed) {
       {"GetFileAttributesA", 3}, {"DeleteFileA", 1}, {"CopyFileA", 1},     {"CreateFileA", 2},
       {"ReadFile", 4},           {"CloseHandle", 2}, {"CreateProcessA", 1}};
   const Moment& moment = kMoments[static_cast<std::size_t>(between(0, std::size(kMoments) - 1))];
-  std::string copy = machine.tempPath;
+  std::string copy = session.scenario.tempPath;
   if (copy.empty()) return;
   if (copy.back() != '\\') copy += '\\';
   std::string folder = copy.substr(0, copy.size() - 1);
@@ -599,7 +601,7 @@ void MaybeAddRace(emu::Machine& machine, std::uint64_t seed) {
   // the folder there would move the product's own files.
   const bool folderIsTheInstall =
       emu::UpperName(folder + "\\") ==
-      emu::UpperName(machine.exePath.substr(0, machine.exePath.rfind('\\') + 1));
+      emu::UpperName(session.scenario.exePath.substr(0, session.scenario.exePath.rfind('\\') + 1));
   using Action = emu::Race::Action;
   emu::Race race{moment.operation, between(1, moment.most), Action::Delete, copy, {}};
   switch (between(0, folderIsTheInstall ? 3 : 5)) {
@@ -624,16 +626,16 @@ void MaybeAddRace(emu::Machine& machine, std::uint64_t seed) {
     default:
       race = {moment.operation, race.call, Action::Delete, folder, {}};
   }
-  AddForeignFiles(machine);
-  machine.races = {race};
+  AddForeignFiles(session);
+  session.scenario.races = {race};
 }
 
 }  // namespace
 
-emu::Machine GenerateMachine(std::uint64_t seed, const GeneratorOptions& options) {
-  emu::Machine machine = Generator(seed, options).Build();
-  if (options.races) MaybeAddRace(machine, seed);
-  return machine;
+emu::Session GenerateMachine(std::uint64_t seed, const GeneratorOptions& options) {
+  emu::Session session = Generator(seed, options).Build();
+  if (options.races) MaybeAddRace(session, seed);
+  return session;
 }
 
 }  // namespace safety

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 
 namespace safety {
 
@@ -24,6 +24,6 @@ struct GeneratorOptions {
   bool races = false;
 };
 
-emu::Machine GenerateMachine(std::uint64_t seed, const GeneratorOptions& options = {});
+emu::Session GenerateMachine(std::uint64_t seed, const GeneratorOptions& options = {});
 
 }  // namespace safety

@@ -27,8 +27,8 @@ std::string FileId(const std::string& upperFullPath) {
   return std::string("F\0", 2) + upperFullPath;
 }
 
-MachineState CaptureState(const emu::Machine& machine) {
-  const machine_image::Snapshot snapshot = machine_image::TakeSnapshot(machine);
+MachineState CaptureState(const emu::Session& session) {
+  const machine_image::Snapshot snapshot = machine_image::TakeSnapshot(session.machine);
   MachineState state;
   for (const auto& [upper, shown] : snapshot.keys) {
     state[KeyId(upper)] = {

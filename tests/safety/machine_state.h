@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 
 namespace safety {
 
@@ -22,7 +22,7 @@ struct Item {
 };
 using MachineState = std::map<std::string, Item>;
 
-MachineState CaptureState(const emu::Machine& machine);
+MachineState CaptureState(const emu::Session& session);
 
 std::string KeyId(const std::string& upperKeyPath);
 std::string ValueId(const std::string& upperKeyPath, const std::string& upperValueName);

@@ -23,10 +23,10 @@ std::string OperationOf(const std::string& text) {
 
 // The race's PATH where it really lies (links on the way followed), upper-cased as machine
 // state identities spell paths.
-std::string RealUpperPath(emu::Machine& machine, const std::string& path) {
+std::string RealUpperPath(emu::Session& session, const std::string& path) {
   auto parts = emu::detail::ParseAbsolute(path);
   if (!parts) return emu::UpperName(path);
-  return emu::UpperName(emu::detail::LocateParts(machine.files, *parts).RealPath());
+  return emu::UpperName(emu::detail::LocateParts(session.machine.files, *parts).RealPath());
 }
 
 // Leaves out everything at and below the paths the other program changed: that is its doing,
@@ -73,28 +73,28 @@ std::string Describe(const emu::Race& race) {
          std::to_string(race.call);
 }
 
-void AddForeignFiles(emu::Machine& machine) {
-  machine.files.CreateFile(kForeignExe, kForeignBytes);
-  machine.files.CreateFile(std::string(kForeignFolder) + "\\obuninst.tmp", kForeignBytes);
+void AddForeignFiles(emu::Session& session) {
+  session.machine.files.CreateFile(kForeignExe, kForeignBytes);
+  session.machine.files.CreateFile(std::string(kForeignFolder) + "\\obuninst.tmp", kForeignBytes);
 }
 
-RaceRun RunAndJudgeRace(emu::Machine& machine, const ImageFacts& facts, const JudgeOptions& options,
+RaceRun RunAndJudgeRace(emu::Session& session, const ImageFacts& facts, const JudgeOptions& options,
                         Ways ways) {
   std::vector<std::string> raced;
-  for (const auto& race : machine.races) {
-    raced.push_back(RealUpperPath(machine, race.path));
-    if (race.action == Action::Rename) raced.push_back(RealUpperPath(machine, race.argument));
+  for (const auto& race : session.scenario.races) {
+    raced.push_back(RealUpperPath(session, race.path));
+    if (race.action == Action::Rename) raced.push_back(RealUpperPath(session, race.argument));
   }
-  const std::string copyReal = RealUpperPath(machine, facts.copyPath);
-  MachineState before = CaptureState(machine);
+  const std::string copyReal = RealUpperPath(session, facts.copyPath);
+  MachineState before = CaptureState(session);
   const emu::RunStatus status =
-      ways == Ways::Three ? test::RunThreeWays(machine) : emu::Run(machine, &UninstallerStartup);
-  MachineState after = CaptureState(machine);
+      ways == Ways::Three ? test::RunThreeWays(session) : emu::Run(session, &UninstallerStartup);
+  MachineState after = CaptureState(session);
   LeaveOut(before, raced);
   LeaveOut(after, raced);
   RaceRun run;
   RunVerdict& verdict = run.verdict;
-  verdict = JudgeRun(facts, machine, status, before, after, options);
+  verdict = JudgeRun(facts, session, status, before, after, options);
   // The worker names its own file as GetModuleFileNameA reports it, with the links on its
   // way followed: through a linked temp folder that is the copy's real path.
   std::erase_if(verdict.violations, [&](const std::string& violation) {
@@ -103,34 +103,36 @@ RaceRun RunAndJudgeRace(emu::Machine& machine, const ImageFacts& facts, const Ju
            emu::UpperName(violation.substr(prefix.size())) == copyReal;
   });
 
-  for (const auto& process : machine.processes) {
+  for (const auto& process : emu::Processes(session)) {
     if (!process.runsProduct) ++run.foreignStarts;
   }
   run.foreign = run.foreignStarts > 0;
   // A foreign worker does none of the worker's work: the verdict on it says nothing more.
   if (run.foreign) verdict.violations.clear();
-  for (const auto& leak : machine.leakedHandles) {
+  for (const auto& leak : session.record.leakedHandles) {
     verdict.violations.push_back("a handle left open: " + leak);
   }
-  for (const auto& close : machine.badHandleCloses) {
+  for (const auto& close : session.record.badHandleCloses) {
     verdict.violations.push_back("a handle closed that was not open: " + close);
   }
   // A race whose moment the run never reached did not come; none comes twice.
-  if (machine.raceOutcomes.size() > machine.races.size()) {
+  if (session.record.raceOutcomes.size() > session.scenario.races.size()) {
     verdict.violations.push_back("a race came more than once");
   }
-  run.came = !machine.races.empty() && machine.raceOutcomes.size() == machine.races.size();
-  for (const auto& outcome : machine.raceOutcomes) run.applied = run.applied || outcome.applied;
+  run.came = !session.scenario.races.empty() &&
+             session.record.raceOutcomes.size() == session.scenario.races.size();
+  for (const auto& outcome : session.record.raceOutcomes)
+    run.applied = run.applied || outcome.applied;
   return run;
 }
 
-std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
+std::vector<std::string> CallsFromCopyToStart(const emu::Session& cleanRun,
                                               const std::string& copyPath) {
   std::map<std::string, long> counts;
   std::vector<std::string> calls;
   const std::string touchesCopy = "(" + emu::detail::Quote(copyPath);
   bool from = false;
-  for (const auto& line : cleanRun.trace) {
+  for (const auto& line : cleanRun.record.trace) {
     const std::string text = line.text.substr(line.text.find(": ") + 2);
     const std::string operation = OperationOf(text);
     if (operation.empty()) continue;
@@ -147,11 +149,11 @@ std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
 void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTargets& targets,
                 RaceFigures& figures, Ways ways) {
   ++figures.images;
-  emu::Machine twin = make();
+  emu::Session twin = make();
   AddForeignFiles(twin);
   const ImageFacts facts = StudyImage(twin);
 
-  emu::Machine clean = make();
+  emu::Session clean = make();
   AddForeignFiles(clean);
   emu::Run(clean, &UninstallerStartup);
   const std::vector<std::string> calls = CallsFromCopyToStart(clean, facts.copyPath);
@@ -163,10 +165,10 @@ void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTar
 
   for (const auto& call : calls) {
     for (const auto& race : RacesFor(call, targets)) {
-      emu::Machine machine = make();
-      AddForeignFiles(machine);
-      machine.races = {race};
-      RaceRun run = RunAndJudgeRace(machine, facts, {}, ways);
+      emu::Session session = make();
+      AddForeignFiles(session);
+      session.scenario.races = {race};
+      RaceRun run = RunAndJudgeRace(session, facts, {}, ways);
       if (run.foreign) {
         figures.foreignStarts += run.foreignStarts;
         for (long i = 0; i < run.foreignStarts; ++i) figures.foreignRuns.push_back(Describe(race));

@@ -19,7 +19,7 @@ struct RaceTargets {
 // A foreign exe and a folder holding a foreign copy, for the races to put in place.
 inline constexpr const char* kForeignFolder = "C:\\Evil";
 inline constexpr const char* kForeignExe = "C:\\Evil\\evil.exe";
-void AddForeignFiles(emu::Machine& machine);
+void AddForeignFiles(emu::Session& session);
 
 // A race as a run's name shows it: "delete C:\\WINDOWS\\TEMP\\obuninst.tmp after CopyFileA#1".
 std::string Describe(const emu::Race& race);
@@ -45,12 +45,12 @@ struct RaceRun {
   bool came = false;     // every race came (once each)
   bool applied = false;  // at least one was carried out, not refused
 };
-RaceRun RunAndJudgeRace(emu::Machine& machine, const ImageFacts& facts,
+RaceRun RunAndJudgeRace(emu::Session& session, const ImageFacts& facts,
                         const JudgeOptions& options = {}, Ways ways = Ways::HostOnly);
 
 // The launcher's calls from its first touch of the copy to the start of the worker, as races
 // name them ("CopyFileA#1"), found in the trace of a clean run.
-std::vector<std::string> CallsFromCopyToStart(const emu::Machine& cleanRun,
+std::vector<std::string> CallsFromCopyToStart(const emu::Session& cleanRun,
                                               const std::string& copyPath);
 
 // One run for every call, target and action (replace with a foreign exe, delete, link

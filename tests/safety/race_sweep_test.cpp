@@ -7,7 +7,7 @@
 
 #include <iostream>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "support/three_way.h"
 
 namespace {
@@ -50,12 +50,12 @@ TEST(RaceSweep, NoForeignCodeStartsAsTheWorker) {
 TEST(RaceSweep, ThroughALinkedTempFolderOnlyARetargetedLinkStartsForeignCode) {
   const std::string link = "C:\\Users\\pat\\Temp";
   auto make = [&] {
-    emu::Machine machine = safety::DefaultImage();
-    machine.tempPath = link + "\\";
-    emu::FsNode& node = machine.files.CreateFile(link);
+    emu::Session session = safety::DefaultImage();
+    session.scenario.tempPath = link + "\\";
+    emu::FsNode& node = session.machine.files.CreateFile(link);
     node.linkTarget = "C:\\WINDOWS\\TEMP";
     node.directory = true;
-    return machine;
+    return session;
   };
   RaceFigures figures;
   safety::SweepRaces("the shipped image, temp folder through a link", make,
@@ -77,9 +77,9 @@ TEST(RaceSweep, WithTheShippedExeInItsFileNoForeignCodeStarts) {
   const std::vector<std::uint8_t>& shipped = test::ExeBytes("win32");
   ASSERT_FALSE(shipped.empty()) << "build/win32/Uninstall.exe is missing";
   auto make = [&] {
-    emu::Machine machine = safety::DefaultImage();
-    machine.files.Find(machine.exePath)->content = shipped;
-    return machine;
+    emu::Session session = safety::DefaultImage();
+    session.machine.files.Find(session.scenario.exePath)->content = shipped;
+    return session;
   };
   RaceFigures figures;
   safety::SweepRaces("the shipped image with the shipped exe", make,

@@ -21,9 +21,9 @@ struct Box {
   std::string style, answer, text;
 };
 
-std::vector<Box> BoxesOf(const emu::Machine& machine, int process) {
+std::vector<Box> BoxesOf(const emu::Session& session, int process) {
   std::vector<Box> boxes;
-  for (const auto& event : machine.events) {
+  for (const auto& event : session.record.events) {
     if (event.kind == emu::Event::Kind::Message && event.process == process) {
       boxes.push_back({event.style, event.answer, event.text});
     }
@@ -49,10 +49,10 @@ std::string ValueBytes(const std::string& text) {
 
 class Judge {
  public:
-  Judge(const ImageFacts& facts, const emu::Machine& machine, const MachineState& before,
+  Judge(const ImageFacts& facts, const emu::Session& session, const MachineState& before,
         const MachineState& after)
-      : facts_(facts), machine_(machine), before_(before), after_(after) {
-    fault_ = FindFaultedCall(machine);
+      : facts_(facts), session_(session), before_(before), after_(after) {
+    fault_ = FindFaultedCall(session);
     if (fault_) verdict_.faultedCall = fault_->call;
   }
 
@@ -79,21 +79,21 @@ class Judge {
   // read-only bit) that fails leaves the file to a deletion that reports for itself.
   bool ExistenceCheckFailed(const std::string& path) const {
     const std::string look = "GetFileAttributesA(" + Quote(path) + ")";
-    return WorkerFault(look) && !CalledBefore(machine_, *fault_, look);
+    return WorkerFault(look) && !CalledBefore(session_, *fault_, look);
   }
 
   // The first open of the class key tells an absent class from one that resists deletion; a
   // failure there reads as "no class", which the uninstaller counts as success.
   bool ClassOpenFailed() const {
     const std::string open = "RegOpenKeyA(HKEY_CLASSES_ROOT, " + Quote("Orbelle") + ")";
-    return WorkerFault(open) && !CalledBefore(machine_, *fault_, open);
+    return WorkerFault(open) && !CalledBefore(session_, *fault_, open);
   }
 
   // A failed read of a shortcut folder fails the cleanup chain; the program group's read of
   // "Programs" (always the last open of the key) is ignored.
   bool ShortcutFolderReadFailed() const {
     const std::string open = "RegOpenKeyA(HKEY_CURRENT_USER, " + Quote(kShellFolders) + ")";
-    if (WorkerFault(open)) return CalledAfter(machine_, *fault_, open);
+    if (WorkerFault(open)) return CalledAfter(session_, *fault_, open);
     if (!WorkerFault("RegQueryValueExA(")) return false;
     return std::any_of(facts_.shortcuts.begin(), facts_.shortcuts.end(), [&](const auto& s) {
       return fault_->call.find(", " + Quote(s.valueName) + ", ") != std::string::npos;
@@ -131,25 +131,25 @@ class Judge {
 
   void CheckProcesses(emu::RunStatus status) {
     if (status != emu::RunStatus::Completed) Violation("the run did not end");
-    for (const auto& process : machine_.processes) {
+    for (const auto& process : emu::Processes(session_)) {
       if (!process.ended || process.exitCode != 0) {
         Violation("process " + std::to_string(process.id) + " did not exit with 0");
       }
     }
-    if (machine_.processes.size() > 2) Violation("more than one worker was started");
-    if (machine_.openKeys != 0) {
-      Violation(std::to_string(machine_.openKeys) + " registry key(s) left open");
+    if (emu::Processes(session_).size() > 2) Violation("more than one worker was started");
+    if (emu::OpenKeyCount(session_) != 0) {
+      Violation(std::to_string(emu::OpenKeyCount(session_)) + " registry key(s) left open");
     }
     // A CloseHandle that fails leaves its handle to the end of the process, as on Windows.
     if (!(fault_ && fault_->Is("CloseHandle("))) {
-      for (const auto& process : machine_.processes) {
+      for (const auto& process : emu::Processes(session_)) {
         if (process.handlesOpenAtExit != 0) {
           Violation("process " + std::to_string(process.id) + " left " +
                     std::to_string(process.handlesOpenAtExit) + " handle(s) open");
         }
       }
     }
-    verdict_.workerStarted = machine_.processes.size() >= 2;
+    verdict_.workerStarted = emu::Processes(session_).size() >= 2;
   }
 
   bool AllowedByFault(const std::string& id) const {
@@ -203,7 +203,7 @@ class Judge {
   }
 
   void CheckMessagesAndOutcome() {
-    const std::vector<Box> launcher = BoxesOf(machine_, 1);
+    const std::vector<Box> launcher = BoxesOf(session_, 1);
     const std::vector<Box> launcherClosing = Closing(launcher);
     if (launcherClosing.size() > 1) Violation("the launcher showed more than one closing message");
     for (const auto& box : launcher) {
@@ -232,7 +232,7 @@ class Judge {
 
     if (!launcherClosing.empty()) Violation("the launcher showed a closing message and went on");
     CheckHandOff();
-    const std::vector<Box> worker = BoxesOf(machine_, kWorker);
+    const std::vector<Box> worker = BoxesOf(session_, kWorker);
     const std::vector<Box> closing = Closing(worker);
     for (const auto& box : worker) {
       if (box.style == "MB_YESNO") Violation("the worker asked for confirmation");
@@ -264,7 +264,7 @@ class Judge {
   }
 
   void CheckHandOff() {
-    for (const auto& event : machine_.events) {
+    for (const auto& event : session_.record.events) {
       if (event.kind != emu::Event::Kind::Start || event.process != kWorker) continue;
       if (event.image != facts_.copyPath ||
           event.commandLine != "\"" + facts_.copyPath + "\" " + facts_.installFolder) {
@@ -318,7 +318,7 @@ class Judge {
 
   // Only the worker's own copy may be deleted at the next restart.
   void CheckRestartDeletions() {
-    for (const auto& path : machine_.restartDeletes) {
+    for (const auto& path : session_.record.restartDeletes) {
       if (!IsOwnCopy(path)) Violation("a deletion at restart was requested for " + path);
     }
   }
@@ -327,7 +327,7 @@ class Judge {
   // most a [rename] section header and the NUL= line of its own copy.
   void CheckWininit() {
     if (facts_.wininitId.empty()) return;
-    const emu::FsNode* file = machine_.files.Find(facts_.wininitPath);
+    const emu::FsNode* file = session_.machine.files.Find(facts_.wininitPath);
     if (!file || file->directory) {
       if (facts_.wininitText) Violation("WININIT.INI was removed");
       return;
@@ -391,7 +391,7 @@ class Judge {
   }
 
   const ImageFacts& facts_;
-  const emu::Machine& machine_;
+  const emu::Session& session_;
   const MachineState& before_;
   const MachineState& after_;
   std::optional<FaultedCall> fault_;
@@ -400,10 +400,10 @@ class Judge {
 
 }  // namespace
 
-RunVerdict JudgeRun(const ImageFacts& facts, const emu::Machine& machine, emu::RunStatus status,
+RunVerdict JudgeRun(const ImageFacts& facts, const emu::Session& session, emu::RunStatus status,
                     const MachineState& before, const MachineState& after,
                     const JudgeOptions& options) {
-  return Judge(facts, machine, before, after).Run(status, options);
+  return Judge(facts, session, before, after).Run(status, options);
 }
 
 }  // namespace safety

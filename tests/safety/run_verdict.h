@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "safety/image_facts.h"
 #include "safety/machine_state.h"
 
@@ -26,7 +26,7 @@ struct JudgeOptions {
   bool requireCompleteRemoval = false;
 };
 
-RunVerdict JudgeRun(const ImageFacts& facts, const emu::Machine& machine, emu::RunStatus status,
+RunVerdict JudgeRun(const ImageFacts& facts, const emu::Session& session, emu::RunStatus status,
                     const MachineState& before, const MachineState& after,
                     const JudgeOptions& options = {});
 

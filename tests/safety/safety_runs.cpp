@@ -2,6 +2,7 @@
 
 #include "machine_image.h"
 #include "safety/machine_state.h"
+#include "support/new_session.h"
 #include "support/three_way.h"
 
 extern "C" void UninstallerStartup(void);
@@ -12,39 +13,40 @@ namespace {
 constexpr std::size_t kReportsKept = 20;
 
 // Files in use for ever need a Cancel, or the in-use prompt would come back for ever.
-void AnswerCancelAfterConfirming(emu::Machine& machine) {
-  emu::Answer confirm = machine.answers.empty() ? emu::Answer::First : machine.answers[0];
-  machine.answers.assign(24, emu::Answer::Second);
-  machine.answers[0] = confirm;
+void AnswerCancelAfterConfirming(emu::Session& session) {
+  emu::Answer confirm =
+      session.scenario.answers.empty() ? emu::Answer::First : session.scenario.answers[0];
+  session.scenario.answers.assign(24, emu::Answer::Second);
+  session.scenario.answers[0] = confirm;
 }
 
 }  // namespace
 
-emu::Machine DefaultImage() {
+emu::Session DefaultImage() {
   static const machine_image::ImageSource source =
       machine_image::ReadImageFolder(ORBELLE_SOURCE_DIR "/examples/machines/installed");
-  emu::Machine machine;
+  emu::Session session = test::NewSession();
   std::vector<std::string> warnings;
-  machine_image::LoadMachine(source, machine, warnings);
-  return machine;
+  machine_image::LoadMachine(source, session, warnings);
+  return session;
 }
 
-emu::Machine RepositoryImage(const std::string& folder) {
+emu::Session RepositoryImage(const std::string& folder) {
   const machine_image::ImageSource source =
       machine_image::ReadImageFolder(std::string(ORBELLE_SOURCE_DIR) + "/" + folder);
-  emu::Machine machine;
+  emu::Session session = test::NewSession();
   std::vector<std::string> warnings;
-  machine_image::LoadMachine(source, machine, warnings);
-  return machine;
+  machine_image::LoadMachine(source, session, warnings);
+  return session;
 }
 
-RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts, const JudgeOptions& options,
+RunVerdict RunAndJudge(emu::Session& session, const ImageFacts& facts, const JudgeOptions& options,
                        Ways ways) {
-  const MachineState before = CaptureState(machine);
+  const MachineState before = CaptureState(session);
   // The host build's run is judged; the two exes must do exactly what it did.
   const emu::RunStatus status =
-      ways == Ways::Three ? test::RunThreeWays(machine) : emu::Run(machine, &UninstallerStartup);
-  return JudgeRun(facts, machine, status, before, CaptureState(machine), options);
+      ways == Ways::Three ? test::RunThreeWays(session) : emu::Run(session, &UninstallerStartup);
+  return JudgeRun(facts, session, status, before, CaptureState(session), options);
 }
 
 void SweepFigures::Add(const std::string& run, const RunVerdict& verdict) {
@@ -59,17 +61,17 @@ void SweepFigures::Add(const std::string& run, const RunVerdict& verdict) {
 void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures& figures,
                 Ways ways) {
   ++figures.images;
-  emu::Machine twin = make();
+  emu::Session twin = make();
   const ImageFacts facts = StudyImage(twin);
 
-  emu::Machine clean = make();
+  emu::Session clean = make();
   figures.Add(name + ", no fault", RunAndJudge(clean, facts, {}, ways));
-  const long calls = clean.faults.checkedCalls;
+  const long calls = emu::CheckedCallCount(clean);
 
   for (long call = 1; call <= calls; ++call) {
-    emu::Machine machine = make();
-    machine.faults.failCallNumber = call;
-    RunVerdict verdict = RunAndJudge(machine, facts, {}, ways);
+    emu::Session session = make();
+    session.scenario.faults.failCallNumber = call;
+    RunVerdict verdict = RunAndJudge(session, facts, {}, ways);
     const std::string run =
         name + ", call " + std::to_string(call) + " failing (" + verdict.faultedCall + ")";
     if (verdict.faultedCall.empty()) {
@@ -82,20 +84,20 @@ void SweepImage(const std::string& name, const MachineMaker& make, SweepFigures&
   }
 
   for (const auto& file : facts.deletableFiles) {
-    emu::Machine machine = make();
-    machine.faults.locked[emu::UpperName(file)] = {true, 0};
-    AnswerCancelAfterConfirming(machine);
+    emu::Session session = make();
+    session.scenario.faults.locked[emu::UpperName(file)] = {true, 0};
+    AnswerCancelAfterConfirming(session);
     ++figures.lockedRuns;
-    figures.Add(name + ", " + file + " in use", RunAndJudge(machine, facts, {}, ways));
+    figures.Add(name + ", " + file + " in use", RunAndJudge(session, facts, {}, ways));
   }
   for (const auto& key : facts.deletableKeys) {
-    emu::Machine machine = make();
+    emu::Session session = make();
     const auto slash = key.find('\\');
-    emu::RegKey* denied =
-        machine.registry.FindKey(*emu::ParseRootName(key.substr(0, slash)), key.substr(slash + 1));
+    emu::RegKey* denied = session.machine.registry.FindKey(
+        *emu::ParseRootName(key.substr(0, slash)), key.substr(slash + 1));
     if (denied) denied->denied = true;
     ++figures.lockedRuns;
-    figures.Add(name + ", " + key + " denied", RunAndJudge(machine, facts, {}, ways));
+    figures.Add(name + ", " + key + " denied", RunAndJudge(session, facts, {}, ways));
   }
 }
 

@@ -7,25 +7,25 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 #include "safety/image_facts.h"
 #include "safety/run_verdict.h"
 
 namespace safety {
 
-using MachineMaker = std::function<emu::Machine()>;
+using MachineMaker = std::function<emu::Session()>;
 
 // The image that ships with the project (examples/machines/installed), loaded afresh each call.
-emu::Machine DefaultImage();
+emu::Session DefaultImage();
 // An image folder of the repository ("tests/images/win9x_wininit"), loaded afresh each call.
-emu::Machine RepositoryImage(const std::string& folder);
+emu::Session RepositoryImage(const std::string& folder);
 
 // How a run goes: the host build alone, or three ways (the two exes on the emulated CPU must
 // then do exactly what the host build did; see tests/support/three_way.h).
 enum class Ways { HostOnly, Three };
 
 // Runs the uninstall from the user's start on `machine` and judges the host build's run.
-RunVerdict RunAndJudge(emu::Machine& machine, const ImageFacts& facts,
+RunVerdict RunAndJudge(emu::Session& session, const ImageFacts& facts,
                        const JudgeOptions& options = {}, Ways ways = Ways::HostOnly);
 
 struct SweepFigures {

@@ -13,17 +13,17 @@ namespace {
 // Where the example image has the product.
 const std::string kExampleFolder = "C:\\Program Files\\Orbelle";
 
-const emu::Machine& ExampleMachine() {
-  static const emu::Machine machine = [] {
+const emu::Session& ExampleSession() {
+  static const emu::Session example = [] {
     const machine_image::ImageSource source =
         machine_image::ReadImageFolder(ORBELLE_SOURCE_DIR "/examples/machines/installed");
-    emu::Machine loaded;
+    emu::Session loaded;
     std::vector<std::string> warnings;
     machine_image::LoadMachine(source, loaded, warnings);
     if (!warnings.empty()) throw std::runtime_error("the example image warns: " + warnings[0]);
     return loaded;
   }();
-  return machine;
+  return example;
 }
 
 // `text` with the example's install folder at its start (or just inside a leading quote, as in
@@ -100,17 +100,17 @@ const char* const kGroupShortcuts[] = {"Orbelle 1.0.lnk", "Online Help.lnk", "Re
 
 }  // namespace
 
-emu::Machine InstalledMachine(const Install& install) {
-  emu::Machine machine = ExampleMachine();
+emu::Session InstalledMachine(const Install& install) {
+  emu::Session session = ExampleSession();
   if (install.folder != kExampleFolder) {
-    MoveInstallFolder(machine.files, install.folder);
+    MoveInstallFolder(session.machine.files, install.folder);
     for (emu::Root root : {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot})
-      RelocateValues(machine.registry.RootKey(root), install.folder);
-    RelocatePath(machine.exePath, install.folder);
+      RelocateValues(session.machine.registry.RootKey(root), install.folder);
+    RelocatePath(session.scenario.exePath, install.folder);
   }
-  machine.files.CreateFolder(install.temp);
-  machine.tempPath = install.temp;
-  return machine;
+  session.machine.files.CreateFolder(install.temp);
+  session.scenario.tempPath = install.temp;
+  return session;
 }
 
 std::set<std::string> FullyRemoved(const Install& install) {

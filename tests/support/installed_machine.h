@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 
 namespace test {
 
@@ -17,7 +17,7 @@ struct Install {
 // The example image, its scenario included, with the product's folder moved to install.folder
 // (registry values naming the example's folder are rewritten to name it), the launcher's path
 // set there, and install.temp created and reported as the temp folder.
-emu::Machine InstalledMachine(const Install& install = {});
+emu::Session InstalledMachine(const Install& install = {});
 
 // What a complete, successful uninstall of InstalledMachine removes and adds, in the lines of
 // test::Snapshot.

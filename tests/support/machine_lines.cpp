@@ -5,6 +5,7 @@
 
 #include "machine_snapshot.h"
 #include "platform_api.h"
+#include "support/new_session.h"
 
 namespace test {
 namespace {
@@ -42,41 +43,41 @@ std::string ValueText(const machine_image::SnapshotValue& value) {
 
 }  // namespace
 
-void AddLines(emu::Machine& machine, const Lines& lines) {
+void AddLines(emu::Session& session, const Lines& lines) {
   for (const auto& line : lines) {
     if (IsRegistryLine(line)) {
       auto bar = line.find('|');
       KeyRef ref = SplitKey(line.substr(0, bar));
-      emu::RegKey& key = machine.registry.CreateKey(ref.root, ref.path);
+      emu::RegKey& key = session.machine.registry.CreateKey(ref.root, ref.path);
       if (bar == std::string::npos) continue;
       auto second = line.find('|', bar + 1);
       if (second == std::string::npos) throw std::invalid_argument("value without data: " + line);
       std::string name = line.substr(bar + 1, second - bar - 1);
       key.SetString(name == "@" ? "" : name, line.substr(second + 1));
     } else if (!line.empty() && line.back() == '\\') {
-      machine.files.CreateFolder(line);
+      session.machine.files.CreateFolder(line);
     } else {
-      machine.files.CreateFile(line);
+      session.machine.files.CreateFile(line);
     }
   }
 }
 
-emu::Machine MakeMachine(const Lines& lines) {
-  emu::Machine machine;
-  AddLines(machine, lines);
-  return machine;
+emu::Session MakeSession(const Lines& lines) {
+  emu::Session session = NewSession();
+  AddLines(session, lines);
+  return session;
 }
 
-void RemoveFile(emu::Machine& machine, const std::string& path) {
+void RemoveFile(emu::Session& session, const std::string& path) {
   auto cut = path.find_last_of('\\');
-  emu::FsNode* parent = machine.files.Find(path.substr(0, cut));
+  emu::FsNode* parent = session.machine.files.Find(path.substr(0, cut));
   if (parent == nullptr || parent->children.erase(emu::UpperName(path.substr(cut + 1))) != 1) {
     throw std::invalid_argument("no such file: " + path);
   }
 }
 
-std::set<std::string> Snapshot(const emu::Machine& machine) {
-  const machine_image::Snapshot snapshot = machine_image::TakeSnapshot(machine);
+std::set<std::string> Snapshot(const emu::Session& session) {
+  const machine_image::Snapshot snapshot = machine_image::TakeSnapshot(session.machine);
   std::set<std::string> out;
   for (const auto& [upper, path] : snapshot.keys) out.insert(path);
   for (const auto& [id, value] : snapshot.values) {

@@ -13,20 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "support/new_session.h"
 
 namespace test {
 
 using Lines = std::vector<std::string>;
 
-void AddLines(emu::Machine& machine, const Lines& lines);
-emu::Machine MakeMachine(const Lines& lines);
+void AddLines(emu::Session& session, const Lines& lines);
+emu::Session MakeSession(const Lines& lines);
 // Takes a file or an empty folder out of the machine again.
-void RemoveFile(emu::Machine& machine, const std::string& path);
+void RemoveFile(emu::Session& session, const std::string& path);
 
 // Every key (HKLM, HKCU, HKCR), value, folder and file of the machine, sorted. Keys and folders
 // are listed even when they have contents, so a removed parent shows as its own line.
-std::set<std::string> Snapshot(const emu::Machine& machine);
+std::set<std::string> Snapshot(const emu::Session& session);
 
 struct Change {
   std::set<std::string> removed;  // in before, not after

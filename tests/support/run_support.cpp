@@ -36,9 +36,9 @@ std::string Box(int process, const char* style, const char* answer, const std::s
   return std::to_string(process) + "|" + style + "|" + answer + "|" + text;
 }
 
-std::vector<std::string> Boxes(const emu::Machine& machine) {
+std::vector<std::string> Boxes(const emu::Session& session) {
   std::vector<std::string> boxes;
-  for (const auto& event : machine.events) {
+  for (const auto& event : session.record.events) {
     if (event.kind != emu::Event::Kind::Message) continue;
     EXPECT_EQ(event.caption, "Uninstall Orbelle");
     boxes.push_back(Box(event.process, event.style.c_str(), event.answer.c_str(), event.text));
@@ -46,18 +46,18 @@ std::vector<std::string> Boxes(const emu::Machine& machine) {
   return boxes;
 }
 
-RunResult RunUninstall(emu::Machine& machine) {
-  auto before = Snapshot(machine);
-  RunResult result{RunThreeWays(machine), {}, {}};
-  auto change = Compare(before, Snapshot(machine));
+RunResult RunUninstall(emu::Session& session) {
+  auto before = Snapshot(session);
+  RunResult result{RunThreeWays(session), {}, {}};
+  auto change = Compare(before, Snapshot(session));
   result.removed = std::move(change.removed);
   result.added = std::move(change.added);
   return result;
 }
 
-std::vector<std::string> StartedProcesses(const emu::Machine& machine) {
+std::vector<std::string> StartedProcesses(const emu::Session& session) {
   std::vector<std::string> started;
-  for (const auto& event : machine.events) {
+  for (const auto& event : session.record.events) {
     if (event.kind == emu::Event::Kind::Start && event.process > 1) {
       started.push_back(event.image + "|" + event.commandLine + "|" + event.currentDir);
     }
@@ -65,16 +65,16 @@ std::vector<std::string> StartedProcesses(const emu::Machine& machine) {
   return started;
 }
 
-std::vector<int> ExitCodes(const emu::Machine& machine) {
+std::vector<int> ExitCodes(const emu::Session& session) {
   std::vector<int> codes;
-  for (const auto& process : machine.processes)
+  for (const auto& process : emu::Processes(session))
     codes.push_back(process.ended ? process.exitCode : -1);
   return codes;
 }
 
-int SleepCount(const emu::Machine& machine) {
+int SleepCount(const emu::Session& session) {
   int count = 0;
-  for (const auto& event : machine.events) count += event.kind == emu::Event::Kind::Sleep;
+  for (const auto& event : session.record.events) count += event.kind == emu::Event::Kind::Sleep;
   return count;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 
 namespace test {
 
@@ -16,7 +16,7 @@ extern const char kSuccess[];
 
 // "process|style|answer|text", the form Boxes() reports.
 std::string Box(int process, const char* style, const char* answer, const std::string& text);
-std::vector<std::string> Boxes(const emu::Machine& machine);
+std::vector<std::string> Boxes(const emu::Session& session);
 
 struct RunResult {
   emu::RunStatus status;
@@ -24,12 +24,12 @@ struct RunResult {
   std::set<std::string> added;
 };
 // Runs the uninstall from the launcher's start, as the user would.
-RunResult RunUninstall(emu::Machine& machine);
+RunResult RunUninstall(emu::Session& session);
 
 // Process starts after the first: "image|command line|current folder".
-std::vector<std::string> StartedProcesses(const emu::Machine& machine);
+std::vector<std::string> StartedProcesses(const emu::Session& session);
 // Every process that ran: its exit code, or -1 when it did not exit.
-std::vector<int> ExitCodes(const emu::Machine& machine);
-int SleepCount(const emu::Machine& machine);
+std::vector<int> ExitCodes(const emu::Session& session);
+int SleepCount(const emu::Session& session);
 
 }  // namespace test

@@ -75,19 +75,20 @@ std::string Describe(const emu::Event& event) {
 
 // The trace with the events in their places: one list, so a difference in either shows at
 // the point where the runs went apart.
-std::vector<std::string> Story(const emu::Machine& machine, emu::RunStatus status) {
+std::vector<std::string> Story(const emu::Session& session, emu::RunStatus status) {
   std::vector<std::string> story;
   std::size_t event = 0;
-  for (const auto& line : machine.trace) {
-    for (; event < line.afterEvents && event < machine.events.size(); ++event)
-      story.push_back("  [event] " + Describe(machine.events[event]));
+  for (const auto& line : session.record.trace) {
+    for (; event < line.afterEvents && event < session.record.events.size(); ++event)
+      story.push_back("  [event] " + Describe(session.record.events[event]));
     story.push_back(line.text);
   }
-  for (; event < machine.events.size(); ++event)
-    story.push_back("  [event] " + Describe(machine.events[event]));
+  for (; event < session.record.events.size(); ++event)
+    story.push_back("  [event] " + Describe(session.record.events[event]));
   story.push_back(status == emu::RunStatus::Completed ? "(run completed)" : "(run stopped)");
-  for (const std::string& item : Snapshot(machine)) story.push_back("  [after] " + item);
-  for (const std::string& path : machine.restartDeletes) story.push_back("  [pending] " + path);
+  for (const std::string& item : Snapshot(session)) story.push_back("  [after] " + item);
+  for (const std::string& path : session.record.restartDeletes)
+    story.push_back("  [pending] " + path);
   return story;
 }
 
@@ -100,7 +101,7 @@ std::string Around(const std::vector<std::string>& story, std::size_t at) {
   return text;
 }
 
-void Compare(const std::vector<std::string>& host, const emu::Machine& ran, emu::RunStatus status,
+void Compare(const std::vector<std::string>& host, const emu::Session& ran, emu::RunStatus status,
              const Exe& exe, const runner::ExeRunResult& result) {
   std::vector<std::string> story = Story(ran, status);
   std::string faults;
@@ -115,13 +116,13 @@ void Compare(const std::vector<std::string>& host, const emu::Machine& ran, emu:
                 << Around(story, at);
 }
 
-emu::RunStatus RunAll(emu::Machine& machine, const std::string* image,
+emu::RunStatus RunAll(emu::Session& session, const std::string* image,
                       const std::string* commandLine, const std::string* currentDir) {
-  std::vector<emu::Machine> copies(Exes().size(), machine);
+  std::vector<emu::Session> copies(Exes().size(), session);
   emu::RunStatus status =
-      image ? emu::Run(machine, &UninstallerStartup, *image, *commandLine, *currentDir)
-            : emu::Run(machine, &UninstallerStartup);
-  const std::vector<std::string> host = Story(machine, status);
+      image ? emu::Run(session, &UninstallerStartup, *image, *commandLine, *currentDir)
+            : emu::Run(session, &UninstallerStartup);
+  const std::vector<std::string> host = Story(session, status);
   for (std::size_t i = 0; i < copies.size(); ++i) {
     const Exe& exe = Exes()[i];
     if (!exe.found) {
@@ -147,13 +148,13 @@ const std::vector<std::uint8_t>& ExeBytes(const char* preset) {
   return none;
 }
 
-emu::RunStatus RunThreeWays(emu::Machine& machine) {
-  return RunAll(machine, nullptr, nullptr, nullptr);
+emu::RunStatus RunThreeWays(emu::Session& session) {
+  return RunAll(session, nullptr, nullptr, nullptr);
 }
 
-emu::RunStatus RunThreeWays(emu::Machine& machine, const std::string& image,
+emu::RunStatus RunThreeWays(emu::Session& session, const std::string& image,
                             const std::string& commandLine, const std::string& currentDir) {
-  return RunAll(machine, &image, &commandLine, &currentDir);
+  return RunAll(session, &image, &commandLine, &currentDir);
 }
 
 }  // namespace test

@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulated/machine.h"
+#include "platform/emulated/session.h"
 
 namespace test {
 
 // Runs `machine` with the host build (the caller then asserts on it as before) and copies of
 // it, taken before the run, with each exe. The exes come from the win32 and win64 presets; a
 // missing one fails the test.
-emu::RunStatus RunThreeWays(emu::Machine& machine);
+emu::RunStatus RunThreeWays(emu::Session& session);
 // The same with process 1 started as given (the worker on its own).
-emu::RunStatus RunThreeWays(emu::Machine& machine, const std::string& image,
+emu::RunStatus RunThreeWays(emu::Session& session, const std::string& image,
                             const std::string& commandLine, const std::string& currentDir);
 
 // The bytes of build/PRESET/Uninstall.exe ("win32", "win64"); empty when it is missing.

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "image_source.h"
-#include "machine.h"
+#include "session.h"
 
 namespace machine_image {
 

@@ -1,6 +1,6 @@
 #include "failable_operations.h"
 
-#include "machine.h"
+#include "session.h"
 #include "text_lines.h"
 
 namespace machine_image {

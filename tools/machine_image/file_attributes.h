@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "machine.h"
+#include "session.h"
 
 namespace machine_image {
 

@@ -54,17 +54,17 @@ void CheckOutcomeFolder(const fs::path& folder) {
   if (error) throw OutcomeFolderError(folder.string() + " cannot be read: " + error.message());
 }
 
-void WriteOutcome(const emu::Machine& machine, const fs::path& folder) {
+void WriteOutcome(const emu::Session& session, const fs::path& folder) {
   CheckOutcomeFolder(folder);
   fs::create_directories(folder);
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     fs::remove_all(entry.path());
   }
-  WriteFile(folder / kRegistryOut, WriteRegFile(machine));
-  WriteDrives(machine.files, folder);
-  WriteFile(folder / kTranscriptOut, TranscriptJsonl(machine.events));
+  WriteFile(folder / kRegistryOut, WriteRegFile(session.machine));
+  WriteDrives(session.machine.files, folder);
+  WriteFile(folder / kTranscriptOut, TranscriptJsonl(session.record.events));
   // Only when a file carries an attribute, so outcomes of images without any stay as they were.
-  const std::string attributes = AttributesIni(machine.files);
+  const std::string attributes = AttributesIni(session.machine.files);
   if (!attributes.empty()) WriteFile(folder / kAttributesOut, attributes);
 }
 

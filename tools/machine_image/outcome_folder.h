@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "machine.h"
+#include "session.h"
 
 namespace machine_image {
 
@@ -20,6 +20,6 @@ void CheckOutcomeFolder(const std::filesystem::path& folder);
 
 // Checks again, removes an earlier outcome, and writes registry.reg, drive_*/ and
 // transcript.jsonl. Throws std::filesystem::filesystem_error when the host refuses a write.
-void WriteOutcome(const emu::Machine& machine, const std::filesystem::path& folder);
+void WriteOutcome(const emu::Session& session, const std::filesystem::path& folder);
 
 }  // namespace machine_image

@@ -105,26 +105,27 @@ class TranscriptPrinter {
 
 }  // namespace
 
-void WriteReadableTranscript(std::ostream& out, const emu::Machine& machine,
+void WriteReadableTranscript(std::ostream& out, const emu::Session& session,
                              const TranscriptOptions& options) {
   TranscriptPrinter printer(out);
   std::size_t traced = 0;
   const auto traceUpTo = [&](std::size_t eventCount) {
     if (!options.trace) return;
-    for (; traced < machine.trace.size() && machine.trace[traced].afterEvents <= eventCount;
+    for (; traced < session.record.trace.size() &&
+           session.record.trace[traced].afterEvents <= eventCount;
          ++traced) {
-      printer.TraceLine(machine.trace[traced].text);
+      printer.TraceLine(session.record.trace[traced].text);
     }
   };
-  for (std::size_t i = 0; i < machine.events.size(); ++i) {
+  for (std::size_t i = 0; i < session.record.events.size(); ++i) {
     traceUpTo(i);
-    printer.Event(machine.events[i]);
+    printer.Event(session.record.events[i]);
   }
-  traceUpTo(machine.trace.size() + machine.events.size());
+  traceUpTo(session.record.trace.size() + session.record.events.size());
   printer.Flush();
   if (options.stopped) {
-    out << "Stopped after " << machine.messageBoxes << " message boxes; still running:";
-    for (const emu::Process& process : machine.processes) {
+    out << "Stopped after " << session.record.messageBoxes << " message boxes; still running:";
+    for (const emu::Process& process : emu::Processes(session)) {
       if (!process.ended) out << " process " << process.id;
     }
     out << "\n";

@@ -5,7 +5,7 @@
 
 #include <ostream>
 
-#include "machine.h"
+#include "session.h"
 
 namespace machine_image {
 
@@ -14,7 +14,7 @@ struct TranscriptOptions {
   bool stopped = false;  // the run was stopped after kMaxMessageBoxes boxes
 };
 
-void WriteReadableTranscript(std::ostream& out, const emu::Machine& machine,
+void WriteReadableTranscript(std::ostream& out, const emu::Session& session,
                              const TranscriptOptions& options);
 
 }  // namespace machine_image

@@ -48,9 +48,9 @@ class RegParser {
       line_ = line.number;
       const std::string& text = line.text;
       if (text.empty() || text.front() == ';') continue;
-      if (text == emu::kRegedit4 || text == emu::kRegedit5) {
+      if (text == kRegedit4 || text == kRegedit5) {
         if (!headerAllowed) Fail("the header \"" + text + "\" belongs on the first line");
-        unicode_ = text == emu::kRegedit5;
+        unicode_ = text == kRegedit5;
         machine_.registryHeader = text;
       } else if (text.front() == '[') {
         ParseSection(text);
@@ -246,7 +246,7 @@ void ReadRegFile(std::string_view fileBytes, const std::string& fileName, emu::M
   if (!DecodeTextFile(fileBytes, decoded)) {
     throw ImageError(fileName, 1, "unreadable encoding (UTF-16 needs a byte order mark)");
   }
-  machine.registryHeader = emu::kRegedit4;
+  machine.registryHeader = kRegedit4;
   RegParser(fileName, machine).Parse(JoinContinuedLines(SplitLines(decoded.utf8)));
 }
 

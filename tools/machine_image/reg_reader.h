@@ -8,6 +8,10 @@
 
 namespace machine_image {
 
+// The two header lines regedit writes: ANSI text, and the Unicode format of Windows 2000 on.
+inline constexpr const char* kRegedit4 = "REGEDIT4";
+inline constexpr const char* kRegedit5 = "Windows Registry Editor Version 5.00";
+
 // Adds the file's keys and values to machine.registry and records its header in
 // machine.registryHeader. fileBytes is the file as stored (UTF-16LE with a byte order mark,
 // UTF-8 with or without one, or Windows-1252); fileName only names the file in errors.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "encoding.h"
+#include "reg_reader.h"
 
 namespace machine_image {
 namespace {
@@ -107,13 +108,13 @@ class RegWriter {
 }  // namespace
 
 std::string WriteRegFile(const emu::Machine& machine) {
-  const bool unicode = machine.registryHeader == emu::kRegedit5;
+  const bool unicode = machine.registryHeader == kRegedit5;
   RegWriter writer(unicode);
   for (const emu::Root root :
        {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
     writer.Key(emu::RootName(root), machine.registry.RootKey(root));
   }
-  return writer.Finish(unicode ? emu::kRegedit5 : emu::kRegedit4);
+  return writer.Finish(unicode ? kRegedit5 : kRegedit4);
 }
 
 }  // namespace machine_image

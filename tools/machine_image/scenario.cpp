@@ -21,9 +21,9 @@ bool IsAbsolutePath(std::string_view path) {
 
 class ScenarioParser {
  public:
-  ScenarioParser(const std::string& fileName, emu::Machine& machine,
+  ScenarioParser(const std::string& fileName, emu::Session& session,
                  std::vector<std::string>& warnings)
-      : fileName_(fileName), machine_(machine), warnings_(warnings) {}
+      : fileName_(fileName), session_(session), warnings_(warnings) {}
 
   void Line(int number, std::string_view raw) {
     line_ = number;
@@ -95,23 +95,23 @@ class ScenarioParser {
     if (!seenRunKeys_.insert(name).second) Fail("[run] sets " + name + " twice");
     if (name == "exe") {
       if (!IsAbsolutePath(value)) Fail("exe must be a full path such as C:\\Folder\\Uninstall.exe");
-      machine_.exePath = value;
+      session_.scenario.exePath = value;
     } else if (name == "temp") {
-      machine_.tempPath = value;  // anything, even empty: GetTempPathA reports it as it is
+      session_.scenario.tempPath = value;  // anything, even empty: GetTempPathA reports it as it is
     } else if (name == "answers") {
-      machine_.answers = Answers(value);
+      session_.scenario.answers = Answers(value);
     } else if (name == "image_release") {
-      machine_.faults.imageRelease = Count(value, "image_release");
+      session_.scenario.faults.imageRelease = Count(value, "image_release");
     } else if (name == "windows") {
       const std::string kind = LowerAscii(value);
       if (kind != "nt" && kind != "9x") Fail("windows must be nt or 9x, found \"" + value + "\"");
-      machine_.windows9x = kind == "9x";
+      session_.scenario.windows9x = kind == "9x";
     } else if (name == "windows_folder") {
       const std::string full = emu::CanonicalPath(value);
       if (full.empty() || full.size() == 3) {
         Fail("windows_folder must be a full path such as C:\\WINDOWS, found \"" + value + "\"");
       }
-      machine_.windowsFolder = full;
+      session_.scenario.windowsFolder = full;
     } else {
       Fail("unknown key \"" + key +
            "\" in [run] (known: exe, temp, answers, image_release, windows, windows_folder)");
@@ -158,7 +158,7 @@ class ScenarioParser {
     }
     const std::string full = emu::CanonicalPath(path);
     if (full.empty()) Fail("a locked file must be a full path, found \"" + path + "\"");
-    machine_.faults.locked[emu::UpperName(full)] = lock;
+    session_.scenario.faults.locked[emu::UpperName(full)] = lock;
   }
 
   void DeniedEntry(const std::string& text) {
@@ -168,7 +168,7 @@ class ScenarioParser {
     const std::optional<emu::Root> root = emu::ParseRootName(rootName);
     if (!root) Fail("unknown registry root \"" + rootName + "\"");
     const std::string below = slash == std::string::npos ? "" : path.substr(slash + 1);
-    emu::RegKey* key = machine_.registry.FindKey(*root, below);
+    emu::RegKey* key = session_.machine.registry.FindKey(*root, below);
     if (key == nullptr) {
       warnings_.push_back(fileName_ + ":" + std::to_string(line_) + ": [denied] key " + text +
                           " is not in the registry; nothing to deny");
@@ -184,7 +184,7 @@ class ScenarioParser {
       for (const std::string& name : KnownFailableOperations()) known += " " + name;
       Fail("\"" + text + "\" is not an operation that can be made to fail (known:" + known + ")");
     }
-    machine_.faults.failingOperations.insert(operation);
+    session_.scenario.faults.failingOperations.insert(operation);
   }
 
   // A link replaces whatever the image has at its path; its contents, for a folder, would be
@@ -193,11 +193,11 @@ class ScenarioParser {
     auto [path, target] = KeyValue(text, false);
     if (!IsAbsolutePath(path)) Fail("a link must be a full path, found \"" + path + "\"");
     if (target.empty()) Fail("the link " + path + " needs a target");
-    emu::FsNode* node = machine_.files.Find(path);
+    emu::FsNode* node = session_.machine.files.Find(path);
     if (node == nullptr) {
-      const emu::FsNode* targetNode = machine_.files.Find(target);
+      const emu::FsNode* targetNode = session_.machine.files.Find(target);
       try {
-        node = &machine_.files.CreateFile(path);
+        node = &session_.machine.files.CreateFile(path);
       } catch (const std::invalid_argument& error) {
         Fail(error.what());  // a file stands where the link's folder should be
       }
@@ -257,7 +257,7 @@ class ScenarioParser {
       }
     }
     if (!IsAbsolutePath(race.path)) Fail("a race acts on a full path, found \"" + race.path + "\"");
-    machine_.races.push_back(std::move(race));
+    session_.scenario.races.push_back(std::move(race));
   }
 
   // PATH=readonly,hidden,system (any of them): the attributes the file carries.
@@ -270,7 +270,7 @@ class ScenarioParser {
       Fail("unknown attributes \"" + value +
            "\" (known: readonly, hidden, system, comma-separated)");
     }
-    emu::FsNode* node = machine_.files.Find(path);
+    emu::FsNode* node = session_.machine.files.Find(path);
     if (node == nullptr) {
       warnings_.push_back(fileName_ + ":" + std::to_string(line_) + ": [attributes] " + path +
                           " is not on the drives; nothing to mark");
@@ -280,7 +280,7 @@ class ScenarioParser {
   }
 
   const std::string& fileName_;
-  emu::Machine& machine_;
+  emu::Session& session_;
   std::vector<std::string>& warnings_;
   Section section_ = Section::None;
   std::set<std::string> seenRunKeys_;
@@ -289,13 +289,14 @@ class ScenarioParser {
 
 }  // namespace
 
-void ApplyScenario(std::string_view fileBytes, const std::string& fileName, emu::Machine& machine,
+void ApplyScenario(std::string_view fileBytes, const std::string& fileName, emu::Session& session,
                    std::vector<std::string>& warnings) {
   DecodedText decoded;
   if (!DecodeTextFile(fileBytes, decoded)) {
     throw ImageError(fileName, 1, "unreadable encoding (UTF-16 needs a byte order mark)");
   }
-  ScenarioParser parser(fileName, machine, warnings);
+  if (session.scenario.exePath.empty()) session.scenario.exePath = kDefaultExe;
+  ScenarioParser parser(fileName, session, warnings);
   const std::vector<std::string> lines = SplitLines(decoded.utf8);
   for (std::size_t i = 0; i < lines.size(); ++i) parser.Line(static_cast<int>(i + 1), lines[i]);
 }

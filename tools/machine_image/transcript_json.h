@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "machine.h"
+#include "session.h"
 
 namespace machine_image {
 

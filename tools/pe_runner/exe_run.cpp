@@ -24,7 +24,7 @@ thread_local ActiveRun* g_run = nullptr;
   emu::detail::Trace("(the exe faulted: " + firstLine + ")");
   g_run->result->faults.push_back("process " + std::to_string(id) + ": " + report);
   int code = static_cast<int>(status);
-  emu::detail::RecordExit(emu::detail::CurrentMachine(), id, code);
+  emu::detail::RecordExit(emu::detail::CurrentSession(), id, code);
   throw emu::detail::ProcessExit{code};
 }
 
@@ -55,23 +55,23 @@ void RunFileOfProcess() {
 // The file process 1 starts from holds the exe, as the installer left it there. A machine
 // without that file (a test's) still runs the exe in process 1, as the host build runs the
 // product there whatever the file holds, so that the two ways stay comparable.
-void PlaceExe(emu::Machine& machine, const std::string& path,
+void PlaceExe(emu::Session& session, const std::string& path,
               const std::vector<std::uint8_t>& exe) {
-  emu::FsNode* file = machine.files.Find(path);
+  emu::FsNode* file = session.machine.files.Find(path);
   if (file && !file->directory && !file->linkTarget) file->content = exe;
 }
 
-ExeRunResult RunWith(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+ExeRunResult RunWith(emu::Session& session, const std::vector<std::uint8_t>& exe,
                      const ExeRunOptions& options, const std::string* image,
                      const std::string* commandLine, const std::string* currentDir) {
-  if (!options.standInFiles) PlaceExe(machine, image ? *image : machine.exePath, exe);
+  if (!options.standInFiles) PlaceExe(session, image ? *image : session.scenario.exePath, exe);
   ExeRunResult result;
   ActiveRun run{&exe, &options, &result};
   ActiveRun* previous = g_run;
   g_run = &run;
   try {
-    result.status = image ? emu::Run(machine, &RunFileOfProcess, *image, *commandLine, *currentDir)
-                          : emu::Run(machine, &RunFileOfProcess);
+    result.status = image ? emu::Run(session, &RunFileOfProcess, *image, *commandLine, *currentDir)
+                          : emu::Run(session, &RunFileOfProcess);
   } catch (...) {
     g_run = previous;
     throw;
@@ -96,15 +96,15 @@ std::map<std::uint32_t, std::string> ExeStrings(const std::vector<std::uint8_t>&
   return strings;
 }
 
-ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+ExeRunResult RunExe(emu::Session& session, const std::vector<std::uint8_t>& exe,
                     const ExeRunOptions& options) {
-  return RunWith(machine, exe, options, nullptr, nullptr, nullptr);
+  return RunWith(session, exe, options, nullptr, nullptr, nullptr);
 }
 
-ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+ExeRunResult RunExe(emu::Session& session, const std::vector<std::uint8_t>& exe,
                     const std::string& image, const std::string& commandLine,
                     const std::string& currentDir, const ExeRunOptions& options) {
-  return RunWith(machine, exe, options, &image, &commandLine, &currentDir);
+  return RunWith(session, exe, options, &image, &commandLine, &currentDir);
 }
 
 }  // namespace runner

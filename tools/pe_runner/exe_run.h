@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "machine.h"
+#include "session.h"
 #include "symbol_names.h"
 
 namespace runner {
@@ -30,11 +30,11 @@ struct ExeRunResult {
 
 // The exe's bytes go into the file at machine.exePath first (when the machine has that file),
 // as the installer left them there.
-ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+ExeRunResult RunExe(emu::Session& session, const std::vector<std::uint8_t>& exe,
                     const ExeRunOptions& options = {});
 
 // The same with process 1 started as given, for runs of the worker on its own.
-ExeRunResult RunExe(emu::Machine& machine, const std::vector<std::uint8_t>& exe,
+ExeRunResult RunExe(emu::Session& session, const std::vector<std::uint8_t>& exe,
                     const std::string& image, const std::string& commandLine,
                     const std::string& currentDir, const ExeRunOptions& options = {});
 

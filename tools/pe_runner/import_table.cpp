@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "machine.h"
+#include "session.h"
 
 namespace runner {
 namespace {

@@ -141,7 +141,7 @@ Arch PeArch(const std::vector<std::uint8_t>& bytes) {
   pe::Image image = ParseOrFault(bytes);
   if (image.headers().machine == pe::kMachineI386 && !image.headers().pe32Plus) return Arch::I386;
   if (image.headers().machine == pe::kMachineAmd64 && image.headers().pe32Plus) return Arch::X64;
-  throw GuestFault("a PE file for machine " + HexAddress(image.headers().machine) +
+  throw GuestFault("a PE file for session " + HexAddress(image.headers().machine) +
                    ", neither i386 nor x86_64");
 }
 

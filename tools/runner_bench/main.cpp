@@ -49,23 +49,23 @@ int main(int argc, char** argv) {
   try {
     const auto image = machine_image::ReadImageFolder(source + "/examples/machines/installed");
     auto fresh = [&] {
-      emu::Machine machine;
+      emu::Session session;
       std::vector<std::string> warnings;
-      machine_image::LoadMachine(image, machine, warnings);
-      return machine;
+      machine_image::LoadMachine(image, session, warnings);
+      return session;
     };
     std::printf("default image, whole run (best of %d):\n", runs);
     std::printf("  host build         %7.2f ms\n", BestMilliseconds(runs, [&] {
-                  emu::Machine machine = fresh();
-                  emu::Run(machine, &UninstallerStartup);
+                  emu::Session session = fresh();
+                  emu::Run(session, &UninstallerStartup);
                 }));
     for (const char* preset : {"win32", "win64"}) {
       const auto path = source + "/build/" + preset + "/Uninstall.exe";
       const auto exe = ReadFile(path);
       std::vector<std::string> faults;
       double ms = BestMilliseconds(runs, [&] {
-        emu::Machine machine = fresh();
-        faults = runner::RunExe(machine, exe).faults;
+        emu::Session session = fresh();
+        faults = runner::RunExe(session, exe).faults;
       });
       const bool shipped = preset[3] == '3';
       std::printf(
@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
     const int images = 300;
     auto start = Clock::now();
     for (int seed = 1; seed <= images; ++seed) {
-      emu::Machine machine = safety::GenerateMachine(1'000'000 + static_cast<std::uint64_t>(seed));
-      runner::RunExe(machine, exe, options);
+      emu::Session session = safety::GenerateMachine(1'000'000 + static_cast<std::uint64_t>(seed));
+      runner::RunExe(session, exe, options);
     }
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf(

@@ -40,9 +40,9 @@ constexpr int kStopped = 3;
 
 constexpr const char* kUsage =
     "usage: uninstall-sim [--exe PATH.exe] [MACHINE_DIR] --out OUT_DIR [--trace]\n"
-    "  MACHINE_DIR  a machine image folder (registry.reg, drive_c/, scenario.ini);\n"
+    "  MACHINE_DIR  a session image folder (registry.reg, drive_c/, scenario.ini);\n"
     "               without it, the default image: the product fully installed\n"
-    "  --out        where the machine after the run and transcript.jsonl go\n"
+    "  --out        where the session after the run and transcript.jsonl go\n"
     "  --trace      also list every platform call the program makes\n"
     "  --exe        run this Uninstall.exe (i386 or x86_64) on an emulated CPU instead of the\n"
     "               host build; its link map beside it (Uninstall.map) names faulting code\n"
@@ -81,7 +81,7 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& option
     } else if (!arg.empty() && arg[0] == '-') {
       return "unknown option " + arg;
     } else if (options.machineDir) {
-      return "more than one machine folder: " + options.machineDir->string() + " and " + arg;
+      return "more than one session folder: " + options.machineDir->string() + " and " + arg;
     } else {
       options.machineDir = arg;
     }
@@ -102,16 +102,17 @@ bool SameFolder(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, error);
 }
 
-void PrintHeading(const machine_image::ImageSource& source, const emu::Machine& machine) {
+void PrintHeading(const machine_image::ImageSource& source, const emu::Session& session) {
   using machine_image::AnsiToUtf8;
   std::cout << "Uninstall run on " << source.name << "\n"
-            << "  program: " << AnsiToUtf8(machine.exePath)
-            << "\n  temporary folder: " << AnsiToUtf8(machine.tempPath) << "\n  answers: ";
+            << "  program: " << AnsiToUtf8(session.scenario.exePath)
+            << "\n  temporary folder: " << AnsiToUtf8(session.scenario.tempPath) << "\n  answers: ";
   static const char* const kWords[] = {"yes/ok", "no/cancel"};
-  for (std::size_t i = 0; i < machine.answers.size(); ++i) {
-    std::cout << (i ? ", " : "") << kWords[machine.answers[i] == emu::Answer::First ? 0 : 1];
+  for (std::size_t i = 0; i < session.scenario.answers.size(); ++i) {
+    std::cout << (i ? ", " : "")
+              << kWords[session.scenario.answers[i] == emu::Answer::First ? 0 : 1];
   }
-  std::cout << (machine.answers.empty() ? "" : ", then ") << "the default button\n\n";
+  std::cout << (session.scenario.answers.empty() ? "" : ", then ") << "the default button\n\n";
 }
 
 }  // namespace
@@ -129,18 +130,18 @@ int main(int argc, char** argv) {
     return kCompleted;
   }
 
-  emu::Machine machine;
+  emu::Session session;
   std::vector<std::uint8_t> exe;
   machine_image::ImageSource source;
   try {
     source =
         options.machineDir ? machine_image::ReadImageFolder(*options.machineDir) : DefaultImage();
     std::vector<std::string> warnings;
-    machine_image::LoadMachine(source, machine, warnings);
+    machine_image::LoadMachine(source, session, warnings);
     for (const std::string& warning : warnings)
       std::cerr << "uninstall-sim: warning: " << warning << "\n";
     if (options.machineDir && SameFolder(*options.machineDir, options.outDir)) {
-      throw machine_image::OutcomeFolderError("--out names the machine folder itself");
+      throw machine_image::OutcomeFolderError("--out names the session folder itself");
     }
     machine_image::CheckOutcomeFolder(options.outDir);
     if (options.exe) exe = ReadExe(*options.exe);
@@ -149,30 +150,30 @@ int main(int argc, char** argv) {
     return kBadInput;
   }
 
-  const machine_image::Snapshot before = machine_image::TakeSnapshot(machine);
-  PrintHeading(source, machine);
+  const machine_image::Snapshot before = machine_image::TakeSnapshot(session.machine);
+  PrintHeading(source, session);
   emu::RunStatus status = emu::RunStatus::Completed;
   if (options.exe) {
     runner::ExeRunOptions runOptions;
     runOptions.symbols = runner::MapSymbolTable::ReadBeside(*options.exe);
-    runner::ExeRunResult result = runner::RunExe(machine, exe, runOptions);
+    runner::ExeRunResult result = runner::RunExe(session, exe, runOptions);
     status = result.status;
     for (const std::string& fault : result.faults) {
       std::cerr << "uninstall-sim: " << options.exe->string() << " faulted in " << fault << "\n";
     }
   } else {
-    status = emu::Run(machine, &UninstallerStartup);
+    status = emu::Run(session, &UninstallerStartup);
   }
   const bool stopped = status == emu::RunStatus::Stopped;
 
-  machine_image::WriteReadableTranscript(std::cout, machine, {options.trace, stopped});
+  machine_image::WriteReadableTranscript(std::cout, session, {options.trace, stopped});
   std::cout << "\n";
   for (const std::string& line : machine_image::SummariseChanges(
-           before, machine_image::TakeSnapshot(machine), machine.restartDeletes)) {
+           before, machine_image::TakeSnapshot(session.machine), session.record.restartDeletes)) {
     std::cout << line << "\n";
   }
   try {
-    machine_image::WriteOutcome(machine, options.outDir);
+    machine_image::WriteOutcome(session, options.outDir);
   } catch (const std::exception& error) {
     std::cerr << "uninstall-sim: cannot write the outcome: " << error.what() << "\n";
     return kHostFailure;

@@ -22,9 +22,9 @@ std::string FirstToken(const char* commandLine) {
 
 // Windows hands out handle values in steps of 4, never reused while open; the caller owns both
 // until it closes them (CloseHandle) or ends.
-HANDLE NewKernelHandle(emu::Machine& machine, int target, bool thread) {
-  std::uintptr_t value = emu::detail::NextHandleValue(machine);
-  machine.kernelHandles[value] = {emu::detail::CurrentProcess().id, target, thread};
+HANDLE NewKernelHandle(emu::Session& session, int target, bool thread) {
+  std::uintptr_t value = emu::detail::NextHandleValue(session);
+  Kernel(session).kernelHandles[value] = {emu::detail::CurrentProcess().id, target, thread};
   return reinterpret_cast<HANDLE>(value);
 }
 
@@ -35,7 +35,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
                            LPSTARTUPINFOA lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation) {
   using namespace emu::detail;
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   std::string call = "CreateProcessA(" + Quote(lpApplicationName) + ", " + Quote(lpCommandLine) +
                      ", " + Quote(lpCurrentDirectory) + ") = ";
   auto fail = [&](DWORD error) {
@@ -55,13 +55,13 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   Location image = LocateForProcess(application.c_str());
   if (image.error) return fail(image.error);
   if (!image.node) return fail(ERROR_FILE_NOT_FOUND);
-  Location file = FollowLink(machine.files, image);
+  Location file = FollowLink(session.machine.files, image);
   if (file.error) return fail(file.error);
   if (!file.node) return fail(ERROR_FILE_NOT_FOUND);
   if (image.root || IsDirectory(*file.node)) return fail(ERROR_ACCESS_DENIED);
   // The image is opened for reading and execution, sharing reads and deletion: a handle open
   // to it for writing, or without FILE_SHARE_READ, refuses the start.
-  if (SharingConflict(machine, file.node, kReadAccess, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
+  if (SharingConflict(session, file.node, kReadAccess, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
     return fail(ERROR_SHARING_VIOLATION);
   }
 
@@ -69,15 +69,16 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   std::string currentDir = CurrentProcess().currentDir;
   if (lpCurrentDirectory) {
     Location folder = LocateForProcess(lpCurrentDirectory);
-    if (!folder.error && folder.node) folder = FollowLink(machine.files, folder);
+    if (!folder.error && folder.node) folder = FollowLink(session.machine.files, folder);
     if (folder.error || !folder.node || !IsDirectory(*folder.node)) return fail(ERROR_DIRECTORY);
     currentDir = folder.RealPath();
   }
 
   std::string commandLine = lpCommandLine ? lpCommandLine : application;
-  bool product = !machine.productImage || file.node->content == *machine.productImage;
-  int id = AddProcess(machine, application, commandLine, currentDir);
-  emu::Process& started = machine.processes.back();
+  bool product =
+      !Kernel(session).productImage || file.node->content == *Kernel(session).productImage;
+  int id = AddProcess(session, application, commandLine, currentDir);
+  emu::Process& started = Kernel(session).processes.back();
   started.modulePath = image.RealPath();
   started.imageFile = file.RealPath();
   started.runsProduct = product;
@@ -87,11 +88,11 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   event.image = application;
   event.commandLine = commandLine;
   event.currentDir = lpCurrentDirectory ? lpCurrentDirectory : currentDir;
-  machine.events.push_back(std::move(event));
+  session.record.events.push_back(std::move(event));
 
   auto pid = static_cast<DWORD>(0x1000 + 8 * id);
-  lpProcessInformation->hProcess = NewKernelHandle(machine, id, false);
-  lpProcessInformation->hThread = NewKernelHandle(machine, id, true);
+  lpProcessInformation->hProcess = NewKernelHandle(session, id, false);
+  lpProcessInformation->hThread = NewKernelHandle(session, id, true);
   lpProcessInformation->dwProcessId = pid;
   lpProcessInformation->dwThreadId = pid + 4;
   Trace(call + "TRUE (process " + std::to_string(id) + (product ? "" : ", no product code") + ")");

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 
+#include "kernel_state.h"
 #include "state.h"
 
 namespace emu {
@@ -77,12 +78,13 @@ std::string CanonicalTracedOperation(std::string_view name) {
 namespace detail {
 
 bool InjectedFailure(std::string_view operation) {
-  Faults& faults = CurrentMachine().faults;
+  Session& session = CurrentSession();
+  const Faults& faults = session.scenario.faults;
   // Nobody checks RegCloseKey's result, so a sweep that failed it would find nothing.
   if (operation != "RegCloseKey") {
-    ++faults.checkedCalls;
-    if (faults.failCallNumber > 0 && faults.checkedCalls == faults.failCallNumber) {
-      Trace("(fault sweep: call " + std::to_string(faults.checkedCalls) + " fails)");
+    const long call = ++Kernel(session).checkedCalls;
+    if (faults.failCallNumber > 0 && call == faults.failCallNumber) {
+      Trace("(fault sweep: call " + std::to_string(call) + " fails)");
       return true;
     }
   }

@@ -59,7 +59,7 @@ std::string AttributeNames(DWORD attributes) {
 }
 
 void RemoveNode(const Location& location) {
-  emu::detail::RemoveChild(emu::detail::CurrentMachine(), *location.folder, location.node->name);
+  emu::detail::RemoveChild(emu::detail::CurrentSession(), *location.folder, location.node->name);
 }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -94,14 +94,14 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   std::string call =
       "SetFileAttributesA(" + Quote(lpFileName) + ", " + AttributeNames(dwFileAttributes) + ")";
   if (emu::detail::InjectedFailure("SetFileAttributesA")) return Fail(call, ERROR_ACCESS_DENIED);
-  emu::Machine& machine = emu::detail::CurrentMachine();
+  emu::Session& session = emu::detail::CurrentSession();
   Location location = emu::detail::LocateForProcess(lpFileName);
   if (location.error) return Fail(call, location.error);
   if (!location.node) return Fail(call, ERROR_FILE_NOT_FOUND);
   if (location.node && !location.node->directory && location.trailingSeparator) {
     return Fail(call, ERROR_INVALID_NAME);
   }
-  Location target = emu::detail::FollowLink(machine.files, location);
+  Location target = emu::detail::FollowLink(session.machine.files, location);
   if (target.error) return Fail(call, target.error);
   if (!target.node) return Fail(call, ERROR_FILE_NOT_FOUND);
   target.node->attributes = dwFileAttributes & kStoredAttributes;
@@ -121,13 +121,13 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (!location.node) return Fail(call, ERROR_FILE_NOT_FOUND);
   if (location.node->directory) return Fail(call, ERROR_ACCESS_DENIED);
   if (location.trailingSeparator) return Fail(call, ERROR_INVALID_NAME);
-  emu::Machine& machine = emu::detail::CurrentMachine();
+  emu::Session& session = emu::detail::CurrentSession();
   std::string path = location.RealPath();
-  auto block = emu::detail::CountDeletionAttempt(machine, path);
-  if (emu::detail::IsRunningImage(machine, path)) return Fail(call, ERROR_ACCESS_DENIED);
+  auto block = emu::detail::CountDeletionAttempt(session, path);
+  if (emu::detail::IsRunningImage(session, path)) return Fail(call, ERROR_ACCESS_DENIED);
   if (block.locked) return Fail(call, ERROR_SHARING_VIOLATION);
   if (block.releasing) return Fail(call, ERROR_ACCESS_DENIED);
-  if (emu::detail::SharingConflict(machine, location.node, emu::detail::kDeleteAccess, kShareAll)) {
+  if (emu::detail::SharingConflict(session, location.node, emu::detail::kDeleteAccess, kShareAll)) {
     return Fail(call, ERROR_SHARING_VIOLATION);
   }
   // A read-only file refuses deletion until the attribute is cleared; a link's own attribute
@@ -148,12 +148,12 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   if (location.root) return Fail(call, ERROR_ACCESS_DENIED);
   if (!location.node) return Fail(call, ERROR_FILE_NOT_FOUND);
   if (!location.node->directory) return Fail(call, ERROR_DIRECTORY);
-  emu::Machine& machine = emu::detail::CurrentMachine();
+  emu::Session& session = emu::detail::CurrentSession();
   std::string path = location.RealPath();
-  if (emu::detail::IsRunningCurrentFolder(machine, path)) {
+  if (emu::detail::IsRunningCurrentFolder(session, path)) {
     return Fail(call, ERROR_SHARING_VIOLATION);
   }
-  if (emu::detail::CountDeletionAttempt(machine, path).locked) {
+  if (emu::detail::CountDeletionAttempt(session, path).locked) {
     return Fail(call, ERROR_SHARING_VIOLATION);
   }
   if (!location.node->linkTarget && !location.node->children.empty()) {
@@ -172,13 +172,13 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   std::string call = "CopyFileA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) + ", " +
                      (bFailIfExists ? "TRUE" : "FALSE") + ")";
   if (emu::detail::InjectedFailure("CopyFileA")) return Fail(call, ERROR_ACCESS_DENIED);
-  emu::Machine& machine = emu::detail::CurrentMachine();
+  emu::Session& session = emu::detail::CurrentSession();
 
   Location source = emu::detail::LocateForProcess(lpExistingFileName);
   if (source.error) return Fail(call, source.error);
   if (!source.node) return Fail(call, ERROR_FILE_NOT_FOUND);
   if (!source.node->directory && source.trailingSeparator) return Fail(call, ERROR_INVALID_NAME);
-  source = emu::detail::FollowLink(machine.files, source);
+  source = emu::detail::FollowLink(session.machine.files, source);
   if (source.error) return Fail(call, source.error);
   if (!source.node) return Fail(call, ERROR_FILE_NOT_FOUND);
   if (source.root || source.node->directory) return Fail(call, ERROR_ACCESS_DENIED);
@@ -188,16 +188,16 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   if (named.root || (named.node && named.node->directory)) return Fail(call, ERROR_ACCESS_DENIED);
   if (named.trailingSeparator) return Fail(call, ERROR_INVALID_NAME);
   if (named.node && bFailIfExists) return Fail(call, ERROR_FILE_EXISTS);
-  Location target = emu::detail::FollowLink(machine.files, named);
+  Location target = emu::detail::FollowLink(session.machine.files, named);
   if (target.error) return Fail(call, target.error);
   if (!target.folder && !target.root) return Fail(call, ERROR_PATH_NOT_FOUND);
   if (target.root || (target.node && target.node->directory)) {
     return Fail(call, ERROR_ACCESS_DENIED);
   }
   if (target.node == source.node) return Fail(call, ERROR_SHARING_VIOLATION);
-  if (emu::detail::SharingConflict(machine, source.node, emu::detail::kReadAccess,
+  if (emu::detail::SharingConflict(session, source.node, emu::detail::kReadAccess,
                                    FILE_SHARE_READ) ||
-      emu::detail::SharingConflict(machine, target.node, emu::detail::kWriteAccess, 0)) {
+      emu::detail::SharingConflict(session, target.node, emu::detail::kWriteAccess, 0)) {
     return Fail(call, ERROR_SHARING_VIOLATION);
   }
   // Windows does not replace a read-only file.
@@ -205,8 +205,8 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     return Fail(call, ERROR_ACCESS_DENIED);
   }
   for (const std::string& path : {named.RealPath(), target.RealPath()}) {
-    if (emu::detail::IsRunningImage(machine, path) ||
-        emu::detail::HeldAgainstWriting(machine, path)) {
+    if (emu::detail::IsRunningImage(session, path) ||
+        emu::detail::HeldAgainstWriting(session, path)) {
       return Fail(call, ERROR_SHARING_VIOLATION);
     }
   }
@@ -232,18 +232,19 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
                      ", " + emu::detail::Hex(dwFlags) + ")";
   if (emu::detail::InjectedFailure("MoveFileExA")) return Fail(call, ERROR_ACCESS_DENIED);
   // Windows 95, 98 and ME export the function as a stub: restart work goes through WININIT.INI.
-  if (emu::detail::CurrentMachine().windows9x) return Fail(call, ERROR_CALL_NOT_IMPLEMENTED);
+  if (emu::detail::CurrentSession().scenario.windows9x)
+    return Fail(call, ERROR_CALL_NOT_IMPLEMENTED);
   if (!lpExistingFileName) return Fail(call, ERROR_INVALID_PARAMETER);
   if (std::string_view(lpExistingFileName).size() >= MAX_PATH) {
     return Fail(call, ERROR_FILENAME_EXCED_RANGE);
   }
   if (lpNewFileName) return Fail(call, ERROR_NOT_SUPPORTED);  // renames: not modelled
   if (!(dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT)) return Fail(call, ERROR_INVALID_PARAMETER);
-  emu::Machine& machine = emu::detail::CurrentMachine();
-  machine.restartDeletes.push_back(lpExistingFileName);
+  emu::Session& session = emu::detail::CurrentSession();
+  session.record.restartDeletes.push_back(lpExistingFileName);
   emu::Event event =
       emu::detail::NewEvent(emu::Event::Kind::RestartDelete, emu::detail::CurrentProcess().id);
   event.path = lpExistingFileName;
-  machine.events.push_back(std::move(event));
+  session.record.events.push_back(std::move(event));
   return Succeed(call);
 }

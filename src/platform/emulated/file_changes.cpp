@@ -19,8 +19,8 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 }
 
 // Whether a process that has started and not ended runs from, or works in, the folder's tree.
-const Process* ProcessBelow(const Machine& machine, const std::string& folder) {
-  for (const auto& process : machine.processes) {
+const Process* ProcessBelow(const Session& session, const std::string& folder) {
+  for (const auto& process : Kernel(session).processes) {
     if (process.ended) continue;
     if (IsBelow(process.imageFile, folder) || IsBelow(process.currentDir, folder)) {
       return &process;
@@ -32,16 +32,16 @@ const Process* ProcessBelow(const Machine& machine, const std::string& folder) {
 // What deleting a file needs: DELETE access, shared by every handle open to it. The image of a
 // process that has started cannot be deleted at all, but can be renamed (Windows maps the
 // image, and a mapped file's name may change).
-ChangeResult CheckFileGoes(const Machine& machine, const FsNode& file, const std::string& path,
+ChangeResult CheckFileGoes(const Session& session, const FsNode& file, const std::string& path,
                            bool renaming) {
-  if (!renaming && IsRunningImage(machine, path)) {
+  if (!renaming && IsRunningImage(session, path)) {
     return Refused(ERROR_ACCESS_DENIED, "the image of a running process");
   }
-  if (HeldAgainstWriting(machine, path)) {
+  if (HeldAgainstWriting(session, path)) {
     return Refused(ERROR_SHARING_VIOLATION, "in use by another program");
   }
   if (const auto* holder = SharingConflict(
-          machine, &file, kDeleteAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+          session, &file, kDeleteAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
     return Refused(ERROR_SHARING_VIOLATION, DescribeConflict(*holder, kDeleteAccess));
   }
   return {};
@@ -50,38 +50,38 @@ ChangeResult CheckFileGoes(const Machine& machine, const FsNode& file, const std
 // A folder is renamed or removed only when nothing in its tree is in use: NTFS and FAT refuse
 // to rename a folder with an open file below it (ERROR_ACCESS_DENIED), and a running image or
 // a process's current folder is such an open file.
-ChangeResult CheckFolderGoes(const Machine& machine, const FsNode& folder,
+ChangeResult CheckFolderGoes(const Session& session, const FsNode& folder,
                              const std::string& path) {
-  if (HoldsOpenFile(machine, folder)) {
+  if (HoldsOpenFile(session, folder)) {
     return Refused(ERROR_ACCESS_DENIED, "a file in its tree is held open");
   }
-  if (const Process* process = ProcessBelow(machine, path)) {
+  if (const Process* process = ProcessBelow(session, path)) {
     return Refused(ERROR_ACCESS_DENIED,
                    "process " + std::to_string(process->id) + " runs from or in its tree");
   }
   return {};
 }
 
-ChangeResult CheckTreeDeletable(const Machine& machine, const FsNode& node,
+ChangeResult CheckTreeDeletable(const Session& session, const FsNode& node,
                                 const std::string& path) {
   if (node.linkTarget) return {};
-  if (!node.directory) return CheckFileGoes(machine, node, path, false);
-  if (auto result = CheckFolderGoes(machine, node, path); !result) return result;
+  if (!node.directory) return CheckFileGoes(session, node, path, false);
+  if (auto result = CheckFolderGoes(session, node, path); !result) return result;
   for (const auto& [key, child] : node.children) {
-    auto result = CheckTreeDeletable(machine, *child, path + "\\" + child->name);
+    auto result = CheckTreeDeletable(session, *child, path + "\\" + child->name);
     if (!result) return result;
   }
   return {};
 }
 
-ChangeResult CheckEntryGoes(const Machine& machine, const Location& at, bool renaming) {
+ChangeResult CheckEntryGoes(const Session& session, const Location& at, bool renaming) {
   if (at.error) return Refused(at.error, "its folder cannot be reached");
   if (at.root) return Refused(ERROR_ACCESS_DENIED, "a drive root");
   if (!at.node) return Refused(ERROR_FILE_NOT_FOUND, "nothing stands there");
   const std::string path = at.RealPath();
   if (at.node->linkTarget) return {};
-  if (at.node->directory) return CheckFolderGoes(machine, *at.node, path);
-  return CheckFileGoes(machine, *at.node, path, renaming);
+  if (at.node->directory) return CheckFolderGoes(session, *at.node, path);
+  return CheckFileGoes(session, *at.node, path, renaming);
 }
 
 void Place(Location& at, std::unique_ptr<FsNode> node) {
@@ -91,54 +91,54 @@ void Place(Location& at, std::unique_ptr<FsNode> node) {
 
 }  // namespace
 
-ChangeResult RemoveEntry(Machine& machine, const Location& at, bool wholeTree) {
-  if (auto result = CheckEntryGoes(machine, at, false); !result) return result;
+ChangeResult RemoveEntry(Session& session, const Location& at, bool wholeTree) {
+  if (auto result = CheckEntryGoes(session, at, false); !result) return result;
   if (at.node->directory && !at.node->linkTarget) {
     if (!wholeTree && !at.node->children.empty()) {
       return Refused(ERROR_DIR_NOT_EMPTY, "the folder is not empty");
     }
-    if (auto result = CheckTreeDeletable(machine, *at.node, at.RealPath()); !result) {
+    if (auto result = CheckTreeDeletable(session, *at.node, at.RealPath()); !result) {
       return result;
     }
   }
-  RemoveChild(machine, *at.folder, at.node->name);
+  RemoveChild(session, *at.folder, at.node->name);
   return {};
 }
 
-ChangeResult RenameEntry(Machine& machine, const Location& from, const Location& to,
+ChangeResult RenameEntry(Session& session, const Location& from, const Location& to,
                          bool replaceExisting) {
-  if (auto result = CheckEntryGoes(machine, from, true); !result) return result;
+  if (auto result = CheckEntryGoes(session, from, true); !result) return result;
   if (to.error || to.root || !to.folder) return Refused(ERROR_PATH_NOT_FOUND, "no folder there");
   if (to.node == from.node) return {};
   if (to.node) {
     if (!replaceExisting || to.node->directory) {
       return Refused(ERROR_ALREADY_EXISTS, "the new name is taken");
     }
-    if (auto result = CheckEntryGoes(machine, to, false); !result) return result;
+    if (auto result = CheckEntryGoes(session, to, false); !result) return result;
   }
   const std::string oldPath = from.RealPath();
   const std::string newPath = to.RealPath();
   auto slot = from.folder->children.find(UpperName(from.node->name));
   std::unique_ptr<FsNode> moved = std::move(slot->second);
   from.folder->children.erase(slot);
-  if (to.node) RemoveChild(machine, *to.folder, to.node->name);
+  if (to.node) RemoveChild(session, *to.folder, to.node->name);
   Location target = to;
   Place(target, std::move(moved));
   // A running image keeps running from the file under its new name.
-  for (auto& process : machine.processes) {
+  for (auto& process : Kernel(session).processes) {
     if (!process.ended && SameName(process.imageFile, oldPath)) process.imageFile = newPath;
   }
   return {};
 }
 
-ChangeResult ReplaceEntry(Machine& machine, const Location& at, Bytes bytes) {
+ChangeResult ReplaceEntry(Session& session, const Location& at, Bytes bytes) {
   if (at.error || at.root || !at.folder) return Refused(ERROR_PATH_NOT_FOUND, "no folder there");
   if (at.node) {
     if (at.node->directory && !at.node->linkTarget) {
       return Refused(ERROR_ACCESS_DENIED, "a folder stands there");
     }
-    if (auto result = CheckEntryGoes(machine, at, false); !result) return result;
-    RemoveChild(machine, *at.folder, at.node->name);
+    if (auto result = CheckEntryGoes(session, at, false); !result) return result;
+    RemoveChild(session, *at.folder, at.node->name);
   }
   auto file = std::make_unique<FsNode>();
   file->content = std::move(bytes);
@@ -147,14 +147,14 @@ ChangeResult ReplaceEntry(Machine& machine, const Location& at, Bytes bytes) {
   return {};
 }
 
-ChangeResult MakeLink(Machine& machine, const Location& at, const std::string& target) {
+ChangeResult MakeLink(Session& session, const Location& at, const std::string& target) {
   if (at.error || at.root || !at.folder) return Refused(ERROR_PATH_NOT_FOUND, "no folder there");
   if (at.node) {
-    if (auto result = RemoveEntry(machine, at, true); !result) return result;
+    if (auto result = RemoveEntry(session, at, true); !result) return result;
   }
   auto link = std::make_unique<FsNode>();
   link->linkTarget = target;
-  const FsNode* pointed = machine.files.Find(target);
+  const FsNode* pointed = session.machine.files.Find(target);
   link->directory = pointed != nullptr && pointed->directory;
   Location placed = at;
   Place(placed, std::move(link));

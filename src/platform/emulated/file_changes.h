@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "machine.h"
 #include "paths.h"
+#include "session.h"
 
 namespace emu::detail {
 
@@ -19,15 +19,15 @@ struct ChangeResult {
 
 // `at` is a location whose folder part was walked (links on the way followed); its last name is
 // acted on itself, a link not followed. wholeTree lets a folder go with everything in it.
-ChangeResult RemoveEntry(Machine& machine, const Location& at, bool wholeTree);
+ChangeResult RemoveEntry(Session& session, const Location& at, bool wholeTree);
 // Moves the entry to `to` (a missing name in an existing folder, or with replaceExisting an
 // existing file), keeping the node itself: an open file stays open under its new name.
-ChangeResult RenameEntry(Machine& machine, const Location& from, const Location& to,
+ChangeResult RenameEntry(Session& session, const Location& from, const Location& to,
                          bool replaceExisting);
 // A new file with these bytes at the name, in the place of the file or link there: a rename
 // over it, which Windows refuses when the old file cannot be deleted.
-ChangeResult ReplaceEntry(Machine& machine, const Location& at, Bytes bytes);
+ChangeResult ReplaceEntry(Session& session, const Location& at, Bytes bytes);
 // A link to `target` at the name, in the place of what stood there.
-ChangeResult MakeLink(Machine& machine, const Location& at, const std::string& target);
+ChangeResult MakeLink(Session& session, const Location& at, const std::string& target);
 
 }  // namespace emu::detail

@@ -11,7 +11,7 @@
 #include "state.h"
 #include "trace_format.h"
 
-using emu::detail::CurrentMachine;
+using emu::detail::CurrentSession;
 using emu::detail::ErrorName;
 using emu::detail::FailedWith;
 using emu::detail::Hex;
@@ -67,7 +67,7 @@ std::string DispositionName(DWORD disposition) {
 
 std::string NameOf(HANDLE handle) {
   auto* open =
-      emu::detail::FindFileHandle(CurrentMachine(), reinterpret_cast<std::uintptr_t>(handle));
+      emu::detail::FindFileHandle(CurrentSession(), reinterpret_cast<std::uintptr_t>(handle));
   return open ? emu::detail::HandleName(*open) : Hex(reinterpret_cast<std::uintptr_t>(handle));
 }
 
@@ -108,36 +108,36 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (dwCreationDisposition != OPEN_EXISTING || hTemplateFile != NULL) {
     return fail(ERROR_NOT_SUPPORTED);
   }
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   Location named = LocateForProcess(lpFileName);
   if (named.error) return fail(named.error);
   if (!named.node) return fail(ERROR_FILE_NOT_FOUND);
   if (!named.node->directory && named.trailingSeparator) return fail(ERROR_INVALID_NAME);
-  Location file = FollowLink(machine.files, named);
+  Location file = FollowLink(session.machine.files, named);
   if (file.error) return fail(file.error);
   if (!file.node) return fail(ERROR_FILE_NOT_FOUND);
   if (file.root || file.node->directory) return fail(ERROR_ACCESS_DENIED);
 
   const std::uint32_t access = AccessClasses(dwDesiredAccess);
   const std::string path = file.RealPath();
-  if (IsRunningImage(machine, path) &&
+  if (IsRunningImage(session, path) &&
       ((access & kWriteAccess) || (access != 0 && !(dwShareMode & FILE_SHARE_READ)))) {
     return fail(ERROR_SHARING_VIOLATION);
   }
-  if (HeldAgainstWriting(machine, path) && (access & (kWriteAccess | kDeleteAccess))) {
+  if (HeldAgainstWriting(session, path) && (access & (kWriteAccess | kDeleteAccess))) {
     return fail(ERROR_SHARING_VIOLATION);
   }
-  if (SharingConflict(machine, file.node, access, dwShareMode)) {
+  if (SharingConflict(session, file.node, access, dwShareMode)) {
     return fail(ERROR_SHARING_VIOLATION);
   }
-  emu::Machine::FileHandle open;
+  emu::detail::KernelState::FileHandle open;
   open.process = CurrentProcess().id;
   open.file = file.node;
   open.path = path;
   open.access = access;
   open.share = dwShareMode;
-  std::uintptr_t value = AddFileHandle(machine, std::move(open));
-  Trace(call + HandleName(machine.fileHandles.at(value)));
+  std::uintptr_t value = AddFileHandle(session, std::move(open));
+  Trace(call + HandleName(Kernel(session).fileHandles.at(value)));
   return reinterpret_cast<HANDLE>(value);
 }
 
@@ -151,7 +151,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
       "ReadFile(" + NameOf(hFile) + ", " + std::to_string(nNumberOfBytesToRead) + ") = ";
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
   if (InjectedFailure("ReadFile")) return Fail(call, ERROR_ACCESS_DENIED);
-  auto* open = FindFileHandle(CurrentMachine(), reinterpret_cast<std::uintptr_t>(hFile));
+  auto* open = FindFileHandle(CurrentSession(), reinterpret_cast<std::uintptr_t>(hFile));
   if (!open) return Fail(call, ERROR_INVALID_HANDLE);
   if (lpOverlapped) return Fail(call, ERROR_NOT_SUPPORTED);  // overlapped reads: not modelled
   if (!lpNumberOfBytesRead) return Fail(call, ERROR_INVALID_PARAMETER);
@@ -174,25 +174,26 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 // here is meant to meet); the emulator records it, so a test sees a double close.
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   using namespace emu::detail;
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   const int process = CurrentProcess().id;
   auto value = reinterpret_cast<std::uintptr_t>(hObject);
   std::string call = "CloseHandle(" + NameOf(hObject) + ") = ";
   if (InjectedFailure("CloseHandle")) return Fail(call, ERROR_INVALID_HANDLE);
-  if (auto* file = FindFileHandle(machine, value); file && file->process == process) {
-    machine.fileHandles.erase(value);
+  if (auto* file = FindFileHandle(session, value); file && file->process == process) {
+    Kernel(session).fileHandles.erase(value);
     Trace(call + "TRUE");
     return TRUE;
   }
-  auto kernel = machine.kernelHandles.find(value);
-  if (kernel != machine.kernelHandles.end() && kernel->second.owner == process) {
+  auto kernel = Kernel(session).kernelHandles.find(value);
+  if (kernel != Kernel(session).kernelHandles.end() && kernel->second.owner == process) {
     std::string what = std::string(kernel->second.thread ? "thread" : "process") + " of process " +
                        std::to_string(kernel->second.target);
-    machine.kernelHandles.erase(kernel);
+    Kernel(session).kernelHandles.erase(kernel);
     Trace(call + "TRUE (" + what + ")");
     return TRUE;
   }
-  machine.badHandleCloses.push_back("process " + std::to_string(process) + ": " + Hex(value));
+  session.record.badHandleCloses.push_back("process " + std::to_string(process) + ": " +
+                                           Hex(value));
   return Fail(call, ERROR_INVALID_HANDLE);
 }
 
@@ -209,7 +210,7 @@ BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
   if (!from.node) return Fail(call, ERROR_FILE_NOT_FOUND);
   Location to = LocateForProcess(lpNewFileName);
   if (to.error) return Fail(call, to.error);
-  ChangeResult result = RenameEntry(CurrentMachine(), from, to, false);
+  ChangeResult result = RenameEntry(CurrentSession(), from, to, false);
   if (!result) return Fail(call, result.error);
   Trace(call + "TRUE");
   return TRUE;

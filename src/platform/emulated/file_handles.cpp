@@ -16,19 +16,19 @@ std::uint32_t SharedClasses(std::uint32_t share) {
   return classes;
 }
 
-bool Refuses(const Machine::FileHandle& holder, std::uint32_t access, std::uint32_t share) {
+bool Refuses(const KernelState::FileHandle& holder, std::uint32_t access, std::uint32_t share) {
   // An open for attributes only (no read, write or delete) is never refused.
   if (access == 0 || holder.access == 0) return false;
   return (access & ~SharedClasses(holder.share)) != 0 ||
          (holder.access & ~SharedClasses(share)) != 0;
 }
 
-bool HoldsOpenFileIn(const Machine& machine, const FsNode& node) {
-  for (const auto& [value, handle] : machine.fileHandles) {
+bool HoldsOpenFileIn(const Session& session, const FsNode& node) {
+  for (const auto& [value, handle] : Kernel(session).fileHandles) {
     if (handle.file == &node) return true;
   }
   return std::ranges::any_of(
-      node.children, [&](const auto& child) { return HoldsOpenFileIn(machine, *child.second); });
+      node.children, [&](const auto& child) { return HoldsOpenFileIn(session, *child.second); });
 }
 
 }  // namespace
@@ -58,16 +58,16 @@ std::string AccessText(std::uint32_t accessClasses) {
   return text.empty() ? "attributes" : text;
 }
 
-const Machine::FileHandle* SharingConflict(const Machine& machine, const FsNode* file,
-                                           std::uint32_t access, std::uint32_t share) {
+const KernelState::FileHandle* SharingConflict(const Session& session, const FsNode* file,
+                                               std::uint32_t access, std::uint32_t share) {
   if (file == nullptr) return nullptr;
-  for (const auto& [value, handle] : machine.fileHandles) {
+  for (const auto& [value, handle] : Kernel(session).fileHandles) {
     if (handle.file == file && Refuses(handle, access, share)) return &handle;
   }
   return nullptr;
 }
 
-std::string DescribeConflict(const Machine::FileHandle& holder, std::uint32_t access) {
+std::string DescribeConflict(const KernelState::FileHandle& holder, std::uint32_t access) {
   std::string missing;
   std::uint32_t shared = SharedClasses(holder.share);
   if ((access & kReadAccess) && !(shared & kReadAccess)) missing = "FILE_SHARE_READ";
@@ -78,51 +78,51 @@ std::string DescribeConflict(const Machine::FileHandle& holder, std::uint32_t ac
   return text + " for " + AccessText(holder.access);
 }
 
-bool HoldsOpenFile(const Machine& machine, const FsNode& node) {
-  return !machine.fileHandles.empty() && HoldsOpenFileIn(machine, node);
+bool HoldsOpenFile(const Session& session, const FsNode& node) {
+  return !Kernel(session).fileHandles.empty() && HoldsOpenFileIn(session, node);
 }
 
-void RemoveChild(Machine& machine, FsNode& folder, const std::string& name) {
+void RemoveChild(Session& session, FsNode& folder, const std::string& name) {
   auto child = folder.children.find(UpperName(name));
   if (child == folder.children.end()) return;
-  if (HoldsOpenFile(machine, *child->second)) {
-    machine.detachedFiles.push_back(std::move(child->second));
+  if (HoldsOpenFile(session, *child->second)) {
+    Kernel(session).detachedFiles.push_back(std::move(child->second));
   }
   folder.children.erase(child);
 }
 
 // Windows hands out handle values of every kind from one table, in steps of four, never reused
 // while open.
-std::uintptr_t NextHandleValue(Machine& machine) {
-  std::uintptr_t value = machine.nextKernelHandle;
-  machine.nextKernelHandle += 4;
+std::uintptr_t NextHandleValue(Session& session) {
+  std::uintptr_t value = Kernel(session).nextKernelHandle;
+  Kernel(session).nextKernelHandle += 4;
   return value;
 }
 
-std::uintptr_t AddFileHandle(Machine& machine, Machine::FileHandle handle) {
-  std::uintptr_t value = NextHandleValue(machine);
-  handle.number = ++machine.filesOpened;
-  machine.fileHandles.emplace(value, std::move(handle));
+std::uintptr_t AddFileHandle(Session& session, KernelState::FileHandle handle) {
+  std::uintptr_t value = NextHandleValue(session);
+  handle.number = ++Kernel(session).filesOpened;
+  Kernel(session).fileHandles.emplace(value, std::move(handle));
   return value;
 }
 
-Machine::FileHandle* FindFileHandle(Machine& machine, std::uintptr_t value) {
-  auto found = machine.fileHandles.find(value);
-  return found == machine.fileHandles.end() ? nullptr : &found->second;
+KernelState::FileHandle* FindFileHandle(Session& session, std::uintptr_t value) {
+  auto found = Kernel(session).fileHandles.find(value);
+  return found == Kernel(session).fileHandles.end() ? nullptr : &found->second;
 }
 
-std::string HandleName(const Machine::FileHandle& handle) {
+std::string HandleName(const KernelState::FileHandle& handle) {
   return "file " + std::to_string(handle.number) + " " + Quote(handle.path);
 }
 
-void CloseHandlesOf(Machine& machine, int process) {
-  Process& ended = machine.processes[static_cast<std::size_t>(process) - 1];
-  for (auto at = machine.fileHandles.begin(); at != machine.fileHandles.end();) {
+void CloseHandlesOf(Session& session, int process) {
+  Process& ended = Kernel(session).processes[static_cast<std::size_t>(process) - 1];
+  for (auto at = Kernel(session).fileHandles.begin(); at != Kernel(session).fileHandles.end();) {
     if (at->second.process == process) {
       ++ended.handlesOpenAtExit;
-      machine.leakedHandles.push_back("process " + std::to_string(process) + ": " +
-                                      HandleName(at->second));
-      at = machine.fileHandles.erase(at);
+      session.record.leakedHandles.push_back("process " + std::to_string(process) + ": " +
+                                             HandleName(at->second));
+      at = Kernel(session).fileHandles.erase(at);
     } else {
       ++at;
     }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "machine.h"
+#include "kernel_state.h"
 
 namespace emu::detail {
 
@@ -21,24 +21,24 @@ std::string AccessText(std::uint32_t accessClasses);  // "read|delete"
 // The first open handle to `file` that refuses a new open asking `access` while sharing
 // `share` (FILE_SHARE_* bits), or nullptr. As IoCheckShareAccess: the new access must be
 // shared by every open handle, and the new share must allow every open handle's access.
-const Machine::FileHandle* SharingConflict(const Machine& machine, const FsNode* file,
-                                           std::uint32_t access, std::uint32_t share);
+const KernelState::FileHandle* SharingConflict(const Session& session, const FsNode* file,
+                                               std::uint32_t access, std::uint32_t share);
 // Why a conflict refuses: "held open by process 1 without FILE_SHARE_DELETE".
-std::string DescribeConflict(const Machine::FileHandle& holder, std::uint32_t access);
+std::string DescribeConflict(const KernelState::FileHandle& holder, std::uint32_t access);
 
 // Whether an open file lies in the tree of `node` (the node itself included).
-bool HoldsOpenFile(const Machine& machine, const FsNode& node);
+bool HoldsOpenFile(const Session& session, const FsNode& node);
 
 // Takes a name out of its folder. A file still open lives on for its handles.
-void RemoveChild(Machine& machine, FsNode& folder, const std::string& name);
+void RemoveChild(Session& session, FsNode& folder, const std::string& name);
 
-std::uintptr_t NextHandleValue(Machine& machine);
-std::uintptr_t AddFileHandle(Machine& machine, Machine::FileHandle handle);
-Machine::FileHandle* FindFileHandle(Machine& machine, std::uintptr_t value);
-std::string HandleName(const Machine::FileHandle& handle);  // "file 2 \"C:\\x\""
+std::uintptr_t NextHandleValue(Session& session);
+std::uintptr_t AddFileHandle(Session& session, KernelState::FileHandle handle);
+KernelState::FileHandle* FindFileHandle(Session& session, std::uintptr_t value);
+std::string HandleName(const KernelState::FileHandle& handle);  // "file 2 \"C:\\x\""
 
 // The end of a process: Windows closes the files it left open; the leak is recorded (in
 // leakedHandles and the process's handlesOpenAtExit).
-void CloseHandlesOf(Machine& machine, int process);
+void CloseHandlesOf(Session& session, int process);
 
 }  // namespace emu::detail

@@ -1,5 +1,7 @@
 #include "file_use.h"
 
+#include "kernel_state.h"
+
 namespace emu::detail {
 namespace {
 
@@ -23,45 +25,46 @@ bool Holds(const Lock& lock) {
 
 // The launcher's file, once no process runs from it, stays held for faults.imageRelease more
 // deletions: Windows unmaps an exited process's image a moment after the exit.
-bool IsReleasingLauncher(const Machine& machine, const std::string& fullPath) {
-  return machine.faults.imageRelease > 0 && SamePath(CanonicalPath(machine.exePath), fullPath) &&
-         !IsRunningImage(machine, fullPath);
+bool IsReleasingLauncher(const Session& session, const std::string& fullPath) {
+  return session.scenario.faults.imageRelease > 0 &&
+         SamePath(CanonicalPath(session.scenario.exePath), fullPath) &&
+         !IsRunningImage(session, fullPath);
 }
 
 }  // namespace
 
 // A started process holds its image and its current folder from CreateProcessA on, whether it
 // has run yet or not: Windows maps the image and opens the folder before CreateProcessA returns.
-bool IsRunningImage(const Machine& machine, const std::string& fullPath) {
-  for (const auto& process : machine.processes) {
+bool IsRunningImage(const Session& session, const std::string& fullPath) {
+  for (const auto& process : Kernel(session).processes) {
     if (!process.ended && SamePath(process.imageFile, fullPath)) return true;
   }
   return false;
 }
 
-bool IsRunningCurrentFolder(const Machine& machine, const std::string& fullPath) {
-  for (const auto& process : machine.processes) {
+bool IsRunningCurrentFolder(const Session& session, const std::string& fullPath) {
+  for (const auto& process : Kernel(session).processes) {
     if (!process.ended && SamePath(process.currentDir, fullPath)) return true;
   }
   return false;
 }
 
-DeletionBlock CountDeletionAttempt(Machine& machine, const std::string& fullPath) {
+DeletionBlock CountDeletionAttempt(Session& session, const std::string& fullPath) {
   DeletionBlock block;
-  if (Lock* lock = FindLock(machine.faults.locked, fullPath); lock && Holds(*lock)) {
+  if (Lock* lock = FindLock(session.scenario.faults.locked, fullPath); lock && Holds(*lock)) {
     block.locked = true;
     if (!lock->always) --lock->failures;
   }
-  if (IsReleasingLauncher(machine, fullPath)) {
+  if (IsReleasingLauncher(session, fullPath)) {
     block.releasing = true;
-    --machine.faults.imageRelease;
+    --session.scenario.faults.imageRelease;
   }
   return block;
 }
 
-bool HeldAgainstWriting(const Machine& machine, const std::string& fullPath) {
-  const Lock* lock = FindLock(machine.faults.locked, fullPath);
-  return (lock && Holds(*lock)) || IsReleasingLauncher(machine, fullPath);
+bool HeldAgainstWriting(const Session& session, const std::string& fullPath) {
+  const Lock* lock = FindLock(session.scenario.faults.locked, fullPath);
+  return (lock && Holds(*lock)) || IsReleasingLauncher(session, fullPath);
 }
 
 }  // namespace emu::detail

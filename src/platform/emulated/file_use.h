@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "machine.h"
+#include "session.h"
 
 namespace emu::detail {
 
-bool IsRunningImage(const Machine& machine, const std::string& fullPath);
-bool IsRunningCurrentFolder(const Machine& machine, const std::string& fullPath);
+bool IsRunningImage(const Session& session, const std::string& fullPath);
+bool IsRunningCurrentFolder(const Session& session, const std::string& fullPath);
 
 struct DeletionBlock {
   bool locked = false;     // [locked] still holds the file
@@ -17,10 +17,10 @@ struct DeletionBlock {
 };
 // One deletion attempt: counts against every lock that applies, so the first max(N, R)
 // attempts fail.
-DeletionBlock CountDeletionAttempt(Machine& machine, const std::string& fullPath);
+DeletionBlock CountDeletionAttempt(Session& session, const std::string& fullPath);
 
 // A copy onto the file would fail: locked, or the ended launcher's image still held. Uses no
 // count.
-bool HeldAgainstWriting(const Machine& machine, const std::string& fullPath);
+bool HeldAgainstWriting(const Session& session, const std::string& fullPath);
 
 }  // namespace emu::detail

@@ -162,7 +162,7 @@ Location LocateForProcess(const char* path) {
     failed.error = error;
     return failed;
   }
-  return LocateParts(CurrentMachine().files, parts);
+  return LocateParts(CurrentSession().machine.files, parts);
 }
 
 // A relative target is taken from the link's own folder, as a symbolic link's is.

@@ -3,12 +3,13 @@
 #include <cstring>
 
 #include "handles.h"
+#include "kernel_state.h"
 #include "platform_api.h"
 #include "state.h"
 #include "trace_format.h"
 
-using emu::detail::CurrentMachine;
 using emu::detail::CurrentProcess;
+using emu::detail::CurrentSession;
 using emu::detail::ErrorName;
 using emu::detail::Quote;
 using emu::detail::SetError;
@@ -95,7 +96,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   // Windows 9x has no SetDefaultDllDirectories, nor NT before the KB2533623 update.
   if (hModule == emu::detail::Kernel32Module() && !ordinal &&
       std::strcmp(lpProcName, "SetDefaultDllDirectories") == 0 &&
-      CurrentMachine().offersSetDefaultDllDirectories && !CurrentMachine().windows9x) {
+      CurrentSession().scenario.offersSetDefaultDllDirectories &&
+      !CurrentSession().scenario.windows9x) {
     Trace(call + "SetDefaultDllDirectories");
     return reinterpret_cast<FARPROC>(
         reinterpret_cast<void (*)()>(&EmulatedSetDefaultDllDirectories));
@@ -125,7 +127,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
   std::string path;
   if (hModule == NULL || hModule == emu::detail::ProcessInstance()) {
     path = CurrentProcess().modulePath;
-    const auto& reported = CurrentMachine().faults.modulePathAs;
+    const auto& reported = CurrentSession().scenario.faults.modulePathAs;
     if (auto as = reported.find(emu::UpperName(path)); as != reported.end()) path = as->second;
   } else if (hModule == emu::detail::Kernel32Module()) {
     path = emu::detail::kKernel32Path;
@@ -153,7 +155,7 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
     Trace(call + "0 (ERROR_NOT_ENOUGH_MEMORY)");
     return 0;
   }
-  const std::string& temp = CurrentMachine().tempPath;
+  const std::string& temp = CurrentSession().scenario.tempPath;
   auto needed = static_cast<DWORD>(temp.size() + 1);
   if (nBufferLength < needed) {
     Trace(call + std::to_string(needed) + " (does not fit; buffer untouched)");
@@ -171,18 +173,18 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
 
 // Nothing waits: the machine's clock moves on.
 void WINAPI Sleep(DWORD dwMilliseconds) {
-  emu::Machine& machine = CurrentMachine();
-  machine.clockMs += dwMilliseconds;
+  emu::Session& session = CurrentSession();
+  Kernel(session).clockMs += dwMilliseconds;
   emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Sleep, CurrentProcess().id);
   event.ms = dwMilliseconds;
   Trace("Sleep(" + std::to_string(dwMilliseconds) + ")");
-  machine.events.push_back(std::move(event));
+  session.record.events.push_back(std::move(event));
 }
 
 void WINAPI ExitProcess(UINT uExitCode) {
   int code = static_cast<int>(uExitCode);
   int id = CurrentProcess().id;
   Trace("ExitProcess(" + std::to_string(code) + ")");
-  emu::detail::RecordExit(CurrentMachine(), id, code);
+  emu::detail::RecordExit(CurrentSession(), id, code);
   throw emu::detail::ProcessExit{code};
 }

@@ -94,15 +94,15 @@ std::vector<std::string> PendingDeletions(const std::vector<std::string>& entrie
   return paths;
 }
 
-bool IsWininit(const emu::Machine& machine, const Location& file) {
-  return machine.windows9x &&
+bool IsWininit(const emu::Session& session, const Location& file) {
+  return session.scenario.windows9x &&
          emu::SameName(file.RealPath(),
-                       emu::CanonicalPath(machine.windowsFolder + "\\WININIT.INI"));
+                       emu::CanonicalPath(session.scenario.windowsFolder + "\\WININIT.INI"));
 }
 
 // On Windows 9x, each NUL= line that the write added is a deletion at the next restart: the
 // machine after the run is the machine before it, so the file stays and the request is recorded.
-void RecordNewDeletions(emu::Machine& machine, std::vector<std::string> before,
+void RecordNewDeletions(emu::Session& session, std::vector<std::string> before,
                         const std::vector<std::string>& after) {
   for (const std::string& path : after) {
     auto same = std::find_if(before.begin(), before.end(),
@@ -111,11 +111,11 @@ void RecordNewDeletions(emu::Machine& machine, std::vector<std::string> before,
       before.erase(same);
       continue;
     }
-    machine.restartDeletes.push_back(path);
+    session.record.restartDeletes.push_back(path);
     emu::Event event =
         emu::detail::NewEvent(emu::Event::Kind::RestartDelete, emu::detail::CurrentProcess().id);
     event.path = path;
-    machine.events.push_back(std::move(event));
+    session.record.events.push_back(std::move(event));
   }
 }
 
@@ -159,9 +159,9 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
     SetError(ERROR_ACCESS_DENIED);
     return answer({}, "(ERROR_ACCESS_DENIED)");
   }
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   Location named = LocateForProcess(lpFileName);
-  Location file = named.error || !named.node ? named : FollowLink(machine.files, named);
+  Location file = named.error || !named.node ? named : FollowLink(session.machine.files, named);
   if (file.error || !file.node || file.node->directory) {
     SetError(file.error ? file.error : ERROR_FILE_NOT_FOUND);
     return answer({}, "(no file)");
@@ -188,17 +188,17 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
   };
   if (InjectedFailure("WritePrivateProfileSectionA")) return fail(ERROR_ACCESS_DENIED);
   if (!lpAppName || !lpString) return fail(ERROR_INVALID_PARAMETER);  // deletions: not modelled
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   Location named = LocateForProcess(lpFileName);
   if (named.error) return fail(named.error);
-  Location file = FollowLink(machine.files, named);
+  Location file = FollowLink(session.machine.files, named);
   if (file.error) return fail(file.error);
   if (!file.node && !file.folder) return fail(ERROR_PATH_NOT_FOUND);
   if (file.root || (file.node && file.node->directory)) return fail(ERROR_ACCESS_DENIED);
   if (file.node && (file.node->attributes & FILE_ATTRIBUTE_READONLY)) {
     return fail(ERROR_ACCESS_DENIED);
   }
-  if (IsRunningImage(machine, file.RealPath()) || HeldAgainstWriting(machine, file.RealPath())) {
+  if (IsRunningImage(session, file.RealPath()) || HeldAgainstWriting(session, file.RealPath())) {
     return fail(ERROR_SHARING_VIOLATION);
   }
 
@@ -235,8 +235,8 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
   }
   file.node->content = std::move(content);
   Trace(call + "TRUE");
-  if (IsWininit(machine, file) && emu::SameName(lpAppName, "rename")) {
-    RecordNewDeletions(machine, std::move(before), PendingDeletions(entries));
+  if (IsWininit(session, file) && emu::SameName(lpAppName, "rename")) {
+    RecordNewDeletions(session, std::move(before), PendingDeletions(entries));
   }
   return TRUE;
 }

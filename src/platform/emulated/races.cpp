@@ -1,6 +1,7 @@
 #include "races.h"
 
 #include "file_changes.h"
+#include "kernel_state.h"
 #include "paths.h"
 #include "platform_api.h"
 #include "state.h"
@@ -26,32 +27,32 @@ namespace detail {
 namespace {
 
 // The other program names paths in full; a path that does not parse reaches nothing.
-Location LocateFull(Machine& machine, const std::string& path) {
+Location LocateFull(Session& session, const std::string& path) {
   auto parts = ParseAbsolute(path);
   if (!parts) {
     Location missing;
     missing.error = ERROR_PATH_NOT_FOUND;
     return missing;
   }
-  return LocateParts(machine.files, *parts);
+  return LocateParts(session.machine.files, *parts);
 }
 
-ChangeResult Act(Machine& machine, const Race& race) {
-  Location at = LocateFull(machine, race.path);
+ChangeResult Act(Session& session, const Race& race) {
+  Location at = LocateFull(session, race.path);
   switch (race.action) {
     case Race::Action::Replace: {
-      Location source = FollowLink(machine.files, LocateFull(machine, race.argument));
+      Location source = FollowLink(session.machine.files, LocateFull(session, race.argument));
       if (source.error || !source.node || source.node->directory) {
         return {ERROR_FILE_NOT_FOUND, "no file " + race.argument + " to take the bytes of"};
       }
-      return ReplaceEntry(machine, at, source.node->content);
+      return ReplaceEntry(session, at, source.node->content);
     }
     case Race::Action::Delete:
-      return RemoveEntry(machine, at, true);
+      return RemoveEntry(session, at, true);
     case Race::Action::Link:
-      return MakeLink(machine, at, race.argument);
+      return MakeLink(session, at, race.argument);
     case Race::Action::Rename:
-      return RenameEntry(machine, at, LocateFull(machine, race.argument), false);
+      return RenameEntry(session, at, LocateFull(session, race.argument), false);
   }
   return {ERROR_NOT_SUPPORTED, "unknown action"};
 }
@@ -74,17 +75,17 @@ std::string Describe(const Race& race) {
 
 }  // namespace
 
-void AfterCall(Machine& machine, std::string_view traceText) {
+void AfterCall(Session& session, std::string_view traceText) {
   if (traceText.empty() || traceText.front() == '(') return;
   const std::size_t paren = traceText.find('(');
   if (paren == std::string_view::npos) return;
   const std::string operation(traceText.substr(0, paren));
-  const long call = ++machine.operationCalls[operation];
-  for (std::size_t i = 0; i < machine.races.size(); ++i) {
-    const Race& race = machine.races[i];
+  const long call = ++Kernel(session).operationCalls[operation];
+  for (std::size_t i = 0; i < session.scenario.races.size(); ++i) {
+    const Race& race = session.scenario.races[i];
     if (race.operation != operation || race.call != call) continue;
-    ChangeResult result = Act(machine, race);
-    machine.raceOutcomes.push_back({i, bool(result), result.why});
+    ChangeResult result = Act(session, race);
+    session.record.raceOutcomes.push_back({i, bool(result), result.why});
     Trace("(" + Describe(race) +
           (result ? std::string() : " skipped: " + ErrorName(result.error) + ", " + result.why) +
           ")");

@@ -4,12 +4,12 @@
 
 #include <string_view>
 
-#include "machine.h"
+#include "session.h"
 
 namespace emu::detail {
 
 // Counts a traced call ("CopyFileA(...) = TRUE") and carries out the races that follow it.
 // Notes in parentheses are not calls.
-void AfterCall(Machine& machine, std::string_view traceText);
+void AfterCall(Session& session, std::string_view traceText);
 
 }  // namespace emu::detail

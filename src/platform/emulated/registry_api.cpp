@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "kernel_state.h"
 #include "platform_api.h"
 #include "state.h"
 #include "trace_format.h"
@@ -31,12 +32,12 @@ std::optional<emu::Root> PredefinedRoot(HKEY handle) {
 // Handles belong to the process that opened them. A handle whose key was deleted (through it
 // or another handle) stays valid for closing but every other use is ERROR_KEY_DELETED (NT).
 OpenKey Resolve(HKEY handle) {
-  emu::Machine& machine = emu::detail::CurrentMachine();
+  emu::Session& session = emu::detail::CurrentSession();
   if (auto root = PredefinedRoot(handle)) {
-    return {&machine.registry.RootKey(*root), emu::RootName(*root)};
+    return {&session.machine.registry.RootKey(*root), emu::RootName(*root)};
   }
-  auto found = machine.keyHandles.find(reinterpret_cast<std::uintptr_t>(handle));
-  if (found == machine.keyHandles.end() ||
+  auto found = Kernel(session).keyHandles.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == Kernel(session).keyHandles.end() ||
       found->second.process != emu::detail::CurrentProcess().id) {
     return {nullptr, emu::detail::Hex(reinterpret_cast<std::uintptr_t>(handle)),
             ERROR_INVALID_HANDLE};
@@ -76,7 +77,7 @@ OpenKey Walk(OpenKey from, const char* sub, bool create) {
 
 std::string Name(HKEY handle) {
   if (auto root = PredefinedRoot(handle)) return emu::RootName(*root);
-  auto& handles = emu::detail::CurrentMachine().keyHandles;
+  auto& handles = Kernel(emu::detail::CurrentSession()).keyHandles;
   auto found = handles.find(reinterpret_cast<std::uintptr_t>(handle));
   if (found == handles.end()) return emu::detail::Hex(reinterpret_cast<std::uintptr_t>(handle));
   return "[" + found->second.path + "]";
@@ -124,11 +125,10 @@ LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
   }
   OpenKey opened = Walk(from, lpSubKey, false);
   if (opened.error) return Result(call, opened.error);
-  emu::Machine& machine = emu::detail::CurrentMachine();
-  std::uintptr_t value = machine.nextKeyHandle;
-  machine.nextKeyHandle += 4;
-  machine.keyHandles[value] = {opened.key, emu::detail::CurrentProcess().id, opened.path};
-  machine.openKeys = static_cast<int>(machine.keyHandles.size());
+  emu::Session& session = emu::detail::CurrentSession();
+  std::uintptr_t value = Kernel(session).nextKeyHandle;
+  Kernel(session).nextKeyHandle += 4;
+  Kernel(session).keyHandles[value] = {opened.key, emu::detail::CurrentProcess().id, opened.path};
   *phkResult = reinterpret_cast<HKEY>(value);
   return Result(call, ERROR_SUCCESS, "[" + opened.path + "]");
 }
@@ -166,7 +166,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (names.empty()) {
     // The key of hKey itself; a root cannot go.
     if (PredefinedRoot(hKey)) return Result(call, ERROR_ACCESS_DENIED);
-    RegKey* parent = FindParent(emu::detail::CurrentMachine().registry, from.key);
+    RegKey* parent = FindParent(emu::detail::CurrentSession().machine.registry, from.key);
     if (!parent) return Result(call, ERROR_FILE_NOT_FOUND);
     names.push_back(from.key->name);
     from.key = parent;
@@ -180,7 +180,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   RegKey* doomed = from.key->Find(last);
   if (!doomed) return Result(call, ERROR_FILE_NOT_FOUND);
   if (doomed->denied || !doomed->subkeys.empty()) return Result(call, ERROR_ACCESS_DENIED);
-  for (auto& [value, handle] : emu::detail::CurrentMachine().keyHandles) {
+  for (auto& [value, handle] : Kernel(emu::detail::CurrentSession()).keyHandles) {
     if (handle.key == doomed) handle.key = nullptr;
   }
   from.key->Remove(last);
@@ -188,19 +188,18 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 }
 
 // Closing a root is a harmless no-op; an unknown handle is ERROR_INVALID_HANDLE. An injected
-// failure leaves the handle open, so the leak shows in openKeys.
+// failure leaves the handle open, so the leak shows in OpenKeyCount.
 LONG WINAPI RegCloseKey(HKEY hKey) {
   std::string call = "RegCloseKey(" + Name(hKey) + ")";
   if (emu::detail::InjectedFailure("RegCloseKey")) return Result(call, ERROR_INVALID_HANDLE);
   if (PredefinedRoot(hKey)) return Result(call, ERROR_SUCCESS);
-  emu::Machine& machine = emu::detail::CurrentMachine();
-  auto found = machine.keyHandles.find(reinterpret_cast<std::uintptr_t>(hKey));
-  if (found == machine.keyHandles.end() ||
+  emu::Session& session = emu::detail::CurrentSession();
+  auto found = Kernel(session).keyHandles.find(reinterpret_cast<std::uintptr_t>(hKey));
+  if (found == Kernel(session).keyHandles.end() ||
       found->second.process != emu::detail::CurrentProcess().id) {
     return Result(call, ERROR_INVALID_HANDLE);
   }
-  machine.keyHandles.erase(found);
-  machine.openKeys = static_cast<int>(machine.keyHandles.size());
+  Kernel(session).keyHandles.erase(found);
   return Result(call, ERROR_SUCCESS);
 }
 

@@ -21,12 +21,13 @@ std::string FullOrAsIs(const std::string& path) {
 
 // Fills in where the image of a process started by the host (not by CreateProcessA) lives.
 // Returns the file itself, or nullptr when there is none.
-const FsNode* DescribeImage(Machine& machine, Process& process) {
+const FsNode* DescribeImage(Session& session, Process& process) {
   process.modulePath = FullOrAsIs(process.image);
   process.imageFile = process.modulePath;
   auto parts = detail::ParseAbsolute(process.image);
   if (!parts) return nullptr;
-  auto file = detail::FollowLink(machine.files, detail::LocateParts(machine.files, *parts));
+  auto file =
+      detail::FollowLink(session.machine.files, detail::LocateParts(session.machine.files, *parts));
   if (file.error || !file.node || file.node->directory) return nullptr;
   process.imageFile = file.RealPath();
   process.imageBytes = std::make_shared<const Bytes>(file.node->content);
@@ -34,22 +35,22 @@ const FsNode* DescribeImage(Machine& machine, Process& process) {
 }
 
 // Runs one queued process to its end. Returns false when the run was stopped inside it.
-bool RunProcess(Machine& machine, int id, EntryPoint entry) {
+bool RunProcess(Session& session, int id, EntryPoint entry) {
   auto at = static_cast<std::size_t>(id) - 1;
-  machine.processes[at].running = true;
+  Kernel(session).processes[at].running = true;
   try {
-    if (machine.processes[at].runsProduct) {
+    if (Kernel(session).processes[at].runsProduct) {
       entry();
       detail::Trace("(the entry returned without ExitProcess: exit code 0)");
     } else {
-      detail::Trace("(" + machine.processes[at].image +
+      detail::Trace("(" + Kernel(session).processes[at].image +
                     " holds no product code: the process ends at once, exit code 0)");
     }
-    detail::RecordExit(machine, id, 0);
+    detail::RecordExit(session, id, 0);
   } catch (const detail::ProcessExit&) {
     // ExitProcess recorded the exit already.
   } catch (const detail::RunStopped&) {
-    machine.processes[at].running = false;
+    Kernel(session).processes[at].running = false;
     return false;
   }
   return true;
@@ -57,56 +58,56 @@ bool RunProcess(Machine& machine, int id, EntryPoint entry) {
 
 }  // namespace
 
-RunStatus Run(Machine& machine, EntryPoint entry, const std::string& image,
+RunStatus Run(Session& session, EntryPoint entry, const std::string& image,
               const std::string& commandLine, const std::string& currentDir) {
-  int first = detail::AddProcess(machine, image, commandLine, FullOrAsIs(currentDir));
-  const FsNode* file = DescribeImage(machine, machine.processes.back());
-  machine.productImage.reset();
-  if (file) machine.productImage = file->content;
+  int first = detail::AddProcess(session, image, commandLine, FullOrAsIs(currentDir));
+  const FsNode* file = DescribeImage(session, Kernel(session).processes.back());
+  Kernel(session).productImage.reset();
+  if (file) Kernel(session).productImage = file->content;
 
   Event start = detail::NewEvent(Event::Kind::Start, first);
   start.image = image;
   start.commandLine = commandLine;
   start.currentDir = currentDir;
-  machine.events.push_back(std::move(start));
+  session.record.events.push_back(std::move(start));
 
-  detail::CurrentScope scope(machine, first);
+  detail::CurrentScope scope(session, first);
   // Processes that CreateProcessA adds are appended, so this reaches them in order.
-  for (auto at = static_cast<std::size_t>(first) - 1; at < machine.processes.size(); ++at) {
+  for (auto at = static_cast<std::size_t>(first) - 1; at < Kernel(session).processes.size(); ++at) {
     int id = static_cast<int>(at) + 1;
     scope.SwitchProcess(id);
-    if (!RunProcess(machine, id, entry)) return RunStatus::Stopped;
+    if (!RunProcess(session, id, entry)) return RunStatus::Stopped;
   }
   return RunStatus::Completed;
 }
 
 // The user's start: the exe path in double quotes, in the exe's folder.
-RunStatus Run(Machine& machine, EntryPoint entry) {
-  return Run(machine, entry, machine.exePath, "\"" + machine.exePath + "\"",
-             FolderOf(machine.exePath));
+RunStatus Run(Session& session, EntryPoint entry) {
+  return Run(session, entry, session.scenario.exePath, "\"" + session.scenario.exePath + "\"",
+             FolderOf(session.scenario.exePath));
 }
 
-ActiveProcess::ActiveProcess(Machine& machine, std::string_view currentDir, std::string_view image)
-    : machine_(machine), id_(0), previousMachine_(nullptr), previousProcess_(0) {
-  std::string imagePath = image.empty() ? machine.exePath : std::string(image);
+ActiveProcess::ActiveProcess(Session& session, std::string_view currentDir, std::string_view image)
+    : session_(session), id_(0), previousSession_(nullptr), previousProcess_(0) {
+  std::string imagePath = image.empty() ? session.scenario.exePath : std::string(image);
   std::string folder = currentDir.empty() ? FolderOf(imagePath) : std::string(currentDir);
-  id_ = detail::AddProcess(machine, imagePath, "\"" + imagePath + "\"", FullOrAsIs(folder));
-  DescribeImage(machine, machine.processes.back());
-  machine.processes.back().running = true;
-  previousMachine_ = detail::SwapCurrent(&machine, id_, &previousProcess_);
+  id_ = detail::AddProcess(session, imagePath, "\"" + imagePath + "\"", FullOrAsIs(folder));
+  DescribeImage(session, Kernel(session).processes.back());
+  Kernel(session).processes.back().running = true;
+  previousSession_ = detail::SwapCurrent(&session, id_, &previousProcess_);
 }
 
 ActiveProcess::~ActiveProcess() {
-  detail::CloseHandlesOf(machine_, id_);
+  detail::CloseHandlesOf(session_, id_);
   Process& ended = process();
   ended.running = false;
   ended.ended = true;
   int ignored = 0;
-  detail::SwapCurrent(previousMachine_, previousProcess_, &ignored);
+  detail::SwapCurrent(previousSession_, previousProcess_, &ignored);
 }
 
 Process& ActiveProcess::process() const {
-  return machine_.processes[static_cast<std::size_t>(id_) - 1];
+  return Kernel(session_).processes[static_cast<std::size_t>(id_) - 1];
 }
 
 }  // namespace emu

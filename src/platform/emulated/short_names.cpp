@@ -96,13 +96,13 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
   };
   if (InjectedFailure("GetShortPathNameA")) return fail(ERROR_ACCESS_DENIED);
   if (!lpszLongPath) return fail(ERROR_INVALID_PARAMETER);
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   PathParts parts;
   if (DWORD error = ParseProgramPath(lpszLongPath, CurrentProcess().currentDir, parts)) {
     return fail(error);
   }
-  auto drive = machine.files.drives.find(parts.drive);
-  if (drive == machine.files.drives.end()) return fail(ERROR_PATH_NOT_FOUND);
+  auto drive = session.machine.files.drives.find(parts.drive);
+  if (drive == session.machine.files.drives.end()) return fail(ERROR_PATH_NOT_FOUND);
   std::string result = std::string{parts.drive, ':'};
   const FsNode* folder = &drive->second;
   for (std::size_t i = 0; i < parts.names.size(); ++i) {
@@ -113,7 +113,7 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
     result += "\\" + ShortNameOf(*folder, *child->second);
     const FsNode* next = child->second.get();
     // A folder link keeps its own short name; the walk goes on in its target.
-    if (next->linkTarget && next->directory) next = machine.files.Find(*next->linkTarget);
+    if (next->linkTarget && next->directory) next = session.machine.files.Find(*next->linkTarget);
     if (!next) return fail(ERROR_PATH_NOT_FOUND);
     if (i + 1 < parts.names.size() && !next->directory) return fail(ERROR_PATH_NOT_FOUND);
     folder = next;

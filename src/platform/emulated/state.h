@@ -1,4 +1,4 @@
-// Emulator internals shared by the API files: which machine and process the API acts on, the
+// Emulator internals shared by the API files: which session and process the API acts on, the
 // trace, the injected faults, and the exceptions that end a process or the whole run.
 #pragma once
 
@@ -6,30 +6,30 @@
 #include <string>
 #include <string_view>
 
-#include "machine.h"
+#include "session.h"
 
 namespace emu::detail {
 
-// The current machine and the process making the call. Calling an emulated function with no
+// The current session and the process making the call. Calling an emulated function with no
 // machine current is a host bug (a test without Run or ActiveProcess): std::logic_error.
-Machine& CurrentMachine();
+Session& CurrentSession();
 Process& CurrentProcess();  // invalidated when a process is added: do not keep it across that
 
-// Makes a machine and process current for its lifetime and restores the previous ones.
+// Makes a session and process current for its lifetime and restores the previous ones.
 class CurrentScope {
  public:
-  CurrentScope(Machine& machine, int process);
+  CurrentScope(Session& session, int process);
   ~CurrentScope();
   CurrentScope(const CurrentScope&) = delete;
   CurrentScope& operator=(const CurrentScope&) = delete;
   void SwitchProcess(int process);
 
  private:
-  Machine* previousMachine_;
+  Session* previousSession_;
   int previousProcess_;
 };
 
-Machine* SwapCurrent(Machine* machine, int process, int* previousProcess);
+Session* SwapCurrent(Session* session, int process, int* previousProcess);
 
 // Appends one trace line for the current process, prefixed "<process id>: ".
 void Trace(std::string text);
@@ -48,9 +48,9 @@ struct ProcessExit {
 struct RunStopped {};
 
 // Adds a process (not yet running) and returns its id; the caller fills in where its image is.
-int AddProcess(Machine& machine, std::string image, std::string commandLine,
+int AddProcess(Session& session, std::string image, std::string commandLine,
                std::string currentDir);
-void RecordExit(Machine& machine, int process, int code);
+void RecordExit(Session& session, int process, int code);
 
 inline Event NewEvent(Event::Kind kind, int process) {
   Event event;

@@ -9,14 +9,14 @@
 
 namespace {
 
-using emu::detail::CurrentMachine;
 using emu::detail::CurrentProcess;
+using emu::detail::CurrentSession;
 using emu::detail::Quote;
 using emu::detail::Trace;
 
 // Windows 95, 98 and ME keep their system files in SYSTEM, NT in system32.
-std::string SystemFolder(const emu::Machine& machine) {
-  return machine.windowsFolder + (machine.windows9x ? "\\SYSTEM" : "\\system32");
+std::string SystemFolder(const emu::Session& session) {
+  return session.scenario.windowsFolder + (session.scenario.windows9x ? "\\SYSTEM" : "\\system32");
 }
 
 // Both folder calls: the path without a trailing backslash and its length; a buffer too small
@@ -45,12 +45,12 @@ std::string EventName(LONG eventId) {
 
 // Records the notification where it is made; Explorer would refresh what it shows.
 void WINAPI EmulatedShChangeNotify(LONG wEventId, UINT uFlags, LPCVOID dwItem1, LPCVOID dwItem2) {
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   Trace("SHChangeNotify(" + EventName(wEventId) + ", " + emu::detail::Hex(uFlags) + ", " +
         (dwItem1 ? "item" : "NULL") + ", " + (dwItem2 ? "item" : "NULL") + ")");
   emu::Event event = emu::detail::NewEvent(emu::Event::Kind::ShellNotify, CurrentProcess().id);
   event.what = EventName(wEventId);
-  machine.events.push_back(std::move(event));
+  session.record.events.push_back(std::move(event));
 }
 
 }  // namespace
@@ -65,11 +65,12 @@ FARPROC Shell32Export(const char* name) {
 }  // namespace emu::detail
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
-  return ReportFolder("GetWindowsDirectoryA", CurrentMachine().windowsFolder, lpBuffer, uSize);
+  return ReportFolder("GetWindowsDirectoryA", CurrentSession().scenario.windowsFolder, lpBuffer,
+                      uSize);
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
-  return ReportFolder("GetSystemDirectoryA", SystemFolder(CurrentMachine()), lpBuffer, uSize);
+  return ReportFolder("GetSystemDirectoryA", SystemFolder(CurrentSession()), lpBuffer, uSize);
 }
 
 // Only shell32, and only by its full path in the system folder: a bare name would be looked
@@ -85,9 +86,9 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   };
   if (InjectedFailure("LoadLibraryA")) return fail(ERROR_MOD_NOT_FOUND);
   if (!lpLibFileName) return fail(ERROR_INVALID_PARAMETER);
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   const std::string wanted = emu::CanonicalPath(lpLibFileName);
-  if (wanted.empty() || !emu::SameName(wanted, SystemFolder(machine) + "\\shell32.dll")) {
+  if (wanted.empty() || !emu::SameName(wanted, SystemFolder(session) + "\\shell32.dll")) {
     return fail(ERROR_MOD_NOT_FOUND);
   }
   ++CurrentProcess().shell32Loads;

@@ -2,13 +2,14 @@
 #include <cstring>
 
 #include "handles.h"
+#include "kernel_state.h"
 #include "platform_api.h"
 #include "state.h"
 #include "string_table.h"
 #include "trace_format.h"
 
-using emu::detail::CurrentMachine;
 using emu::detail::CurrentProcess;
+using emu::detail::CurrentSession;
 using emu::detail::Quote;
 using emu::detail::SetError;
 using emu::detail::Trace;
@@ -38,7 +39,7 @@ std::string WindowName(HWND window) {
 
 // The window of this process behind a handle, or nullptr (with the error Windows gives).
 emu::Window* OwnWindow(HWND handle, DWORD& error) {
-  auto& windows = CurrentMachine().windows;
+  auto& windows = Kernel(CurrentSession()).windows;
   int id = emu::detail::WindowId(handle);
   if (id < 1 || static_cast<std::size_t>(id) > windows.size() || windows[id - 1].destroyed) {
     error = ERROR_INVALID_WINDOW_HANDLE;
@@ -131,15 +132,16 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 // the answers run out the default, first button is pressed. The box past kMaxMessageBoxes
 // stops the run: a file locked for ever while every answer retries would never end.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  emu::Machine& machine = CurrentMachine();
-  if (machine.messageBoxes >= emu::kMaxMessageBoxes) {
-    Trace("(message box " + std::to_string(machine.messageBoxes + 1) + ": the run stops)");
+  emu::Session& session = CurrentSession();
+  if (session.record.messageBoxes >= emu::kMaxMessageBoxes) {
+    Trace("(message box " + std::to_string(session.record.messageBoxes + 1) + ": the run stops)");
     throw emu::detail::RunStopped{};
   }
-  ++machine.messageBoxes;
+  ++session.record.messageBoxes;
   Buttons buttons = ButtonsOf(uType);
   emu::Answer answer = emu::Answer::First;
-  if (machine.answersUsed < machine.answers.size()) answer = machine.answers[machine.answersUsed++];
+  if (session.record.answersUsed < session.scenario.answers.size())
+    answer = session.scenario.answers[session.record.answersUsed++];
   int pressed = answer == emu::Answer::First ? buttons.first : buttons.second;
 
   emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Message, CurrentProcess().id);
@@ -150,7 +152,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   event.answer = AnswerName(pressed);
   Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + Quote(lpText) +
         ", " + Quote(lpCaption) + ", " + buttons.style + ") = " + event.answer);
-  machine.events.push_back(std::move(event));
+  session.record.events.push_back(std::move(event));
   return pressed;
 }
 
@@ -171,14 +173,14 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWOR
     Trace(call + "NULL (ERROR_CANNOT_FIND_WND_CLASS)");
     return NULL;
   }
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   emu::Window window;
-  window.id = static_cast<int>(machine.windows.size()) + 1;
+  window.id = static_cast<int>(Kernel(session).windows.size()) + 1;
   window.process = CurrentProcess().id;
   window.className = lpClassName;
   window.queue.assign(std::begin(kStartupMessages), std::end(kStartupMessages));
-  machine.windows.push_back(std::move(window));
-  HWND handle = emu::detail::WindowHandle(machine.windows.back().id);
+  Kernel(session).windows.push_back(std::move(window));
+  HWND handle = emu::detail::WindowHandle(Kernel(session).windows.back().id);
   Trace(call + WindowName(handle));
   return handle;
 }
@@ -194,10 +196,10 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     return (wMsgFilterMin == 0 && wMsgFilterMax == 0) ||
            (message >= wMsgFilterMin && message <= wMsgFilterMax);
   };
-  emu::Machine& machine = CurrentMachine();
+  emu::Session& session = CurrentSession();
   std::vector<emu::Window*> candidates;
   if (hWnd == NULL) {
-    for (auto& window : machine.windows) {
+    for (auto& window : Kernel(session).windows) {
       if (window.process == CurrentProcess().id && !window.destroyed) candidates.push_back(&window);
     }
   } else if (hWnd != reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1))) {
@@ -216,7 +218,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
       *lpMsg = MSG{};
       lpMsg->hwnd = emu::detail::WindowHandle(window->id);
       lpMsg->message = *it;
-      lpMsg->time = static_cast<DWORD>(machine.clockMs);
+      lpMsg->time = static_cast<DWORD>(Kernel(session).clockMs);
       if (wRemoveMsg & PM_REMOVE) window->queue.erase(it);
       Trace(call + "TRUE " + MessageName(lpMsg->message));
       return TRUE;

@@ -57,11 +57,11 @@ emu::Event ShellNotify(int process) {
 }
 
 // The machine after a successful run, as both sides should see it.
-void FillAfterRun(emu::Machine& machine) {
-  machine_image::ReadRegFile(kRegistry, "test.reg", machine);
-  machine.files.CreateFile("C:\\Program Files\\Orbelle\\garden.wrl");
-  machine.files.CreateFile("C:\\users\\root\\Temp\\obuninst.tmp");
-  machine.events = {
+void FillAfterRun(emu::Session& session) {
+  machine_image::ReadRegFile(kRegistry, "test.reg", session.machine);
+  session.machine.files.CreateFile("C:\\Program Files\\Orbelle\\garden.wrl");
+  session.machine.files.CreateFile("C:\\users\\root\\Temp\\obuninst.tmp");
+  session.record.events = {
       Start(1, "C:\\Program Files\\Orbelle\\Uninstall.exe",
             "\"C:\\Program Files\\Orbelle\\Uninstall.exe\"", "C:\\Program Files\\Orbelle"),
       Box(1, "Do you want to continue?", "MB_YESNO", "IDYES"),
@@ -77,8 +77,8 @@ void FillAfterRun(emu::Machine& machine) {
   };
 }
 
-emu::Event* FindEvent(emu::Machine& machine, Kind kind, int nth = 0) {
-  for (emu::Event& event : machine.events) {
+emu::Event* FindEvent(emu::Session& session, Kind kind, int nth = 0) {
+  for (emu::Event& event : session.record.events) {
     if (event.kind == kind && nth-- == 0) return &event;
   }
   return nullptr;
@@ -86,14 +86,14 @@ emu::Event* FindEvent(emu::Machine& machine, Kind kind, int nth = 0) {
 
 struct Case {
   const char* name;
-  std::function<void(emu::Machine&)> changeWine;
+  std::function<void(emu::Session&)> changeWine;
   const char* expected;  // a part of the one difference expected; nullptr: the runs agree
 };
 
 class CompareOutcomesTest : public testing::TestWithParam<Case> {};
 
 TEST_P(CompareOutcomesTest, FindsWhatDiffers) {
-  emu::Machine wine, simulated;
+  emu::Session wine, simulated;
   FillAfterRun(wine);
   FillAfterRun(simulated);
   GetParam().changeWine(wine);
@@ -109,88 +109,98 @@ TEST_P(CompareOutcomesTest, FindsWhatDiffers) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, CompareOutcomesTest,
     testing::Values(
-        Case{"same", [](emu::Machine&) {}, nullptr},
+        Case{"same", [](emu::Session&) {}, nullptr},
         Case{"path_case_differs_only",
-             [](emu::Machine& m) {
-               m.files.drives['C'].children.clear();
-               m.files.CreateFile("C:\\PROGRAM FILES\\orbelle\\GARDEN.WRL");
-               m.files.CreateFile("C:\\Users\\Root\\Temp\\OBUNINST.TMP");
+             [](emu::Session& m) {
+               m.machine.files.drives['C'].children.clear();
+               m.machine.files.CreateFile("C:\\PROGRAM FILES\\orbelle\\GARDEN.WRL");
+               m.machine.files.CreateFile("C:\\Users\\Root\\Temp\\OBUNINST.TMP");
                FindEvent(m, Kind::Start, 1)->image = "C:\\USERS\\root\\temp\\obuninst.tmp";
              },
              nullptr},
         Case{"current_folder_trailing_backslash",
-             [](emu::Machine& m) { FindEvent(m, Kind::Start)->currentDir += "\\"; }, nullptr},
+             [](emu::Session& m) { FindEvent(m, Kind::Start)->currentDir += "\\"; }, nullptr},
         Case{"pauses_not_compared",
-             [](emu::Machine& m) { m.events.insert(m.events.begin() + 4, Simple(Kind::Sleep, 2)); },
+             [](emu::Session& m) {
+               m.record.events.insert(m.record.events.begin() + 4, Simple(Kind::Sleep, 2));
+             },
              nullptr},
         Case{"key_kept_under_wine",
-             [](emu::Machine& m) { m.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle"); },
+             [](emu::Session& m) {
+               m.machine.registry.CreateKey(emu::Root::ClassesRoot, "Orbelle");
+             },
              "key HKCR\\Orbelle: kept under Wine"},
         Case{"key_gone_under_wine",
-             [](emu::Machine& m) {
-               m.registry.RootKey(emu::Root::CurrentUser)
+             [](emu::Session& m) {
+               m.machine.registry.RootKey(emu::Root::CurrentUser)
                    .Find("Software")
                    ->Find("Halcyra")
                    ->Remove("Ferrowind");
              },
              "key HKCU\\Software\\Halcyra\\Ferrowind: gone under Wine"},
         Case{"value_data_differs",
-             [](emu::Machine& m) {
-               m.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->SetString("", "Orbelle");
+             [](emu::Session& m) {
+               m.machine.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->SetString("", "Orbelle");
              },
              "HKCR\\.wrl value @: Wine has type 1, \"Orbelle\", the emulator type 1, \"wrlfile\""},
         Case{"value_only_under_wine",
-             [](emu::Machine& m) {
-               m.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->SetString("Content Type", "x");
+             [](emu::Session& m) {
+               m.machine.registry.FindKey(emu::Root::ClassesRoot, ".wrl")
+                   ->SetString("Content Type", "x");
              },
              "value \"Content Type\": only under Wine"},
         Case{"file_only_under_wine",
-             [](emu::Machine& m) { m.files.CreateFile("C:\\Program Files\\Orbelle\\Orbelle.hlp"); },
+             [](emu::Session& m) {
+               m.machine.files.CreateFile("C:\\Program Files\\Orbelle\\Orbelle.hlp");
+             },
              "Orbelle.hlp: present under Wine only"},
         Case{"file_gone_under_wine",
-             [](emu::Machine& m) { m.files.Find("C:\\Program Files\\Orbelle")->children.clear(); },
+             [](emu::Session& m) {
+               m.machine.files.Find("C:\\Program Files\\Orbelle")->children.clear();
+             },
              "garden.wrl: gone under Wine"},
         Case{"folder_instead_of_file",
-             [](emu::Machine& m) {
-               m.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->directory = true;
+             [](emu::Session& m) {
+               m.machine.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->directory = true;
              },
              "a folder under Wine, a file in the emulator"},
         Case{"message_text_differs",
-             [](emu::Machine& m) { FindEvent(m, Kind::Message, 1)->text = "Internal error"; },
+             [](emu::Session& m) { FindEvent(m, Kind::Message, 1)->text = "Internal error"; },
              "message box 2: text"},
         Case{"message_answer_differs",
-             [](emu::Machine& m) { FindEvent(m, Kind::Message)->answer = "IDNO"; },
+             [](emu::Session& m) { FindEvent(m, Kind::Message)->answer = "IDNO"; },
              "message box 1: answer IDNO vs IDYES"},
-        Case{"message_missing", [](emu::Machine& m) { m.events.erase(m.events.begin() + 6); },
+        Case{"message_missing",
+             [](emu::Session& m) { m.record.events.erase(m.record.events.begin() + 6); },
              "message boxes: 1 under Wine, 2 in the emulator"},
         Case{"worker_command_line_differs",
-             [](emu::Machine& m) { FindEvent(m, Kind::Start, 1)->commandLine += "\\"; },
+             [](emu::Session& m) { FindEvent(m, Kind::Start, 1)->commandLine += "\\"; },
              "process 2: command line"},
-        Case{"exit_code_differs", [](emu::Machine& m) { FindEvent(m, Kind::Exit, 1)->code = 1; },
+        Case{"exit_code_differs", [](emu::Session& m) { FindEvent(m, Kind::Exit, 1)->code = 1; },
              "process 2: exit code 1 vs 0"},
         Case{"restart_deletion_missing",
-             [](emu::Machine& m) { m.events.erase(m.events.begin() + 7); },
+             [](emu::Session& m) { m.record.events.erase(m.record.events.begin() + 7); },
              "restart deletion of C:\\users\\root\\Temp\\obuninst.tmp: missing under Wine"},
         Case{"read_only_under_wine_only",
-             [](emu::Machine& m) {
-               m.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->attributes = 1;
+             [](emu::Session& m) {
+               m.machine.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->attributes = 1;
              },
              "garden.wrl: read-only under Wine, writable in the emulator"},
         Case{"hidden_is_not_compared",
-             [](emu::Machine& m) {
-               m.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->attributes = 2;
+             [](emu::Session& m) {
+               m.machine.files.Find("C:\\Program Files\\Orbelle\\garden.wrl")->attributes = 2;
              },
              nullptr},
         Case{"shell_notice_missing_under_wine",
-             [](emu::Machine& m) {
-               std::erase_if(m.events,
+             [](emu::Session& m) {
+               std::erase_if(m.record.events,
                              [](const emu::Event& e) { return e.kind == Kind::ShellNotify; });
              },
              "shell notices: none under Wine, from process 2 in the emulator"},
         Case{"shell_notice_missing_while_wine_reports_others",
-             [](emu::Machine& m) {
+             [](emu::Session& m) {
                emu::Event extra = *FindEvent(m, Kind::ShellNotify);
-               m.events.push_back(extra);
+               m.record.events.push_back(extra);
              },
              "shell notices: from process 2, 2 under Wine, from process 2 in the emulator"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });

@@ -17,12 +17,13 @@ struct Case {
 class UnrealisableTest : public testing::TestWithParam<Case> {};
 
 TEST_P(UnrealisableTest, NamesWhatWineCannotDo) {
-  emu::Machine machine;
-  machine_image::ReadRegFile("REGEDIT4\r\n[HKEY_CLASSES_ROOT\\Orbelle]\r\n", "r.reg", machine);
-  machine.files.CreateFile("C:\\Program Files\\Orbelle\\Orbelle.hlp");
+  emu::Session session;
+  machine_image::ReadRegFile("REGEDIT4\r\n[HKEY_CLASSES_ROOT\\Orbelle]\r\n", "r.reg",
+                             session.machine);
+  session.machine.files.CreateFile("C:\\Program Files\\Orbelle\\Orbelle.hlp");
   std::vector<std::string> warnings;
-  machine_image::ApplyScenario(GetParam().scenario, "scenario.ini", machine, warnings);
-  const auto parts = wine_harness::UnrealisableParts(machine);
+  machine_image::ApplyScenario(GetParam().scenario, "scenario.ini", session, warnings);
+  const auto parts = wine_harness::UnrealisableParts(session);
   if (GetParam().unrealisable == nullptr) {
     EXPECT_TRUE(parts.empty()) << parts.front();
   } else {
@@ -55,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(MirrorShellFolders, CopiesShellFoldersWhereUserShellFoldersDiffer) {
-  emu::Machine machine;
+  emu::Session session;
   machine_image::ReadRegFile(
       "REGEDIT4\r\n"
       "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
@@ -64,9 +65,9 @@ TEST(MirrorShellFolders, CopiesShellFoldersWhereUserShellFoldersDiffer) {
       "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell "
       "Folders]\r\n\"Desktop\"=\"C:\\\\WINDOWS\\\\Desktop\"\r\n\"SendTo\"=\"%windir%"
       "\\\\SendTo\"\r\n",
-      "r.reg", machine);
-  EXPECT_EQ(wine_harness::MirrorShellFolders(machine), std::vector<std::string>{"SendTo"});
-  const emu::RegKey* user = machine.registry.FindKey(
+      "r.reg", session.machine);
+  EXPECT_EQ(wine_harness::MirrorShellFolders(session), std::vector<std::string>{"SendTo"});
+  const emu::RegKey* user = session.machine.registry.FindKey(
       emu::Root::CurrentUser,
       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders");
   const std::string sendTo = "C:\\WINDOWS\\SendTo\\";

@@ -81,7 +81,7 @@ class WineOutcomeTest : public testing::Test {
 TEST_F(WineOutcomeTest, KeepsTheImageAndWhatTheRunAddedButNotWinesOwn) {
   wine_harness::WineOutcome outcome;
   wine_harness::BuildWineOutcome(run_, nullptr, outcome);
-  const machine_image::Snapshot after = machine_image::TakeSnapshot(outcome.machine);
+  const machine_image::Snapshot after = machine_image::TakeSnapshot(outcome.session.machine);
 
   EXPECT_TRUE(outcome.harnessErrors.empty());
   EXPECT_EQ(outcome.tempPath, "C:\\users\\root\\Temp\\");
@@ -104,8 +104,8 @@ TEST_F(WineOutcomeTest, KeepsTheImageAndWhatTheRunAddedButNotWinesOwn) {
   // Spelled as the image spells it, not as Wine's folder is spelled on disk.
   EXPECT_EQ(after.files.at("C:\\WINDOWS").path, "C:\\WINDOWS");
 
-  ASSERT_EQ(outcome.machine.restartDeletes.size(), 1u);
-  const emu::Event& deletion = outcome.machine.events.back();
+  ASSERT_EQ(outcome.session.record.restartDeletes.size(), 1u);
+  const emu::Event& deletion = outcome.session.record.events.back();
   EXPECT_EQ(deletion.kind, emu::Event::Kind::RestartDelete);
   EXPECT_EQ(deletion.process, 2) << "the process that asked for its own file";
 }

@@ -104,19 +104,21 @@ int SimImage(const Arguments& args) {
   return kAgree;
 }
 
-void LoadSimulated(const fs::path& folder, emu::Machine& machine) {
+void LoadSimulated(const fs::path& folder, emu::Session& session) {
   std::vector<std::string> warnings;
-  machine_image::LoadMachine(machine_image::ReadImageFolder(folder), machine, warnings);
+  machine_image::LoadMachine(machine_image::ReadImageFolder(folder), session, warnings);
   // An outcome lists the attributes its files still carry in attributes.ini, which has the form
   // of scenario.ini's [attributes] section; an image reader does not look for it.
   const fs::path attributes = folder / "attributes.ini";
   if (fs::exists(attributes)) {
-    machine_image::ApplyScenario(ReadFileBytes(attributes), attributes.string(), machine, warnings);
+    machine_image::ApplyScenario(ReadFileBytes(attributes), attributes.string(), session, warnings);
   }
   const fs::path transcript = folder / "transcript.jsonl";
-  machine.events = EventsFromJson(ReadJsonLines(transcript.string(), ReadFileBytes(transcript)));
-  for (const emu::Event& event : machine.events) {
-    if (event.kind == emu::Event::Kind::RestartDelete) machine.restartDeletes.push_back(event.path);
+  session.record.events =
+      EventsFromJson(ReadJsonLines(transcript.string(), ReadFileBytes(transcript)));
+  for (const emu::Event& event : session.record.events) {
+    if (event.kind == emu::Event::Kind::RestartDelete)
+      session.record.restartDeletes.push_back(event.path);
   }
 }
 
@@ -128,28 +130,29 @@ int Check(const Arguments& args) {
   run.results = args.Need("results");
   const fs::path outcomeDir = args.Need("outcome");
 
-  emu::Machine simulated;
+  emu::Session simulated;
   const bool compare = args.values.contains("sim");
   if (compare) LoadSimulated(args.values.at("sim"), simulated);
 
   WineOutcome outcome;
   BuildWineOutcome(run, compare ? &simulated : nullptr, outcome);
-  machine_image::WriteOutcome(outcome.machine, outcomeDir);
+  machine_image::WriteOutcome(outcome.session, outcomeDir);
 
   if (args.Has("summary")) {
-    emu::Machine image;
+    emu::Session image;
     std::vector<std::string> warnings;
     machine_image::LoadMachine(machine_image::ReadImageFolder(run.image), image, warnings);
     // Wine's temp folder was there before the run, as the image's own is for the simulator.
-    if (!outcome.tempPath.empty()) image.files.CreateFolder(outcome.tempPath);
+    if (!outcome.tempPath.empty()) image.machine.files.CreateFolder(outcome.tempPath);
     std::cout << "Uninstall run under Wine on " << run.image.string()
-              << "\n  program: " << machine_image::AnsiToUtf8(image.exePath)
+              << "\n  program: " << machine_image::AnsiToUtf8(image.scenario.exePath)
               << "\n  temporary folder: " << machine_image::AnsiToUtf8(outcome.tempPath) << "\n\n";
-    machine_image::WriteReadableTranscript(std::cout, outcome.machine, {});
+    machine_image::WriteReadableTranscript(std::cout, outcome.session, {});
     std::cout << "\n";
-    for (const std::string& line : machine_image::SummariseChanges(
-             machine_image::TakeSnapshot(image), machine_image::TakeSnapshot(outcome.machine),
-             outcome.machine.restartDeletes)) {
+    for (const std::string& line :
+         machine_image::SummariseChanges(machine_image::TakeSnapshot(image.machine),
+                                         machine_image::TakeSnapshot(outcome.session.machine),
+                                         outcome.session.record.restartDeletes)) {
       std::cout << line << "\n";
     }
     std::cout << "\nOutcome written to " << outcomeDir.string() << "\n";
@@ -162,7 +165,7 @@ int Check(const Arguments& args) {
   }
   if (compare) {
     DropLaidValues(outcome.laidValues, simulated);
-    std::vector<std::string> differences = CompareOutcomes(outcome.machine, simulated);
+    std::vector<std::string> differences = CompareOutcomes(outcome.session, simulated);
     for (const std::string& path : outcome.vanished) {
       differences.push_back(path + ": Wine's own, gone after the run");
     }

@@ -80,12 +80,12 @@ void CompareFiles(const Snapshot& wine, const Snapshot& sim, std::vector<std::st
 
 // Read-only is the one attribute Wine keeps on the host file itself (its write permission),
 // so the one compared; the images that carry others do not run under Wine.
-void CompareReadOnly(const emu::Machine& wine, const emu::Machine& sim, const Snapshot& simSnap,
+void CompareReadOnly(const emu::Session& wine, const emu::Session& sim, const Snapshot& simSnap,
                      std::vector<std::string>& out) {
   constexpr std::uint32_t kReadOnly = 0x1;  // FILE_ATTRIBUTE_READONLY
   for (const auto& [upper, entry] : simSnap.files) {
-    const emu::FsNode* simNode = sim.files.Find(entry.path);
-    const emu::FsNode* wineNode = wine.files.Find(entry.path);
+    const emu::FsNode* simNode = sim.machine.files.Find(entry.path);
+    const emu::FsNode* wineNode = wine.machine.files.Find(entry.path);
     if (entry.folder || !simNode || !wineNode || wineNode->directory) continue;
     const bool simReadOnly = (simNode->attributes & kReadOnly) != 0;
     if (simReadOnly != ((wineNode->attributes & kReadOnly) != 0)) {
@@ -96,9 +96,9 @@ void CompareReadOnly(const emu::Machine& wine, const emu::Machine& sim, const Sn
   }
 }
 
-std::vector<const emu::Event*> OfKind(const emu::Machine& machine, Kind kind) {
+std::vector<const emu::Event*> OfKind(const emu::Session& session, Kind kind) {
   std::vector<const emu::Event*> events;
-  for (const emu::Event& event : machine.events) {
+  for (const emu::Event& event : session.record.events) {
     if (event.kind == kind) events.push_back(&event);
   }
   return events;
@@ -110,7 +110,7 @@ std::string Quote(const std::string& ansi) {
   return "\"" + text + "\"";
 }
 
-void CompareMessages(const emu::Machine& wine, const emu::Machine& sim,
+void CompareMessages(const emu::Session& wine, const emu::Session& sim,
                      std::vector<std::string>& out) {
   const auto wineBoxes = OfKind(wine, Kind::Message);
   const auto simBoxes = OfKind(sim, Kind::Message);
@@ -142,7 +142,7 @@ std::string FolderWithoutSlash(const std::string& path) {
   return path;
 }
 
-void CompareProcesses(const emu::Machine& wine, const emu::Machine& sim,
+void CompareProcesses(const emu::Session& wine, const emu::Session& sim,
                       std::vector<std::string>& out) {
   std::map<int, const emu::Event*> wineStarts, simStarts, wineExits, simExits;
   for (const emu::Event* e : OfKind(wine, Kind::Start)) wineStarts[e->process] = e;
@@ -180,7 +180,7 @@ void CompareProcesses(const emu::Machine& wine, const emu::Machine& sim,
   }
 }
 
-void CompareRestartDeletes(const emu::Machine& wine, const emu::Machine& sim,
+void CompareRestartDeletes(const emu::Session& wine, const emu::Session& sim,
                            std::vector<std::string>& out) {
   std::map<std::string, std::string> winePaths, simPaths;
   for (const emu::Event* e : OfKind(wine, Kind::RestartDelete))
@@ -198,11 +198,11 @@ void CompareRestartDeletes(const emu::Machine& wine, const emu::Machine& sim,
 }
 
 // The notices in their order, each with the process that sent it.
-void CompareShellNotices(const emu::Machine& wine, const emu::Machine& sim,
+void CompareShellNotices(const emu::Session& wine, const emu::Session& sim,
                          std::vector<std::string>& out) {
-  auto senders = [](const emu::Machine& machine) {
+  auto senders = [](const emu::Session& session) {
     std::vector<int> processes;
-    for (const emu::Event* e : OfKind(machine, Kind::ShellNotify)) processes.push_back(e->process);
+    for (const emu::Event* e : OfKind(session, Kind::ShellNotify)) processes.push_back(e->process);
     return processes;
   };
   const std::vector<int> wineSenders = senders(wine), simSenders = senders(sim);
@@ -218,10 +218,10 @@ void CompareShellNotices(const emu::Machine& wine, const emu::Machine& sim,
 
 }  // namespace
 
-std::vector<std::string> CompareOutcomes(const emu::Machine& wine, const emu::Machine& simulated) {
+std::vector<std::string> CompareOutcomes(const emu::Session& wine, const emu::Session& simulated) {
   std::vector<std::string> out;
-  const Snapshot wineSnap = machine_image::TakeSnapshot(wine);
-  const Snapshot simSnap = machine_image::TakeSnapshot(simulated);
+  const Snapshot wineSnap = machine_image::TakeSnapshot(wine.machine);
+  const Snapshot simSnap = machine_image::TakeSnapshot(simulated.machine);
   CompareRegistry(wineSnap, simSnap, out);
   CompareFiles(wineSnap, simSnap, out);
   CompareReadOnly(wine, simulated, simSnap, out);

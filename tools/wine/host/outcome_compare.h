@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "machine.h"
+#include "session.h"
 
 namespace wine_harness {
 
@@ -14,6 +14,6 @@ namespace wine_harness {
 // compare case-insensitively, as Windows compares them (Wine reports a path in the case it
 // has on disk). Not compared: the pauses (their number follows real timing), and a trailing
 // backslash of a process's current folder (Windows keeps one there, the transcript does not).
-std::vector<std::string> CompareOutcomes(const emu::Machine& wine, const emu::Machine& simulated);
+std::vector<std::string> CompareOutcomes(const emu::Session& wine, const emu::Session& simulated);
 
 }  // namespace wine_harness

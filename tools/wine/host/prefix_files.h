@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "machine.h"
+#include "session.h"
 
 namespace wine_harness {
 

@@ -8,6 +8,7 @@
 #include "machine_image.h"
 #include "machine_snapshot.h"
 #include "prefix_files.h"
+#include "reg_reader.h"
 #include "reg_writer.h"
 
 namespace wine_harness {
@@ -52,36 +53,37 @@ void WriteText(const fs::path& file, const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> UnrealisableParts(const emu::Machine& machine) {
+std::vector<std::string> UnrealisableParts(const emu::Session& session) {
   std::vector<std::string> parts;
-  if (!machine.faults.failingOperations.empty()) parts.push_back("[fail] operations");
-  const auto& registry = machine.registry;
+  if (!session.scenario.faults.failingOperations.empty()) parts.push_back("[fail] operations");
+  const auto& registry = session.machine.registry;
   if (AnyDenied(registry.localMachine) || AnyDenied(registry.currentUser) ||
       AnyDenied(registry.classesRoot)) {
     parts.push_back("[denied] keys");
   }
-  for (const auto& [letter, root] : machine.files.drives) {
+  for (const auto& [letter, root] : session.machine.files.drives) {
     if (AnyLink(root)) parts.push_back("[links]");
   }
-  if (machine.faults.imageRelease != 0) parts.push_back("image_release");
+  if (session.scenario.faults.imageRelease != 0) parts.push_back("image_release");
   // Wine runs as a Windows of the NT line; it keeps hidden and system in an extended attribute
   // of the host file, which the laying does not write (read-only it does: see LayDrives).
-  if (machine.windows9x) parts.push_back("windows=9x");
-  if (!emu::SameName(machine.windowsFolder, "C:\\WINDOWS")) parts.push_back("windows_folder");
-  for (const auto& [letter, root] : machine.files.drives) {
+  if (session.scenario.windows9x) parts.push_back("windows=9x");
+  if (!emu::SameName(session.scenario.windowsFolder, "C:\\WINDOWS"))
+    parts.push_back("windows_folder");
+  for (const auto& [letter, root] : session.machine.files.drives) {
     if (AnyAttribute(root, kHidden | kSystem)) parts.push_back("[attributes] hidden or system");
   }
-  for (const auto& [path, lock] : machine.faults.locked) {
+  for (const auto& [path, lock] : session.scenario.faults.locked) {
     if (!lock.always) parts.push_back("[locked] " + path + " for a number of attempts");
   }
   return parts;
 }
 
-std::vector<std::string> MirrorShellFolders(emu::Machine& machine) {
+std::vector<std::string> MirrorShellFolders(emu::Session& session) {
   std::vector<std::string> changed;
-  emu::RegKey* shell = machine.registry.FindKey(emu::Root::CurrentUser, kShellFolders);
+  emu::RegKey* shell = session.machine.registry.FindKey(emu::Root::CurrentUser, kShellFolders);
   if (shell == nullptr) return changed;
-  emu::RegKey& user = machine.registry.CreateKey(emu::Root::CurrentUser, kUserShellFolders);
+  emu::RegKey& user = session.machine.registry.CreateKey(emu::Root::CurrentUser, kUserShellFolders);
   for (const emu::RegValue& value : shell->values) {
     if (value.name.empty()) continue;
     const emu::RegValue* existing = user.FindValue(value.name);
@@ -103,42 +105,42 @@ std::string FullKeyName(const std::string& shortName) {
 }
 
 void Prepare(const PrepareOptions& options) {
-  emu::Machine machine;
+  emu::Session session;
   std::vector<std::string> warnings;
-  machine_image::LoadMachine(machine_image::ReadImageFolder(options.image), machine, warnings);
-  const std::vector<std::string> unrealisable = UnrealisableParts(machine);
+  machine_image::LoadMachine(machine_image::ReadImageFolder(options.image), session, warnings);
+  const std::vector<std::string> unrealisable = UnrealisableParts(session);
   if (!unrealisable.empty()) {
     std::string list;
     for (const std::string& part : unrealisable) list += (list.empty() ? "" : ", ") + part;
     throw std::runtime_error(options.image.string() + ": Wine cannot realise " + list);
   }
 
-  LayDrives(machine.files, options.prefix);
-  const fs::path exe = HostPath(options.prefix, machine.exePath, true);
+  LayDrives(session.machine.files, options.prefix);
+  const fs::path exe = HostPath(options.prefix, session.scenario.exePath, true);
   fs::copy_file(options.exe, exe, fs::copy_options::overwrite_existing);
   // The copy takes the build's permissions; a launcher the image marks read-only stays so.
-  if (const emu::FsNode* laid = machine.files.Find(machine.exePath);
+  if (const emu::FsNode* laid = session.machine.files.Find(session.scenario.exePath);
       laid && (laid->attributes & kReadOnly)) {
     fs::permissions(exe, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
   }
 
-  const machine_image::Snapshot before = machine_image::TakeSnapshot(machine);
-  MirrorShellFolders(machine);
+  const machine_image::Snapshot before = machine_image::TakeSnapshot(session.machine);
+  MirrorShellFolders(session);
   // Version 5.00 (UTF-16) so that reg import reads every character as the image means it.
-  machine.registryHeader = emu::kRegedit5;
+  session.machine.registryHeader = machine_image::kRegedit5;
   const fs::path harness = HostPath(options.prefix, kHarnessFolder, true);
   fs::create_directories(harness / "out");
-  WriteText(harness / "import.reg", machine_image::WriteRegFile(machine));
+  WriteText(harness / "import.reg", machine_image::WriteRegFile(session.machine));
 
-  std::string plan = "exe=" + machine_image::AnsiToUtf8(machine.exePath) + "\n";
+  std::string plan = "exe=" + machine_image::AnsiToUtf8(session.scenario.exePath) + "\n";
   plan += "answers=";
-  for (std::size_t i = 0; i < machine.answers.size(); ++i) {
+  for (std::size_t i = 0; i < session.scenario.answers.size(); ++i) {
     plan += (i ? "," : "");
-    plan += machine.answers[i] == emu::Answer::First ? "first" : "second";
+    plan += session.scenario.answers[i] == emu::Answer::First ? "first" : "second";
   }
   plan += "\n";
-  for (const auto& [upper, lock] : machine.faults.locked) {
+  for (const auto& [upper, lock] : session.scenario.faults.locked) {
     plan += "hold=" + machine_image::AnsiToUtf8(upper) + "\n";
   }
   for (const auto& [upper, spelled] : before.keys) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "machine.h"
+#include "session.h"
 
 namespace wine_harness {
 
@@ -19,12 +19,12 @@ inline constexpr const char* kHarnessFolder = "C:\\orbtest";
 // Wine has no switch for a failing API call, a key that refuses deletion, a launcher file
 // released only after N more attempts, or a planted link; a file in use is realised by a
 // holder process, for ever.
-std::vector<std::string> UnrealisableParts(const emu::Machine& machine);
+std::vector<std::string> UnrealisableParts(const emu::Session& session);
 
 // The Shell Folders values Wine would overwrite from User Shell Folders (when something asks
 // the shell for a folder): set User Shell Folders to the same paths. Returns the names of the
 // User Shell Folders values this set or changed, which the comparison then leaves out.
-std::vector<std::string> MirrorShellFolders(emu::Machine& machine);
+std::vector<std::string> MirrorShellFolders(emu::Session& session);
 
 struct PrepareOptions {
   fs::path image, prefix, exe;

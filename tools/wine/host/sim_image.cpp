@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "encoding.h"
-#include "machine.h"
+#include "session.h"
 #include "text_lines.h"
 #include "wine_outcome.h"
 

@@ -153,9 +153,9 @@ void RecogniseShellNotices(std::vector<emu::Event>& events) {
   events = std::move(kept);
 }
 
-void DropLaidValues(const std::vector<std::string>& laidValues, emu::Machine& machine) {
-  emu::RegKey* key =
-      machine.registry.FindKey(emu::Root::CurrentUser, std::string(kUserShellFolders).substr(5));
+void DropLaidValues(const std::vector<std::string>& laidValues, emu::Session& session) {
+  emu::RegKey* key = session.machine.registry.FindKey(emu::Root::CurrentUser,
+                                                      std::string(kUserShellFolders).substr(5));
   if (key == nullptr) return;
   for (const std::string& name : laidValues) {
     std::erase_if(key->values,
@@ -219,35 +219,37 @@ std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines) {
   return events;
 }
 
-void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOutcome& outcome) {
-  emu::Machine image;
+void BuildWineOutcome(const WineRun& run, const emu::Session* simulated, WineOutcome& outcome) {
+  emu::Session image;
   std::vector<std::string> warnings;
   machine_image::LoadMachine(machine_image::ReadImageFolder(run.image), image, warnings);
-  const Snapshot imageSnap = TakeSnapshot(image);
-  const Snapshot simulatedSnap = simulated != nullptr ? TakeSnapshot(*simulated) : Snapshot{};
+  const Snapshot imageSnap = TakeSnapshot(image.machine);
+  const Snapshot simulatedSnap =
+      simulated != nullptr ? TakeSnapshot(simulated->machine) : Snapshot{};
   outcome.laidValues = MirrorShellFolders(image);
   std::set<std::string> mirrored;
   for (const std::string& name : outcome.laidValues) mirrored.insert(emu::UpperName(name));
 
-  emu::Machine& machine = outcome.machine;
-  machine.registryHeader = image.registryHeader;
-  machine.exePath = image.exePath;
-  BuildRegistry(run, imageSnap, simulatedSnap, mirrored, machine);
-  BuildFiles(run, imageSnap, simulatedSnap, machine, outcome.vanished);
+  emu::Session& session = outcome.session;
+  session.machine.registryHeader = image.machine.registryHeader;
+  session.scenario.exePath = image.scenario.exePath;
+  BuildRegistry(run, imageSnap, simulatedSnap, mirrored, session.machine);
+  BuildFiles(run, imageSnap, simulatedSnap, session.machine, outcome.vanished);
 
   const fs::path eventsFile = run.results / "events.jsonl";
   const auto lines = ReadJsonLines(eventsFile.string(), ReadFileBytes(eventsFile));
-  machine.events = EventsFromJson(lines);
-  RecogniseShellNotices(machine.events);
+  session.record.events = EventsFromJson(lines);
+  RecogniseShellNotices(session.record.events);
   for (const JsonObject& line : lines) {
     const std::string kind = line.at("event").text;
     if (kind == "temp") outcome.tempPath = Utf8ToAnsi(line.at("path").text);
     if (kind == "harness_error") outcome.harnessErrors.push_back(line.at("text").text);
   }
-  machine.tempPath = outcome.tempPath;
-  AttributeRestartDeletes(machine.events);
-  for (const emu::Event& event : machine.events) {
-    if (event.kind == emu::Event::Kind::RestartDelete) machine.restartDeletes.push_back(event.path);
+  session.scenario.tempPath = outcome.tempPath;
+  AttributeRestartDeletes(session.record.events);
+  for (const emu::Event& event : session.record.events) {
+    if (event.kind == emu::Event::Kind::RestartDelete)
+      session.record.restartDeletes.push_back(event.path);
   }
   const fs::path status = run.results / "status.txt";
   const std::string ended = fs::exists(status) ? ReadFileBytes(status) : "missing\n";

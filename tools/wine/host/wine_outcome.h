@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "json_lines.h"
-#include "machine.h"
+#include "session.h"
 
 namespace wine_harness {
 
@@ -22,7 +22,7 @@ struct WineRun {
 };
 
 struct WineOutcome {
-  emu::Machine machine;
+  emu::Session session;
   std::string tempPath;                    // what GetTempPath reported under Wine (ANSI)
   std::vector<std::string> harnessErrors;  // orbrun's own problems, a timeout included
   // Files and folders of Wine's own (in the template, not named by the image) that are gone
@@ -34,14 +34,14 @@ struct WineOutcome {
 };
 
 // Removes the laid values from a machine (the simulator's) so both sides leave them out.
-void DropLaidValues(const std::vector<std::string>& laidValues, emu::Machine& machine);
+void DropLaidValues(const std::vector<std::string>& laidValues, emu::Session& session);
 
 // What of Wine's prefix is compared. Keys and files of the image, and of the emulator's
 // outcome when given, are always in; so is everything the run added. Wine's own keys, values
 // and files (those of the template prefix) that the image does not name are left out, and so
 // are the User Shell Folders values written only so Wine keeps the image's Shell Folders.
 // Throws on unreadable results.
-void BuildWineOutcome(const WineRun& run, const emu::Machine* simulated, WineOutcome& outcome);
+void BuildWineOutcome(const WineRun& run, const emu::Session* simulated, WineOutcome& outcome);
 
 // Transcript events read from JSON lines (the simulator's or orbrun's); text becomes ANSI as
 // the machine keeps it. Lines of other kinds are skipped.
