@@ -34,8 +34,7 @@ TEST(FaultSweep, ShippedImageSurvivesEveryFailingCall) {
   safety::SweepImage("examples/machines/installed", &safety::DefaultImage, figures,
                      safety::Ways::Three);
   safety::SweepImage(
-      "the unit tests' installed machine",
-      [] { return test::InstalledMachine(); }, figures);
+      "the unit tests' installed machine", [] { return test::InstalledMachine(); }, figures);
   Print("shipped images", figures);
   // Every call of the clean run failed once: the sweep reached the whole run.
   EXPECT_GT(figures.callsFailed, 100);
