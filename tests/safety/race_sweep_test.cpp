@@ -23,6 +23,19 @@ void Print(const char* what, const RaceFigures& figures) {
             << ", violations " << figures.violations << "\n";
 }
 
+void ExpectNoViolation(const RaceFigures& figures) {
+  EXPECT_EQ(figures.violations, 0);
+  for (const auto& report : figures.reports) ADD_FAILURE() << report;
+}
+
+// Every run of the sweep held to both verdicts: nothing foreign started as the worker, and no
+// invariant broke; each failure is named.
+void ExpectNoForeignStartAndNoViolation(const RaceFigures& figures) {
+  EXPECT_EQ(figures.foreignStarts, 0);
+  for (const auto& run : figures.foreignRuns) ADD_FAILURE() << "foreign code started: " << run;
+  ExpectNoViolation(figures);
+}
+
 TEST(RaceSweep, NoForeignCodeStartsAsTheWorker) {
   RaceFigures figures;
   safety::SweepRaces("examples/machines/installed", &safety::DefaultImage,
@@ -35,10 +48,7 @@ TEST(RaceSweep, NoForeignCodeStartsAsTheWorker) {
   EXPECT_GT(figures.skipped, 0);
   EXPECT_GT(figures.notStarted, 0);
   EXPECT_GT(figures.succeeded, 0);
-  EXPECT_EQ(figures.foreignStarts, 0);
-  for (const auto& run : figures.foreignRuns) ADD_FAILURE() << "foreign code started: " << run;
-  EXPECT_EQ(figures.violations, 0);
-  for (const auto& report : figures.reports) ADD_FAILURE() << report;
+  ExpectNoForeignStartAndNoViolation(figures);
 }
 
 // A temp folder reached through a link (a profile moved to another folder and linked back):
@@ -66,8 +76,7 @@ TEST(RaceSweep, ThroughALinkedTempFolderOnlyARetargetedLinkStartsForeignCode) {
   for (const auto& run : figures.foreignRuns) {
     EXPECT_EQ(run.rfind("link " + link + "=C:\\Evil after ", 0), 0u) << run;
   }
-  EXPECT_EQ(figures.violations, 0);
-  for (const auto& report : figures.reports) ADD_FAILURE() << report;
+  ExpectNoViolation(figures);
 }
 
 // The launcher's file holding the shipped exe's bytes, as the installer leaves it: the copy
@@ -90,10 +99,7 @@ TEST(RaceSweep, WithTheShippedExeInItsFileNoForeignCodeStarts) {
   EXPECT_GT(figures.calls, 30);
   EXPECT_GT(figures.applied, 0);
   EXPECT_GT(figures.skipped, 0);
-  EXPECT_EQ(figures.foreignStarts, 0);
-  for (const auto& run : figures.foreignRuns) ADD_FAILURE() << "foreign code started: " << run;
-  EXPECT_EQ(figures.violations, 0);
-  for (const auto& report : figures.reports) ADD_FAILURE() << report;
+  ExpectNoForeignStartAndNoViolation(figures);
 }
 
 }  // namespace
