@@ -93,3 +93,11 @@ echo "$name ($arch): Wine run took $elapsed_ms ms, orbrun status $run_status"
 "$harness" check --image "$case_dir/image" --prefix "$WINEPREFIX" \
   --template "$work/template/prefix" --results "$results" --outcome "$case_dir/wine-out" \
   --sim "$case_dir/sim-out"
+status=$?
+# Each prefix is a copy of the template, over a gigabyte: a case that passed keeps only its
+# outcome, logs and screenshots, so the suite needs the disk of the failing cases alone; a
+# failing case keeps its prefix to look into.
+if ((status == 0)); then
+  cd "$case_dir" && rm -rf "$WINEPREFIX"
+fi
+exit $status
