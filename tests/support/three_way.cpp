@@ -7,11 +7,11 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "exe_run.h"
 #include "support/machine_lines.h"
+#include "transcript_json.h"
 
 extern "C" void UninstallerStartup(void);
 
@@ -46,33 +46,6 @@ const std::vector<Exe>& Exes() {
   return exes;
 }
 
-std::string Describe(const emu::Event& event) {
-  std::ostringstream line;
-  line << event.process << " ";
-  switch (event.kind) {
-    case emu::Event::Kind::Start:
-      line << "start " << event.image << " | " << event.commandLine << " | " << event.currentDir;
-      break;
-    case emu::Event::Kind::Message:
-      line << "message " << event.caption << " | " << event.text << " | " << event.style << " | "
-           << event.answer;
-      break;
-    case emu::Event::Kind::Sleep:
-      line << "sleep " << event.ms;
-      break;
-    case emu::Event::Kind::RestartDelete:
-      line << "restart_delete " << event.path;
-      break;
-    case emu::Event::Kind::Exit:
-      line << "exit " << event.code;
-      break;
-    case emu::Event::Kind::ShellNotify:
-      line << "shell_notify " << event.what;
-      break;
-  }
-  return line.str();
-}
-
 // The trace with the events in their places: one list, so a difference in either shows at
 // the point where the runs went apart.
 std::vector<std::string> Story(const emu::Session& session, emu::RunStatus status) {
@@ -80,11 +53,11 @@ std::vector<std::string> Story(const emu::Session& session, emu::RunStatus statu
   std::size_t event = 0;
   for (const auto& line : session.record.trace) {
     for (; event < line.afterEvents && event < session.record.events.size(); ++event)
-      story.push_back("  [event] " + Describe(session.record.events[event]));
+      story.push_back("  [event] " + machine_image::EventLine(session.record.events[event]));
     story.push_back(line.text);
   }
   for (; event < session.record.events.size(); ++event)
-    story.push_back("  [event] " + Describe(session.record.events[event]));
+    story.push_back("  [event] " + machine_image::EventLine(session.record.events[event]));
   story.push_back(status == emu::RunStatus::Completed ? "(run completed)" : "(run stopped)");
   for (const std::string& item : Snapshot(session)) story.push_back("  [after] " + item);
   for (const std::string& path : session.record.restartDeletes)

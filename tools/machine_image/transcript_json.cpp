@@ -11,6 +11,8 @@ std::string Field(const char* name, const std::string& jsonValue) {
   return std::string(",\"") + name + "\":" + jsonValue;
 }
 
+}  // namespace
+
 std::string EventLine(const emu::Event& event) {
   using Kind = emu::Event::Kind;
   const auto text = [](const std::string& ansi) { return JsonString(ansi); };
@@ -35,8 +37,6 @@ std::string EventLine(const emu::Event& event) {
   }
   return "{}";
 }
-
-}  // namespace
 
 std::string JsonString(std::string_view ansi) {
   std::string out = "\"";

@@ -11,6 +11,8 @@
 namespace machine_image {
 
 std::string TranscriptJsonl(const std::vector<emu::Event>& events);
+// One event of it, without the line end.
+std::string EventLine(const emu::Event& event);
 // A JSON string literal (quotes included) for ANSI text.
 std::string JsonString(std::string_view ansi);
 
