@@ -41,9 +41,7 @@ case_dir=$work/cases/bench-$arch
 rm -rf "$case_dir"
 mkdir -p "$case_dir"
 compose_image "$base" "$base" "$case_dir/image" || exit 1
-cp -a "$work/template/prefix" "$case_dir/prefix"
-wine_check_prefix "$case_dir/prefix" || exit 1
-wine_use_prefix "$case_dir/prefix" "$case_dir" || exit 1
+wine_case_prefix "$work" "$case_dir" || exit 1
 "$harness" prepare --image "$case_dir/image" --prefix "$WINEPREFIX" --exe "$exe" || exit 1
 
 FBDIR=$case_dir/screen

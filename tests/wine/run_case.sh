@@ -58,9 +58,7 @@ rm -rf "$case_dir"
 mkdir -p "$case_dir"
 compose_image "$base" "$image" "$case_dir/image" || exit 1
 
-cp -a "$work/template/prefix" "$case_dir/prefix"
-wine_check_prefix "$case_dir/prefix" || exit 1
-wine_use_prefix "$case_dir/prefix" "$case_dir" || exit 1
+wine_case_prefix "$work" "$case_dir" || exit 1
 
 "$harness" prepare --image "$case_dir/image" --prefix "$WINEPREFIX" --exe "$exe" \
   ${shots:+--handshake} --timeout-ms 60000 || exit 1
@@ -98,6 +96,6 @@ status=$?
 # outcome, logs and screenshots, so the suite needs the disk of the failing cases alone; a
 # failing case keeps its prefix to look into.
 if ((status == 0)); then
-  cd "$case_dir" && rm -rf "$WINEPREFIX"
+  wine_drop_prefix "$case_dir"
 fi
 exit $status

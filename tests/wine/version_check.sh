@@ -37,9 +37,7 @@ trap wine_cleanup EXIT
 case_dir=$work/version/$(basename "$(dirname "$exe")")
 rm -rf "$case_dir"
 mkdir -p "$case_dir"
-cp -a "$work/template/prefix" "$case_dir/prefix"
-wine_check_prefix "$case_dir/prefix" || exit 1
-wine_use_prefix "$case_dir/prefix" "$case_dir" || exit 1
+wine_case_prefix "$work" "$case_dir" || exit 1
 cp "$exe" "$WINEPREFIX/drive_c/orbtest/Uninstall.exe"
 
 unset DISPLAY
@@ -58,5 +56,4 @@ if [[ $actual != "$expected" ]]; then
   exit 1
 fi
 printf '%s\n' "$actual"
-# The prefix, a copy of the template, is over a gigabyte; the answer above is what stays.
-cd "$case_dir" && rm -rf "$WINEPREFIX"
+wine_drop_prefix "$case_dir"

@@ -55,6 +55,20 @@ wine_use_prefix() {
   cd "$WINEPREFIX/drive_c" || return 1
 }
 
+# wine_case_prefix WORK CASE_DIR: a copy of WORK's template prefix in CASE_DIR/prefix, checked
+# and in use (wine_use_prefix).
+wine_case_prefix() {
+  cp -a "$1/template/prefix" "$2/prefix" || return 1
+  wine_check_prefix "$2/prefix" || return 1
+  wine_use_prefix "$2/prefix" "$2"
+}
+
+# wine_drop_prefix CASE_DIR: the prefix in use, a gigabyte and more, goes once its case is done
+# with it; what the case wrote beside it stays.
+wine_drop_prefix() {
+  cd "$1" && rm -rf "$WINEPREFIX"
+}
+
 # wine_use_i386 WORK: every Wine call from now on can run 32-bit programs, through the i386
 # Wine that tests/wine/qemu/setup_i386.sh set up in WORK/i386. Returns 77, saying why, where
 # the set-up found this machine unable to, and 1 where it has not run or failed.
