@@ -354,7 +354,7 @@ TEST(ProfileSections, ReadBackWithDuplicatesAndCutToTheBuffer) {
 TEST(ProfileSections, WininitDeletionsCountOnlyOnWindows9x) {
   for (bool nineX : {false, true}) {
     emu::Session session = SampleFiles();
-    session.scenario.windows9x = nineX;
+    session.scenario.windows = nineX ? emu::WindowsVersion::Nine : emu::WindowsVersion::Nt;
     const std::string text = "[rename]\r\nNUL=C:\\X.TMP\r\n";
     session.machine.files.CreateFile("C:\\WINDOWS\\WININIT.INI",
                                      emu::Bytes(text.begin(), text.end()));
@@ -373,7 +373,7 @@ TEST(ProfileSections, WininitDeletionsCountOnlyOnWindows9x) {
 
 TEST(NineX, HasNoDelayedDeletionNorDllDirectoriesAndItsSystemFolder) {
   emu::Session session = SampleFiles();
-  session.scenario.windows9x = true;
+  session.scenario.windows = emu::WindowsVersion::Nine;
   emu::ActiveProcess process(session, "C:\\");
   EXPECT_FALSE(MoveFileExA("C:\\Empty", NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
   EXPECT_EQ(GetLastError(), DWORD{ERROR_CALL_NOT_IMPLEMENTED});

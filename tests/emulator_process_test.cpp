@@ -217,7 +217,7 @@ TEST(Modules, Kernel32AndSetDefaultDllDirectories) {
   using SetDirectories = BOOL(WINAPI*)(DWORD);
   for (bool offered : {true, false}) {
     emu::Session session = Installed();
-    session.scenario.offersSetDefaultDllDirectories = offered;
+    session.scenario.windows = offered ? emu::WindowsVersion::Nt : emu::WindowsVersion::Seven;
     emu::ActiveProcess process(session);
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     EXPECT_NE(kernel32, nullptr);

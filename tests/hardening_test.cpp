@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TempCopy, testing::ValuesIn(kCases),
 TEST(DllSearch, IsLimitedToTheSystemFolderWhereWindowsOffersIt) {
   for (bool offered : {true, false}) {
     emu::Session session = test::InstalledMachine();
-    session.scenario.offersSetDefaultDllDirectories = offered;
+    session.scenario.windows = offered ? emu::WindowsVersion::Nt : emu::WindowsVersion::Seven;
     test::RunResult run = test::RunUninstall(session);
     ASSERT_EQ(emu::Processes(session).size(), 2u) << offered;
     for (const auto& process : emu::Processes(session)) {

@@ -125,7 +125,7 @@ class NineX : public testing::TestWithParam<NineXCase> {};
 TEST_P(NineX, TheCopyIsDeletedAtRestartThroughWininit) {
   const NineXCase& c = GetParam();
   emu::Session session = test::InstalledMachine();
-  session.scenario.windows9x = true;
+  session.scenario.windows = emu::WindowsVersion::Nine;
   if (!c.windowsFolder.empty()) session.scenario.windowsFolder = c.windowsFolder;
   const std::string wininit = session.scenario.windowsFolder + "\\WININIT.INI";
   session.machine.files.CreateFolder(session.scenario.windowsFolder);
@@ -154,7 +154,7 @@ TEST(NineXShortPaths, ALongTempFolderIsWrittenInItsShortForm) {
   install.temp = "C:\\WINDOWS\\Local Temporary Files\\";
   emu::Session session = test::InstalledMachine(install);
   session.scenario.tempPath = install.temp;
-  session.scenario.windows9x = true;
+  session.scenario.windows = emu::WindowsVersion::Nine;
 
   test::RunUninstall(session);
 
@@ -163,7 +163,7 @@ TEST(NineXShortPaths, ALongTempFolderIsWrittenInItsShortForm) {
 
 TEST(NineXShortPaths, ASectionTooLongToReadBackIsLeftAlone) {
   emu::Session session = test::InstalledMachine();
-  session.scenario.windows9x = true;
+  session.scenario.windows = emu::WindowsVersion::Nine;
   std::string text = "[rename]\r\n";
   for (int i = 0; i < 400; ++i) text += "NUL=C:\\TEMP\\F" + std::to_string(i) + ".TMP\r\n";
   session.machine.files.CreateFile(kWininit, emu::Bytes(text.begin(), text.end()));
@@ -209,7 +209,7 @@ TEST_P(Notify, TheShellHearsOfChangedAssociations) {
   emu::Session session = test::InstalledMachine();
   if (c.noClass) session.machine.registry.classesRoot.Remove("Orbelle");
   for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
-  session.scenario.windows9x = c.windows9x;
+  session.scenario.windows = c.windows9x ? emu::WindowsVersion::Nine : emu::WindowsVersion::Nt;
 
   test::RunUninstall(session);
 
@@ -262,7 +262,7 @@ class OwnName : public testing::TestWithParam<OwnNameCase> {};
 TEST_P(OwnName, TheCopyIsRecognisedWhateverCaseItsPathIsReportedIn) {
   const OwnNameCase& c = GetParam();
   emu::Session session = test::InstalledMachine();
-  session.scenario.windows9x = c.windows9x;
+  session.scenario.windows = c.windows9x ? emu::WindowsVersion::Nine : emu::WindowsVersion::Nt;
   session.scenario.faults.modulePathAs[emu::UpperName(kCopy)] = c.reported;
 
   test::RunUninstall(session);

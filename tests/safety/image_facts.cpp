@@ -261,7 +261,7 @@ ImageFacts StudyImage(emu::Session& twin) {
   }
   facts.footprint.items.insert(PlaceId(twin, facts.installFolder, workerDir));
 
-  if (twin.scenario.windows9x) StudyWininit(twin, workerDir, facts);
+  if (emu::IsWindows9x(twin.scenario)) StudyWininit(twin, workerDir, facts);
 
   StudyShell(twin, workerDir, facts);
   StudyRegistry(twin, facts);

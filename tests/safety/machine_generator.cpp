@@ -485,7 +485,7 @@ class Generator {
            std::string(Pick(kGroupShortcuts)));
     }
     if (Chance(0.08)) session_.scenario.faults.imageRelease = Between(1, 45);
-    if (Chance(0.1)) session_.scenario.offersSetDefaultDllDirectories = false;
+    if (Chance(0.1)) session_.scenario.windows = emu::WindowsVersion::Seven;
   }
 
   // ------------------------------------------------------------------ which Windows
@@ -502,7 +502,7 @@ class Generator {
   // no [rename] section, hold one too long to read back, or be read-only.
   void ChooseWindowsVersion() {
     if (!Chance(0.2)) return;
-    session_.scenario.windows9x = true;
+    session_.scenario.windows = emu::WindowsVersion::Nine;
     static const char* const kFolders[] = {"C:\\WINDOWS", "C:\\WINDOWS", "C:\\WIN98", "D:\\WINME"};
     session_.scenario.windowsFolder = Pick(kFolders);
     Folder(session_.scenario.windowsFolder);

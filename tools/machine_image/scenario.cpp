@@ -103,9 +103,13 @@ class ScenarioParser {
     } else if (name == "image_release") {
       session_.scenario.faults.imageRelease = Count(value, "image_release");
     } else if (name == "windows") {
-      const std::string kind = LowerAscii(value);
-      if (kind != "nt" && kind != "9x") Fail("windows must be nt or 9x, found \"" + value + "\"");
-      session_.scenario.windows9x = kind == "9x";
+      session_.scenario.windows = WindowsKind(value);
+    } else if (name == "codepage") {
+      const int codePage = Count(value, "codepage");
+      if (codePage != 1252 && codePage != 1251) {
+        Fail("codepage must be 1252 or 1251, found \"" + value + "\"");
+      }
+      session_.scenario.codePage = static_cast<unsigned>(codePage);
     } else if (name == "windows_folder") {
       const std::string full = emu::CanonicalPath(value);
       if (full.empty() || full.size() == 3) {
@@ -114,8 +118,23 @@ class ScenarioParser {
       session_.scenario.windowsFolder = full;
     } else {
       Fail("unknown key \"" + key +
-           "\" in [run] (known: exe, temp, answers, image_release, windows, windows_folder)");
+           "\" in [run] (known: exe, temp, answers, image_release, windows, windows_folder, "
+           "codepage)");
     }
+  }
+
+  emu::WindowsVersion WindowsKind(const std::string& value) {
+    static constexpr std::pair<const char*, emu::WindowsVersion> kKinds[] = {
+        {"nt", emu::WindowsVersion::Nt},
+        {"7", emu::WindowsVersion::Seven},
+        {"xp", emu::WindowsVersion::Xp},
+        {"9x", emu::WindowsVersion::Nine},
+    };
+    const std::string kind = LowerAscii(value);
+    for (const auto& [name, version] : kKinds) {
+      if (kind == name) return version;
+    }
+    Fail("windows must be nt, 7, xp or 9x, found \"" + value + "\"");
   }
 
   std::vector<emu::Answer> Answers(const std::string& list) {

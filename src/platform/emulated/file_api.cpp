@@ -232,7 +232,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
                      ", " + emu::detail::Hex(dwFlags) + ")";
   if (emu::detail::InjectedFailure("MoveFileExA")) return Fail(call, ERROR_ACCESS_DENIED);
   // Windows 95, 98 and ME export the function as a stub: restart work goes through WININIT.INI.
-  if (emu::detail::CurrentSession().scenario.windows9x)
+  if (emu::IsWindows9x(emu::detail::CurrentSession().scenario))
     return Fail(call, ERROR_CALL_NOT_IMPLEMENTED);
   if (!lpExistingFileName) return Fail(call, ERROR_INVALID_PARAMETER);
   if (std::string_view(lpExistingFileName).size() >= MAX_PATH) {

@@ -93,11 +93,10 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
       return found;
     }
   }
-  // Windows 9x has no SetDefaultDllDirectories, nor NT before the KB2533623 update.
+  // Windows 9x has no SetDefaultDllDirectories, nor XP, Vista and 7 before the KB2533623 update.
   if (hModule == emu::detail::Kernel32Module() && !ordinal &&
       std::strcmp(lpProcName, "SetDefaultDllDirectories") == 0 &&
-      CurrentSession().scenario.offersSetDefaultDllDirectories &&
-      !CurrentSession().scenario.windows9x) {
+      emu::OffersSetDefaultDllDirectories(CurrentSession().scenario)) {
     Trace(call + "SetDefaultDllDirectories");
     return reinterpret_cast<FARPROC>(
         reinterpret_cast<void (*)()>(&EmulatedSetDefaultDllDirectories));

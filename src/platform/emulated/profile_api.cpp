@@ -95,7 +95,7 @@ std::vector<std::string> PendingDeletions(const std::vector<std::string>& entrie
 }
 
 bool IsWininit(const emu::Session& session, const Location& file) {
-  return session.scenario.windows9x &&
+  return emu::IsWindows9x(session.scenario) &&
          emu::SameName(file.RealPath(),
                        emu::CanonicalPath(session.scenario.windowsFolder + "\\WININIT.INI"));
 }

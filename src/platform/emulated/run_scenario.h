@@ -52,6 +52,19 @@ struct Race {
 };
 const char* ActionName(Race::Action action);  // "replace", "delete", "link", "rename"
 
+// Which Windows the machine is, where the product can tell:
+// - Nt: Windows 10 version 1903 or later: SetDefaultDllDirectories exists, and a program whose
+//   manifest declares the UTF-8 active code page gets UTF-8 from every "A" call.
+// - Seven: Vista, or 7 without the KB2533623 update: no SetDefaultDllDirectories, and the
+//   manifest's code page is ignored (it arrived with Windows 10 version 1903).
+// - Xp: XP before SP2: as Seven; besides, user32 does not load comctl32 on demand, so a program
+//   whose manifest asks for common controls 6 gets no message box until it loads comctl32.dll
+//   by name itself.
+// - Nine: Windows 95/98/ME: no MoveFileExA (ERROR_CALL_NOT_IMPLEMENTED), no
+//   SetDefaultDllDirectories, and NUL= lines of [rename] in WININIT.INI of the Windows folder
+//   carry deletions at restart.
+enum class WindowsVersion { Nt, Seven, Xp, Nine };
+
 inline constexpr const char* kDefaultTemp = "C:\\WINDOWS\\TEMP\\";
 
 struct Scenario {
@@ -61,14 +74,24 @@ struct Scenario {
   Faults faults;
   std::vector<Race> races;
 
-  // false models a Windows without SetDefaultDllDirectories (before the KB2533623 update):
-  // GetProcAddress then returns NULL for it.
-  bool offersSetDefaultDllDirectories = true;
-  // Windows 95/98/ME where the product can tell: no MoveFileExA (ERROR_CALL_NOT_IMPLEMENTED), no
-  // SetDefaultDllDirectories, and NUL= lines of [rename] in WININIT.INI of the Windows folder
-  // carry deletions at restart.
-  bool windows9x = false;
+  WindowsVersion windows = WindowsVersion::Nt;
+  // The system's ANSI code page (1252 or 1251): what every "A" call converts names and texts
+  // through, unless the program runs with the UTF-8 code page its manifest declares.
+  unsigned codePage = 1252;
   std::string windowsFolder = "C:\\WINDOWS";  // GetWindowsDirectoryA, without a backslash
 };
+
+inline bool IsWindows9x(const Scenario& s) {
+  return s.windows == WindowsVersion::Nine;
+}
+inline bool OffersSetDefaultDllDirectories(const Scenario& s) {
+  return s.windows == WindowsVersion::Nt;
+}
+inline bool HonoursActiveCodePage(const Scenario& s) {
+  return s.windows == WindowsVersion::Nt;
+}
+inline bool BoxesNeedComctl32(const Scenario& s) {
+  return s.windows == WindowsVersion::Xp;
+}
 
 }  // namespace emu

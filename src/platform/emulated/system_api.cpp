@@ -16,7 +16,7 @@ using emu::detail::Trace;
 
 // Windows 95, 98 and ME keep their system files in SYSTEM, NT in system32.
 std::string SystemFolder(const emu::Session& session) {
-  return session.scenario.windowsFolder + (session.scenario.windows9x ? "\\SYSTEM" : "\\system32");
+  return session.scenario.windowsFolder + (emu::IsWindows9x(session.scenario) ? "\\SYSTEM" : "\\system32");
 }
 
 // Both folder calls: the path without a trailing backslash and its length; a buffer too small

@@ -65,9 +65,11 @@ std::vector<std::string> UnrealisableParts(const emu::Session& session) {
     if (AnyLink(root)) parts.push_back("[links]");
   }
   if (session.scenario.faults.imageRelease != 0) parts.push_back("image_release");
-  // Wine runs as a Windows of the NT line; it keeps hidden and system in an extended attribute
-  // of the host file, which the laying does not write (read-only it does: see LayDrives).
-  if (session.scenario.windows9x) parts.push_back("windows=9x");
+  // Wine runs as a Windows of the NT line, and a recent one; it keeps hidden and system in an
+  // extended attribute of the host file, which the laying does not write (read-only it does: see
+  // LayDrives).
+  if (session.scenario.windows != emu::WindowsVersion::Nt)
+    parts.push_back("windows= other than nt");
   if (!emu::SameName(session.scenario.windowsFolder, "C:\\WINDOWS"))
     parts.push_back("windows_folder");
   for (const auto& [letter, root] : session.machine.files.drives) {
