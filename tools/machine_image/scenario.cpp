@@ -124,14 +124,8 @@ class ScenarioParser {
   }
 
   emu::WindowsVersion WindowsKind(const std::string& value) {
-    static constexpr std::pair<const char*, emu::WindowsVersion> kKinds[] = {
-        {"nt", emu::WindowsVersion::Nt},
-        {"7", emu::WindowsVersion::Seven},
-        {"xp", emu::WindowsVersion::Xp},
-        {"9x", emu::WindowsVersion::Nine},
-    };
     const std::string kind = LowerAscii(value);
-    for (const auto& [name, version] : kKinds) {
+    for (const auto& [name, version] : emu::kWindowsNames) {
       if (kind == name) return version;
     }
     Fail("windows must be nt, 7, xp or 9x, found \"" + value + "\"");

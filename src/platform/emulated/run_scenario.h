@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace emu {
@@ -64,6 +65,19 @@ const char* ActionName(Race::Action action);  // "replace", "delete", "link", "r
 //   SetDefaultDllDirectories, and NUL= lines of [rename] in WININIT.INI of the Windows folder
 //   carry deletions at restart.
 enum class WindowsVersion { Nt, Seven, Xp, Nine };
+// As scenario.ini's windows= spells them.
+inline constexpr std::pair<const char*, WindowsVersion> kWindowsNames[] = {
+    {"nt", WindowsVersion::Nt},
+    {"7", WindowsVersion::Seven},
+    {"xp", WindowsVersion::Xp},
+    {"9x", WindowsVersion::Nine},
+};
+inline const char* WindowsName(WindowsVersion version) {
+  for (const auto& [name, each] : kWindowsNames) {
+    if (each == version) return name;
+  }
+  return "?";
+}
 
 inline constexpr const char* kDefaultTemp = "C:\\WINDOWS\\TEMP\\";
 

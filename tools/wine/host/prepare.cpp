@@ -69,7 +69,7 @@ std::vector<std::string> UnrealisableParts(const emu::Session& session) {
   // extended attribute of the host file, which the laying does not write (read-only it does: see
   // LayDrives).
   if (session.scenario.windows != emu::WindowsVersion::Nt)
-    parts.push_back("windows= other than nt");
+    parts.push_back(std::string("windows=") + emu::WindowsName(session.scenario.windows));
   if (!emu::SameName(session.scenario.windowsFolder, "C:\\WINDOWS"))
     parts.push_back("windows_folder");
   for (const auto& [letter, root] : session.machine.files.drives) {
