@@ -247,4 +247,65 @@ TEST_P(Launcher, Flow) {
 INSTANTIATE_TEST_SUITE_P(Cases, Launcher, testing::ValuesIn(kCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
+// GetTempPathA reports a path whether or not a folder is there; a user named outside the
+// system's code page gets one with a '?' for each lost character. The Windows folder's TEMP
+// serves then, and the worker starts in it.
+struct TempFallbackCase {
+  const char* behaviour;
+  std::string reported;                   // GetTempPathA's answer, not created on the machine
+  std::vector<std::string> removed = {};  // files and empty folders taken out first
+  std::vector<std::string> extra = {};    // added first
+  std::vector<std::string> failing = {};
+  bool uninstalled = true;
+};
+
+const std::string kWindowsTemp = "C:\\WINDOWS\\TEMP";
+const std::string kFallbackStart = kWorker + "|\"" + kWorker + "\" " + kFolder + "|" + kWindowsTemp;
+
+const TempFallbackCase kTempFallbackCases[] = {
+    {.behaviour = "a temp folder that is not there gives way to the Windows folder's TEMP",
+     .reported = "C:\\Users\\pat\\AppData\\Local\\Temp\\"},
+    {.behaviour = "a temp path that is a file gives way to the Windows folder's TEMP",
+     .reported = "C:\\Users\\pat\\Temp",
+     .extra = {"C:\\Users\\pat\\Temp"}},
+    {.behaviour = "without the Windows folder's TEMP either: internal error, nothing removed",
+     .reported = "C:\\Users\\pat\\Temp\\",
+     .removed = {"C:\\WINDOWS\\TEMP"},
+     .uninstalled = false},
+    {.behaviour = "without a Windows folder to fall back on: internal error, nothing removed",
+     .reported = "C:\\Users\\pat\\Temp\\",
+     .failing = {"GetWindowsDirectoryA"},
+     .uninstalled = false},
+};
+
+class TempFallback : public testing::TestWithParam<TempFallbackCase> {};
+
+TEST_P(TempFallback, TheCopyGoesWhereAFolderIs) {
+  const TempFallbackCase& c = GetParam();
+  emu::Session session = test::InstalledMachine();
+  for (const auto& path : c.removed) test::RemoveFile(session, path);
+  test::AddLines(session, c.extra);
+  session.scenario.tempPath = c.reported;
+  for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
+  const std::set<std::string> before = test::Snapshot(session);
+
+  test::RunUninstall(session);
+
+  const test::Change change = test::Compare(before, test::Snapshot(session));
+  if (c.uninstalled) {
+    EXPECT_EQ(test::StartedProcesses(session), std::vector<std::string>{kFallbackStart});
+    EXPECT_EQ(test::Boxes(session).back(), Box(2, "MB_OK", "IDOK", kSuccess));
+    EXPECT_EQ(change.removed, test::FullyRemoved()) << test::Join(change.removed);
+    EXPECT_EQ(change.added, test::FullyAdded()) << test::Join(change.added);
+  } else {
+    EXPECT_TRUE(test::StartedProcesses(session).empty());
+    EXPECT_EQ(test::Boxes(session).back(), Box(1, "MB_OK", "IDOK", kInternalError));
+    EXPECT_TRUE(change.removed.empty()) << test::Join(change.removed);
+    EXPECT_TRUE(change.added.empty()) << test::Join(change.added);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TempFallback, testing::ValuesIn(kTempFallbackCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
 }  // namespace

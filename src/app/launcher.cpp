@@ -9,11 +9,21 @@
 #include "manifest/manifest.h"
 #include "registry/key_tree.h"
 
+static BOOL IsFolder(LPCSTR path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // The temp folder as reported; a length at or above the capacity means the buffer was not
-// filled at all.
+// filled at all. A user whose profile is named outside the system's code page gets it back
+// with a '?' for each character the page cannot hold, a path of no folder: the Windows
+// folder's TEMP, which every Windows has and the elevated launcher may write, serves then.
 static BOOL GetTempFolder(LPSTR tempFolder) {
   DWORD length = GetTempPathA(MAX_PATH, tempFolder);
-  return length != 0 && length < MAX_PATH;
+  if (length == 0 || length >= MAX_PATH) return FALSE;
+  if (IsFolder(tempFolder)) return TRUE;
+  return BuildWindowsFilePath(GetWindowsDirectoryA, WindowsTempFolderName, tempFolder) &&
+         IsFolder(tempFolder);
 }
 
 static BOOL BuildTempCopyPath(LPCSTR tempFolder, LPSTR copyPath) {
@@ -52,6 +62,19 @@ static void BuildHandOffCommandLine(LPCSTR copyPath, LPCSTR installFolder, LPSTR
 static HANDLE OpenDenyingChanges(LPCSTR path) {
   return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+// Virus scanners open a new exe right after it is written, some without sharing; the copy is
+// then ours again a moment later. Only that refusal is waited out.
+static HANDLE OpenFreshCopy(LPCSTR path) {
+  for (int attempt = 1;; ++attempt) {
+    HANDLE copy = OpenDenyingChanges(path);
+    if (copy != INVALID_HANDLE_VALUE || attempt == CopyOpenAttempts ||
+        GetLastError() != ERROR_SHARING_VIOLATION) {
+      return copy;
+    }
+    Sleep(CopyOpenRetryPauseMs);
+  }
 }
 
 enum { CompareChunkSize = 512 };
@@ -95,7 +118,7 @@ static BOOL StartWorker(LPSTR copyPath, LPSTR commandLine, LPCSTR tempFolder) {
 // what starts is what was checked: the launcher's own bytes, read through its own file.
 static BOOL StartCheckedWorker(LPCSTR ownPath, LPSTR copyPath, LPSTR commandLine,
                                LPCSTR tempFolder) {
-  HANDLE copy = OpenDenyingChanges(copyPath);
+  HANDLE copy = OpenFreshCopy(copyPath);
   if (copy == INVALID_HANDLE_VALUE) return FALSE;
   BOOL started = FALSE;
   HANDLE own = OpenDenyingChanges(ownPath);
