@@ -36,7 +36,10 @@ BOOL DeleteProductShortcut(LPCSTR valueName) {
       !AppendIfFits(path, ShellPathCapacity, ShortcutExtension)) {
     return FALSE;
   }
-  if (!FileExists(path)) return TRUE;
+  // A folder named outside the system's code page reads back with a '?' for each character it
+  // cannot hold, and such a path names no file: Windows calls it an invalid name. The
+  // shortcut is then not known to be gone.
+  if (!FileExists(path)) return GetLastError() != ERROR_INVALID_NAME;
   return DeleteOwnedFile(path);
 }
 
