@@ -24,9 +24,13 @@ struct AssociationCase {
   bool withClass;
   test::Lines extensions;
   BOOL expected;
-  std::set<std::string> removed;  // besides the class tree when it goes
-  std::set<std::string> added;
+  std::set<std::string> removed = {};  // besides the class tree when it goes
+  std::set<std::string> added = {};
   bool classDenied = false;
+  // Explorer caches icons and verbs: it is told whenever anything of the class or the
+  // extensions went or changed.
+  bool shellTold = true;
+  const char* deniedKey = nullptr;  // a key below HKCR that resists deletion
 };
 
 const AssociationCase kCases[] = {
@@ -110,7 +114,9 @@ const AssociationCase kCases[] = {
      {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile"},
      TRUE,
      {},
-     {}},
+     {},
+     false,
+     false},
     {"a class key that cannot be deleted fails and no extension is touched",
      true,
      {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile", "HKCR\\.wrz|@|Orbelle"},
@@ -120,6 +126,20 @@ const AssociationCase kCases[] = {
       "HKCR\\Orbelle\\shell\\open\\command|@|orbelle.exe \"%1\""},
      {},
      true},
+    {.behaviour = "a class none of whose keys can be deleted fails, and the shell hears nothing",
+     .withClass = true,
+     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile"},
+     .expected = FALSE,
+     .shellTold = false,
+     .deniedKey = "Orbelle\\shell\\open\\command"},
+    // Windows gives a character the code page cannot hold back as '?', which no class name
+    // holds: written back, it would name no class.
+    {.behaviour = "an UndoClass that lost characters to the code page is a failed read",
+     .withClass = true,
+     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|????.????"},
+     .expected = TRUE,
+     .removed = {"HKCR\\.wrl", "HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass",
+                 "HKCR\\.wrl\\UndoClass|@|????.????"}},
 };
 
 class Associations : public testing::TestWithParam<AssociationCase> {};
@@ -132,6 +152,8 @@ TEST_P(Associations, RestoresOnlyWhatNamesTheProduct) {
   emu::Session session = test::MakeSession(lines);
   if (c.classDenied)
     session.machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true;
+  if (c.deniedKey)
+    session.machine.registry.FindKey(emu::Root::ClassesRoot, c.deniedKey)->denied = true;
   auto before = test::Snapshot(session);
 
   BOOL result;
@@ -141,13 +163,18 @@ TEST_P(Associations, RestoresOnlyWhatNamesTheProduct) {
   }
 
   std::set<std::string> removed = c.removed;
-  if (c.withClass && !c.classDenied)
+  if (c.withClass && !c.classDenied && !c.deniedKey)
     removed.insert(kProductClassGone.begin(), kProductClassGone.end());
   auto change = test::Compare(before, test::Snapshot(session));
   EXPECT_EQ(result, c.expected);
   EXPECT_EQ(change.removed, removed) << "removed:" << test::Join(change.removed);
   EXPECT_EQ(change.added, c.added) << "added:" << test::Join(change.added);
   EXPECT_EQ(emu::OpenKeyCount(session), 0);
+  std::size_t notices = 0;
+  for (const auto& event : session.record.events) {
+    notices += event.kind == emu::Event::Kind::ShellNotify;
+  }
+  EXPECT_EQ(notices, c.shellTold ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Associations, testing::ValuesIn(kCases),

@@ -5,8 +5,17 @@
 #include "registry/key_tree.h"
 #include "shell/shell_notify.h"
 
+// A character the system's code page cannot hold comes back from the "A" calls as '?', which no
+// class name holds: such a name is not the one stored, and writing it back would name no class.
+static BOOL HoldsLostCharacter(LPCSTR text) {
+  for (; *text != '\0'; ++text) {
+    if (*text == '?') return TRUE;
+  }
+  return FALSE;
+}
+
 // Reads the default value of `key` (or of its subkey `subkey`) as a string. A value that does
-// not fit, or any other failure, is a failed read.
+// not fit, one that lost characters to the code page, or any other failure, is a failed read.
 static BOOL ReadDefaultValue(HKEY key, LPCSTR subkey, LPSTR value) {
   LONG size = RegistryValueCapacity;
   value[0] = '\0';
@@ -19,7 +28,7 @@ static BOOL ReadDefaultValue(HKEY key, LPCSTR subkey, LPSTR value) {
     if (size >= RegistryValueCapacity) return FALSE;
     value[size] = '\0';
   }
-  return TRUE;
+  return !HoldsLostCharacter(value);
 }
 
 static void RestoreExtension(LPCSTR extension) {
@@ -56,11 +65,14 @@ BOOL RestoreAssociations(void) {
   if (RegOpenKeyA(HKEY_CLASSES_ROOT, ProductName, &classKey) != ERROR_SUCCESS) return TRUE;
   RegCloseKey(classKey);
 
-  // While the class stays, the extensions keep pointing at something that works.
-  if (!DeleteKeyTree(HKEY_CLASSES_ROOT, ProductName)) return FALSE;
-
-  for (int i = 0; i < AssociatedExtensionCount; ++i) RestoreExtension(AssociatedExtensions[i]);
-  // The class is gone, so what Explorer shows for its files changed: tell it.
-  NotifyAssociationsChanged();
-  return TRUE;
+  // While the class stays, the extensions keep pointing at something that works. Its icon or
+  // open command may have gone all the same, and Explorer caches both: it is told whenever
+  // anything went, or else it goes on showing what is no longer there.
+  BOOL changed = FALSE;
+  BOOL classDeleted = DeleteKeyTreeNoting(HKEY_CLASSES_ROOT, ProductName, &changed);
+  if (classDeleted) {
+    for (int i = 0; i < AssociatedExtensionCount; ++i) RestoreExtension(AssociatedExtensions[i]);
+  }
+  if (changed) NotifyAssociationsChanged();
+  return classDeleted;
 }

@@ -3,7 +3,7 @@
 #include "common/capacities.h"
 #include "manifest/manifest.h"
 
-BOOL DeleteKeyTree(HKEY parent, LPCSTR name) {
+BOOL DeleteKeyTreeNoting(HKEY parent, LPCSTR name, BOOL* deletedAny) {
   // An empty name would open `parent` itself and empty it: refuse before touching anything.
   if (name == NULL || name[0] == '\0') return FALSE;
 
@@ -14,12 +14,19 @@ BOOL DeleteKeyTree(HKEY parent, LPCSTR name) {
   // rather than being met again, so the loop cannot spin.
   char child[KeyNameBufferSize];
   while (RegEnumKeyA(key, 0, child, KeyNameCapacity) == ERROR_SUCCESS) {
-    if (!DeleteKeyTree(key, child)) break;
+    if (!DeleteKeyTreeNoting(key, child, deletedAny)) break;
   }
   RegCloseKey(key);
 
   // Attempted even when a child stayed: the platform's refusal is then the answer.
-  return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
+  if (RegDeleteKeyA(parent, name) != ERROR_SUCCESS) return FALSE;
+  *deletedAny = TRUE;
+  return TRUE;
+}
+
+BOOL DeleteKeyTree(HKEY parent, LPCSTR name) {
+  BOOL deletedAny = FALSE;
+  return DeleteKeyTreeNoting(parent, name, &deletedAny);
 }
 
 BOOL DeleteProductKey(HKEY root, LPCSTR keyPath) {
