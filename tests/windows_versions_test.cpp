@@ -216,9 +216,9 @@ TEST_P(Notify, TheShellHearsOfChangedAssociations) {
   EXPECT_EQ(EventsOf(session, emu::Event::Kind::ShellNotify), c.notices);
   EXPECT_EQ(test::Boxes(session).back(),
             test::Box(2, "MB_OK", "IDOK", c.success ? test::kSuccess : test::kInternalError));
-  for (const auto& process : emu::Processes(session)) {
-    EXPECT_EQ(process.shell32Loads, 0) << "shell32 is given back";
-  }
+  // The shell may leave a window or thread of its own behind: shell32 stays until the end.
+  const bool loaded = c.failing.empty() || c.failing.front() == "GetProcAddress";
+  EXPECT_EQ(emu::Processes(session).at(1).shell32Loads, loaded && !c.noClass ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Notify, testing::ValuesIn(kNotifyCases),

@@ -35,6 +35,23 @@ const char ShellNewKeyName[] = "ShellNew";
 const char ProgramsFolderValue[] = "Programs";
 
 const char Shell32FileName[] = "shell32.dll";
+const char CommonControlsFileName[] = "comctl32.dll";
+
+// The DLLs that Windows XP, Vista and 7 load by bare name into this program after its start,
+// as published advisories on DLL preloading in installers list them and a load trace shows:
+const char* const PreloadedSystemDllNames[] = {
+    "uxtheme.dll",    // the theme engine, loaded by user32 and comctl32 6 for the boxes
+    "dwmapi.dll",     // desktop composition, loaded by uxtheme and comctl32 on Vista and 7
+    "oleacc.dll",     // accessibility, loaded by comctl32 6 when a box is shown
+    "apphelp.dll",    // the compatibility layer, loaded by CreateProcessA for the started exe
+    "version.dll",    // version resources, read by the compatibility layer and shell32
+    "cryptbase.dll",  // loaded by advapi32 of Windows 7 for its first random numbers
+    "userenv.dll",    // user profiles and environment, loaded by shell32 and CreateProcessA
+    "propsys.dll",    // the property system, loaded by shell32 of Vista and 7
+    "setupapi.dll",   // device and setup functions, loaded by shell32
+    NULL,
+};
+const char WindowsTempFolderName[] = "TEMP";
 const char WininitFileName[] = "WININIT.INI";
 const char WininitSectionName[] = "rename";
 const char WininitDeleteKey[] = "NUL=";

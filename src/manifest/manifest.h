@@ -31,10 +31,18 @@ extern const char UndoClassKeyName[];
 extern const char ShellNewKeyName[];
 extern const char ProgramsFolderValue[];
 
-extern const char Shell32FileName[];     // loaded from the system folder, by full path
-extern const char WininitFileName[];     // in the Windows folder: restart work on Windows 9x
-extern const char WininitSectionName[];  // its section of renames and deletions
-extern const char WininitDeleteKey[];    // "NUL=": the line that deletes the path after it
+extern const char Shell32FileName[];         // loaded from the system folder, by full path
+extern const char CommonControlsFileName[];  // loaded by name: the manifest picks version 6
+// Loaded from the system folder before anything else where the DLL search cannot be limited to
+// it; walked up to the null entry.
+extern const char* const PreloadedSystemDllNames[];
+extern const char WindowsTempFolderName[];  // in the Windows folder: the temp folder of last resort
+extern const char WininitFileName[];        // in the Windows folder: restart work on Windows 9x
+extern const char WininitSectionName[];     // its section of renames and deletions
+extern const char WininitDeleteKey[];       // "NUL=": the line that deletes the path after it
 
 // The worker's wait for the launcher's file: attempts, and the pause after each failed one.
 enum { LauncherDeleteAttempts = 41, LauncherRetryPauseMs = 50 };
+// The launcher's open of its fresh copy, which a virus scanner may hold for a moment: attempts,
+// and the pause after each sharing violation, about a second in all.
+enum { CopyOpenAttempts = 21, CopyOpenRetryPauseMs = 50 };

@@ -15,7 +15,8 @@ typedef void(WINAPI* ShChangeNotifyFunction)(LONG eventId, UINT flags, LPCVOID i
 // shell32 is loaded by its full path in the system folder, never by name: the worker runs in
 // the temp folder, where a planted shell32.dll would be found first. Loading it here, not
 // importing it, keeps the program on its three system DLLs, so a missing shell32 or function
-// costs only the notification.
+// costs only the notification. It stays loaded until the process ends: the shell may leave a
+// window or a thread of its own behind, and the boxes that follow pump messages into its code.
 BOOL NotifyAssociationsChanged(void) {
   char path[MAX_PATH];
   if (!BuildWindowsFilePath(GetSystemDirectoryA, Shell32FileName, path)) return FALSE;
@@ -27,6 +28,5 @@ BOOL NotifyAssociationsChanged(void) {
     ShChangeNotifyFunction notify = (ShChangeNotifyFunction)(void (*)(void))found;
     notify(AssociationsChangedEvent, ItemIdListFlags, NULL, NULL);
   }
-  FreeLibrary(shell);
   return found != NULL;
 }
