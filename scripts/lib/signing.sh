@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by scripts/release, scripts/bench and the release tests (tests/release/): Authenticode
 # signing of Uninstall.exe with osslsigncode, its verification and its removal. Source it.
 #
@@ -102,6 +103,7 @@ signing_flip_byte() {
   local byte
   byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
   [[ -n $byte ]] || { echo "signing: $1 has no byte at $2" >&2; return 1; }
+  # shellcheck disable=SC2059  # the format is the escape that writes the byte
   printf "\\x$(printf %02x $((byte ^ 0xff)))" |
     dd of="$1" bs=1 seek="$2" conv=notrunc status=none
 }
@@ -114,6 +116,7 @@ signing_u32() {
 # signing_pe_offsets FILE: sets PE_ENTRY (the file offset of the entry point's first byte),
 # PE_SUBSYSTEM (of the optional header's subsystem field) and PE_CERT_TABLE, PE_CERT_SIZE
 # (where the signature's certificate table lies, 0 0 when unsigned).
+# shellcheck disable=SC2034  # the PE_ variables are what the callers read
 signing_pe_offsets() {
   local file=$1 pe optional sections count entry_rva i at va vsize raw magic dirs
   pe=$(signing_u32 "$file" 60)
