@@ -28,6 +28,13 @@ foreach(case IN ITEMS usage missing_out bad_reg bad_scenario bad_race foreign_ou
                    -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DWORK_DIR=${CMAKE_BINARY_DIR}/sim_tests/${case}
                    -P ${CMAKE_SOURCE_DIR}/tools/uninstall_sim/sim_exit_test.cmake)
 endforeach()
+# The signed release (scripts/release) runs as the preset's exe does; skipped before a release.
+add_test(NAME uninstall_sim_exe_signed
+         COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:uninstall-sim> -DCASE=exe_signed
+                 -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DWORK_DIR=${CMAKE_BINARY_DIR}/sim_tests/exe_signed
+                 -P ${CMAKE_SOURCE_DIR}/tools/uninstall_sim/sim_exit_test.cmake)
+set_tests_properties(uninstall_sim_exe_signed PROPERTIES LABELS release
+  SKIP_REGULAR_EXPRESSION "no dist/Uninstall.exe: run ./scripts/release first")
 
 # Machine images of tests/images/ that have an expected outcome in tests/outcomes/ of the same
 # name: each runs on the host build and through both real exes, which must all give that outcome.

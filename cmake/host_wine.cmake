@@ -117,6 +117,22 @@ foreach(line IN LISTS WINE_CASES)
   endforeach()
 endforeach()
 
+# The signed release of the shipped exe (dist/Uninstall.exe, which scripts/release makes) on the
+# default image under 32-bit Wine: the launcher copies the signed file and compares the copy
+# with itself before the worker starts, and the run must match the emulated one as any case's
+# does. Skipped before a release.
+if(ORBELLE_WINE_I686)
+  add_test(NAME wine_installed_signed_i686
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/release/wine_signed.sh
+            ${CMAKE_SOURCE_DIR}/dist/Uninstall.exe --name installed_signed_i686
+            --image ${CMAKE_SOURCE_DIR}/tests/wine/images/installed
+            --base ${CMAKE_SOURCE_DIR}/examples/machines/installed --arch i686
+            --work ${WINE_WORK} --harness $<TARGET_FILE:wine-harness>
+            --sim $<TARGET_FILE:uninstall-sim>)
+  set_tests_properties(wine_installed_signed_i686 PROPERTIES
+    FIXTURES_REQUIRED "${WINE_FIXTURES}" LABELS "wine;release" TIMEOUT 240 SKIP_RETURN_CODE 77)
+endif()
+
 # The version resource of both exes, as Windows' version API reads it.
 foreach(arch IN ITEMS x86_64 i686)
   set(test wine_version${WINE_SUFFIX_${arch}})

@@ -52,6 +52,13 @@ target_compile_options(Uninstall PRIVATE
     -fomit-frame-pointer -fno-ident -flto -malign-data=abi -fno-inline-small-functions
     ${UNINSTALL_ARCH_OPTIONS}>)
 
+# A rebuild elsewhere must give the same bytes (scripts/release builds twice from two paths): the
+# exe carries no debug information, but a __FILE__ or an assertion would carry the source and
+# build folders into it, so they are written relative here.
+target_compile_options(Uninstall PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+    -ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
+
 # The standard libraries CMake would add for MinGW (gdi32, shell32, ole32, ...) are not wanted.
 set(CMAKE_CXX_STANDARD_LIBRARIES "")
 set(CMAKE_C_STANDARD_LIBRARIES "")

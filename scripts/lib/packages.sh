@@ -18,6 +18,9 @@ WINE_PACKAGES=(wine wine64 xvfb xdotool imagemagick qemu-user-static)
 # The fuzz targets (fuzz/, run by scripts/fuzz, which scripts/test runs briefly): clang with
 # libFuzzer and its sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# scripts/release (which scripts/test runs with a test certificate): Authenticode signing and
+# verification, and openssl for the throwaway test certificate.
+RELEASE_PACKAGES=(osslsigncode openssl)
 # scripts/test also checks the formatting of the tree.
 TEST_PACKAGES=(clang-format)
 

@@ -164,10 +164,18 @@ elseif(CASE STREQUAL "exe_missing")
   expect_in("${sim_stderr}" "cannot read the exe" "names the exe")
   expect_missing(${OUT})
 
-elseif(CASE MATCHES "^exe_(win32|win64)$")
-  # The real exe of that preset on the default image: the same outcome and transcript as the
-  # host build's, byte for byte but the copies' contents (the exe, not the image's stand-in).
-  set(exe ${SOURCE_DIR}/build/${CMAKE_MATCH_1}/Uninstall.exe)
+elseif(CASE MATCHES "^exe_(win32|win64|signed)$")
+  # The real exe of that preset (or the signed release of the win32 one, dist/Uninstall.exe) on
+  # the default image: the same outcome and transcript as the host build's, byte for byte but
+  # the copies' contents (the exe, not the image's stand-in).
+  if(CASE STREQUAL "exe_signed")
+    set(exe ${SOURCE_DIR}/dist/Uninstall.exe)
+    if(NOT EXISTS ${exe})
+      message(FATAL_ERROR "no dist/Uninstall.exe: run ./scripts/release first")
+    endif()
+  else()
+    set(exe ${SOURCE_DIR}/build/${CMAKE_MATCH_1}/Uninstall.exe)
+  endif()
   expect_exists(${exe})
   run_sim(0 --out ${WORK_DIR}/host)
   run_sim(0 --exe ${exe} --out ${OUT} --trace)
@@ -180,6 +188,13 @@ elseif(CASE MATCHES "^exe_(win32|win64)$")
     endif()
   endforeach()
   expect_in("${sim_stdout}" "SetDefaultDllDirectories\\(0x800\\) = TRUE" "the trace")
+  # The launcher copies its own file, signature and all, and starts the copy only once the copy
+  # reads back the same bytes: the worker's clean exit above says the check passed.
+  file(SHA256 ${exe} exe_sum)
+  file(SHA256 ${OUT}/drive_c/WINDOWS/TEMP/obuninst.tmp copy_sum)
+  if(NOT exe_sum STREQUAL copy_sum)
+    message(FATAL_ERROR "the worker's copy obuninst.tmp is not the exe's bytes")
+  endif()
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
