@@ -38,7 +38,9 @@ const char Shell32FileName[] = "shell32.dll";
 const char CommonControlsFileName[] = "comctl32.dll";
 
 // The DLLs that Windows XP, Vista and 7 load by bare name into this program after its start,
-// as published advisories on DLL preloading in installers list them and a load trace shows:
+// as published advisories on DLL preloading in installers list them and a load trace shows.
+// A DLL loaded by full path still finds its own imports by the search order, so each comes
+// after the ones it imports that are no known DLL of the system (those load from it always):
 const char* const PreloadedSystemDllNames[] = {
     "uxtheme.dll",    // the theme engine, loaded by user32 and comctl32 6 for the boxes
     "dwmapi.dll",     // desktop composition, loaded by uxtheme and comctl32 on Vista and 7
@@ -46,6 +48,7 @@ const char* const PreloadedSystemDllNames[] = {
     "apphelp.dll",    // the compatibility layer, loaded by CreateProcessA for the started exe
     "version.dll",    // version resources, read by the compatibility layer and shell32
     "cryptbase.dll",  // loaded by advapi32 of Windows 7 for its first random numbers
+    "profapi.dll",    // imported by userenv of Windows 7: loaded before it, so found loaded
     "userenv.dll",    // user profiles and environment, loaded by shell32 and CreateProcessA
     "propsys.dll",    // the property system, loaded by shell32 of Vista and 7
     "setupapi.dll",   // device and setup functions, loaded by shell32
