@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/messages.h"
+#include "app/startup.h"
 #include "common/capacities.h"
 #include "manifest/manifest.h"
 #include "platform/emulated/string_table.h"
@@ -17,8 +18,6 @@
 #include "support/machine_lines.h"
 #include "support/run_support.h"
 #include "support/three_way.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace {
 

@@ -5,14 +5,13 @@
 
 #include <functional>
 
+#include "app/startup.h"
 #include "platform_api.h"
 #include "support/case_name.h"
 #include "support/installed_machine.h"
 #include "support/machine_lines.h"
 #include "support/run_support.h"
 #include "support/three_way.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace {
 

@@ -149,7 +149,7 @@ const LauncherCase kCases[] = {
      {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
      {},
      Outcome::Unchanged},
-    {"a failed start leaves the copy behind and the session-wide entries in place",
+    {"a failed start leaves the copy behind and the machine-wide entries in place",
      {},
      "",
      {},

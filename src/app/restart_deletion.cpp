@@ -17,7 +17,7 @@ static BOOL AppendWininitDeletion(LPCSTR path) {
   if (!BuildWindowsFilePath(GetWindowsDirectoryA, WininitFileName, wininitPath)) return FALSE;
 
   char line[WininitKeyLength + MAX_PATH];
-  lstrcpyA(line, WininitDeleteKey);
+  CopyIfFits(line, WininitKeyLength + 1, WininitDeleteKey);
   DWORD shortLength = GetShortPathNameA(path, line + WininitKeyLength, MAX_PATH);
   if (shortLength == 0 || shortLength >= MAX_PATH) return FALSE;
   int lineLength = lstrlenA(line);

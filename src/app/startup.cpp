@@ -1,5 +1,7 @@
 // The process entry: the program links no C runtime, so it finds its own command tail and
 // ends the process itself.
+#include "app/startup.h"
+
 #include "app/command_tail.h"
 #include "common/file_checks.h"
 #include "manifest/manifest.h"

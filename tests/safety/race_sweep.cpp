@@ -1,11 +1,10 @@
 #include "safety/race_sweep.h"
 
+#include "app/startup.h"
 #include "platform/emulated/paths.h"
 #include "platform/emulated/trace_format.h"
 #include "safety/machine_state.h"
 #include "support/three_way.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace safety {
 namespace {

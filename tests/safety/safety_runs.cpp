@@ -1,11 +1,10 @@
 #include "safety/safety_runs.h"
 
+#include "app/startup.h"
 #include "machine_image.h"
 #include "safety/machine_state.h"
 #include "support/new_session.h"
 #include "support/three_way.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace safety {
 namespace {

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/startup.h"
 #include "support/machine_lines.h"
 #include "support/three_way.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace test {
 

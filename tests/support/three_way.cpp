@@ -9,11 +9,10 @@
 #include <optional>
 #include <vector>
 
+#include "app/startup.h"
 #include "exe_run.h"
 #include "support/machine_lines.h"
 #include "transcript_json.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace test {
 namespace {

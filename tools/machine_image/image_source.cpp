@@ -35,7 +35,7 @@ const ImageEntry* ImageSource::Find(const std::string& path) const {
 ImageSource ReadImageFolder(const fs::path& folder) {
   std::error_code error;
   if (!fs::is_directory(folder, error)) {
-    throw ImageError(folder.string(), 0, "is not a session image folder");
+    throw ImageError(folder.string(), 0, "is not a machine image folder");
   }
   ImageSource source;
   source.name = folder.string();

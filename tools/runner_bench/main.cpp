@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "exe_run.h"
 #include "machine_image.h"
 #include "safety/machine_generator.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace {
 

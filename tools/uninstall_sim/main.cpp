@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "change_summary.h"
 #include "embedded_image.h"
 #include "encoding.h"
@@ -26,8 +27,6 @@
 #include "machine_snapshot.h"
 #include "outcome_folder.h"
 #include "readable_transcript.h"
-
-extern "C" void UninstallerStartup(void);
 
 namespace {
 
@@ -40,7 +39,7 @@ constexpr int kStopped = 3;
 
 constexpr const char* kUsage =
     "usage: uninstall-sim [--exe PATH.exe] [MACHINE_DIR] --out OUT_DIR [--trace]\n"
-    "  MACHINE_DIR  a session image folder (registry.reg, drive_c/, scenario.ini);\n"
+    "  MACHINE_DIR  a machine image folder (registry.reg, drive_c/, scenario.ini);\n"
     "               without it, the default image: the product fully installed\n"
     "  --out        where the session after the run and transcript.jsonl go\n"
     "  --trace      also list every platform call the program makes\n"
