@@ -11,7 +11,9 @@
 #include "platform/emulated/session.h"
 #include "platform_api.h"
 #include "support/case_name.h"
+#include "support/installed_machine.h"
 #include "support/new_session.h"
+#include "support/three_way.h"
 
 namespace {
 
@@ -516,5 +518,54 @@ TEST(CodePageFiles, MoveFileExARecordsTheRestartDeletionAsUnicode) {
   EXPECT_EQ(session.record.restartDeletes[0], kProfile + "\\Temp\\obuninst.tmp");
   EXPECT_EQ(session.record.events.back().path, kProfile + "\\Temp\\obuninst.tmp");
 }
+
+// ---------------------------------------------------------------- whole runs, three ways
+
+// The host build and both exes on the runner must see the same page: the exes' from their
+// RT_MANIFEST, the host build's from res/uninstall.manifest compiled in.
+struct WholeRun {
+  const char* behaviour;
+  emu::WindowsVersion windows;
+  unsigned system;
+  bool tempNamed;  // the page can name the temp folder: the copy goes there
+};
+
+const WholeRun kWholeRuns[] = {
+    {.behaviour = "nt with the manifest's UTF-8 copies to the Cyrillic temp folder",
+     .windows = emu::WindowsVersion::Nt,
+     .system = 1252,
+     .tempNamed = true},
+    {.behaviour = "a Cyrillic system copies there in its own page",
+     .windows = emu::WindowsVersion::Seven,
+     .system = 1251,
+     .tempNamed = true},
+    {.behaviour = "a Western system without UTF-8 cannot name the folder",
+     .windows = emu::WindowsVersion::Seven,
+     .system = 1252,
+     .tempNamed = false},
+};
+
+class CyrillicTempRuns : public testing::TestWithParam<WholeRun> {};
+
+TEST_P(CyrillicTempRuns, GoTheSameThreeWays) {
+  const WholeRun& row = GetParam();
+  emu::Session session = test::InstalledMachine({.temp = kProfile + "\\Temp\\"});
+  session.scenario.windows = row.windows;
+  session.scenario.codePage = row.system;
+  ASSERT_EQ(test::RunThreeWays(session), emu::RunStatus::Completed);
+  const std::string copy = kProfile + "\\Temp\\obuninst.tmp";
+  bool started = false;
+  for (const emu::Event& event : session.record.events) {
+    if (event.kind == emu::Event::Kind::Start && event.process == 2) {
+      started = event.image == copy;
+    }
+  }
+  EXPECT_EQ(started, row.tempNamed) << "the worker runs from the copy in the Cyrillic folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePage, CyrillicTempRuns, testing::ValuesIn(kWholeRuns),
+                         [](const testing::TestParamInfo<WholeRun>& info) {
+                           return test::CaseName(info.param.behaviour);
+                         });
 
 }  // namespace
