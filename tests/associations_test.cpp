@@ -133,13 +133,16 @@ const AssociationCase kCases[] = {
      .shellTold = false,
      .deniedKey = "Orbelle\\shell\\open\\command"},
     // Windows gives a character the code page cannot hold back as '?', which no class name
-    // holds: written back, it would name no class.
-    {.behaviour = "an UndoClass that lost characters to the code page is a failed read",
+    // holds: written back, it would name no class; deleted, the extension would lose the only
+    // record of its class.
+    {.behaviour = "an UndoClass that lost characters to the code page is left as it stands",
      .withClass = true,
-     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|????.????"},
+     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|????.????",
+                    "HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\UndoClass|@|wrzfile"},
      .expected = TRUE,
-     .removed = {"HKCR\\.wrl", "HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass",
-                 "HKCR\\.wrl\\UndoClass|@|????.????"}},
+     .removed = {"HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\UndoClass",
+                 "HKCR\\.wrz\\UndoClass|@|wrzfile"},
+     .added = {"HKCR\\.wrz|@|wrzfile"}},
 };
 
 class Associations : public testing::TestWithParam<AssociationCase> {};

@@ -6,7 +6,7 @@
 #include "shell/shell_notify.h"
 
 // A character the system's code page cannot hold comes back from the "A" calls as '?', which no
-// class name holds: such a name is not the one stored, and writing it back would name no class.
+// class name holds.
 static BOOL HoldsLostCharacter(LPCSTR text) {
   for (; *text != '\0'; ++text) {
     if (*text == '?') return TRUE;
@@ -15,7 +15,7 @@ static BOOL HoldsLostCharacter(LPCSTR text) {
 }
 
 // Reads the default value of `key` (or of its subkey `subkey`) as a string. A value that does
-// not fit, one that lost characters to the code page, or any other failure, is a failed read.
+// not fit, or any other failure, is a failed read.
 static BOOL ReadDefaultValue(HKEY key, LPCSTR subkey, LPSTR value) {
   LONG size = RegistryValueCapacity;
   value[0] = '\0';
@@ -28,7 +28,7 @@ static BOOL ReadDefaultValue(HKEY key, LPCSTR subkey, LPSTR value) {
     if (size >= RegistryValueCapacity) return FALSE;
     value[size] = '\0';
   }
-  return !HoldsLostCharacter(value);
+  return TRUE;
 }
 
 static void RestoreExtension(LPCSTR extension) {
@@ -42,8 +42,15 @@ static void RestoreExtension(LPCSTR extension) {
     return;
   }
 
-  if (!ReadDefaultValue(key, UndoClassKeyName, value) || value[0] == '\0' ||
-      lstrcmpA(value, ProductName) == 0) {
+  BOOL undoRead = ReadDefaultValue(key, UndoClassKeyName, value);
+  // A name that lost characters to the code page is not the one stored: written back it would
+  // name no class, and deleting the extension would take the only record of that class with it.
+  // The extension stays as it is, for a Windows that reads the name whole.
+  if (undoRead && HoldsLostCharacter(value)) {
+    RegCloseKey(key);
+    return;
+  }
+  if (!undoRead || value[0] == '\0' || lstrcmpA(value, ProductName) == 0) {
     // Nothing to give back: the extension existed only for the product.
     RegCloseKey(key);
     DeleteKeyTree(HKEY_CLASSES_ROOT, extension);
