@@ -142,8 +142,10 @@ void StudyExtensions(emu::Session& session, ImageFacts& facts) {
       if (extension.namesProduct) {
         bool readable = ReadDefault(key, "UndoClass", extension.previousClass);
         if (!readable) extension.previousClass.clear();
+        extension.classNameLost = extension.previousClass.find('?') != std::string::npos;
         extension.designDeletesKey =
-            extension.previousClass.empty() || extension.previousClass == kProduct;
+            !extension.classNameLost &&
+            (extension.previousClass.empty() || extension.previousClass == kProduct);
       }
       RegCloseKey(key);
     }
@@ -160,6 +162,7 @@ void StudyShell(emu::Session& session, const std::string& workerDir, ImageFacts&
     std::string folder;
     if (ReadShellFolder(valueName, folder)) {
       shortcut.emptyFolder = folder.empty();
+      shortcut.lostName = folder.find('?') != std::string::npos;
       shortcut.readable =
           shortcut.emptyFolder || folder.size() + std::strlen(kShortcutName) < kShellPathCapacity;
       if (shortcut.readable && !shortcut.emptyFolder) {
@@ -213,6 +216,17 @@ void StudyRegistry(emu::Session& session, ImageFacts& facts) {
   }
 }
 
+// The copy's path in a temp folder as GetShortPathNameA gives it; "" when the folder is missing
+// or its path does not fit.
+std::string ShortCopyPath(const std::string& tempFolder) {
+  if (tempFolder.empty() || emu::detail::ToProgram(tempFolder).size() >= kMaxPath) return "";
+  char shortTemp[kMaxPath];
+  const DWORD length = GetShortPathNameA(emu::detail::ToProgram(WithBackslash(tempFolder)).c_str(),
+                                         shortTemp, sizeof shortTemp);
+  if (length == 0 || length >= sizeof shortTemp) return "";
+  return emu::detail::FromProgram(shortTemp) + "obuninst.tmp";
+}
+
 // Windows 9x: where the worker's NUL= line goes, what the file holds before, and the name the
 // line gives the copy (obuninst.tmp is a short name already; its folders may have aliases).
 void StudyWininit(emu::Session& session, const std::string& workerDir, ImageFacts& facts) {
@@ -224,17 +238,8 @@ void StudyWininit(emu::Session& session, const std::string& workerDir, ImageFact
     facts.wininitText = std::string(file->content.begin(), file->content.end());
     facts.wininitAttributes = file->attributes;
   }
-  if (session.scenario.tempPath.empty() ||
-      emu::detail::ToProgram(session.scenario.tempPath).size() >= kMaxPath) {
-    return;
-  }
-  char shortTemp[kMaxPath];
-  const DWORD length =
-      GetShortPathNameA(emu::detail::ToProgram(WithBackslash(session.scenario.tempPath)).c_str(),
-                        shortTemp, sizeof shortTemp);
-  if (length != 0 && length < sizeof shortTemp) {
-    facts.copyShortPath = emu::detail::FromProgram(shortTemp) + "obuninst.tmp";
-  }
+  facts.copyShortPath = ShortCopyPath(session.scenario.tempPath);
+  facts.fallbackCopyShortPath = ShortCopyPath(session.scenario.windowsFolder + "\\TEMP");
 }
 
 void ListDeletables(const MachineState& state, ImageFacts& facts) {
@@ -267,11 +272,20 @@ ImageFacts StudyImage(emu::Session& twin) {
     if (emu::FromMachine(codePage, copyPath).size() < kMaxPath) facts.copyPath = copyPath;
     workerDir = RealFolder(twin, temp, exeFolder);
   }
+  const std::string fallback = AsSeen(codePage, twin.scenario.windowsFolder + "\\TEMP");
+  if (emu::FromMachine(codePage, fallback + "\\obuninst.tmp").size() < kMaxPath) {
+    facts.fallbackCopyPath = fallback + "\\obuninst.tmp";
+    if (workerDir.empty()) workerDir = RealFolder(twin, fallback, exeFolder);
+  }
   {
     emu::ActiveProcess launcher(twin, exeFolder);
     if (!facts.copyPath.empty()) facts.copy = Study(twin, facts.copyPath, exeFolder);
+    if (!facts.fallbackCopyPath.empty()) {
+      facts.fallbackCopy = Study(twin, facts.fallbackCopyPath, exeFolder);
+    }
   }
   facts.footprint.items.insert(facts.copy.id);
+  facts.footprint.items.insert(facts.fallbackCopy.id);
 
   // The worker: runs in the temp folder; its working path is the tail, a backslash and a name.
   emu::ActiveProcess worker(twin, workerDir.empty() ? exeFolder : workerDir);

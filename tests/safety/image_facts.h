@@ -25,6 +25,9 @@ struct ShortcutFacts {
   std::string valueName;     // "SendTo", "Desktop", "Start Menu"
   bool readable = false;     // the value reads and the shortcut's name fits after it
   bool emptyFolder = false;  // the value is empty: nothing to delete, and no failure
+  // The folder came back with '?' for characters the code page cannot hold: it names no file,
+  // and the uninstaller fails rather than take the shortcut for gone.
+  bool lostName = false;
   PathFacts shortcut;
 };
 
@@ -34,7 +37,10 @@ struct ExtensionFacts {
   bool namesProduct = false;      // its default value reads "Orbelle", exactly
   std::string previousClass;      // UndoClass's default value as read; "" when unreadable
   bool designDeletesKey = false;  // no usable previous class: the whole key goes
-  bool blocked = false;           // its tree holds a key Windows will not delete
+  // The previous class came back with '?' for characters the code page cannot hold: the
+  // extension is left as it is, the only record of that class kept.
+  bool classNameLost = false;
+  bool blocked = false;  // its tree holds a key Windows will not delete
 };
 
 struct ProductKeyFacts {
@@ -63,6 +69,12 @@ struct ImageFacts {
   // The copy's path in the short form a NUL= line names it by; "" when the temp folder is
   // missing before the run.
   std::string copyShortPath;
+  // The Windows folder's TEMP: where the launcher puts its copy instead when the temp folder it
+  // is told of is no folder (a user named outside the code page gets it with '?' in it) or
+  // cannot be looked at. The same three facts; "" when the path does not fit.
+  std::string fallbackCopyPath;
+  PathFacts fallbackCopy;
+  std::string fallbackCopyShortPath;
   Footprint footprint;
   // For the locked runs: the files (full paths) and keys ("HKCR\Orbelle\shell") of the
   // footprint that exist before the run.

@@ -120,7 +120,7 @@ class Judge {
     }
     if (ShortcutFolderReadFailed()) return false;
     for (const auto& shortcut : facts_.shortcuts) {
-      if (!shortcut.readable) return false;
+      if (!shortcut.readable || shortcut.lostName) return false;
       const PathFacts& file = shortcut.shortcut;
       if (!shortcut.emptyFolder && file.visible && Present(after_, file.id) &&
           !ExistenceCheckFailed(file.path)) {
@@ -186,7 +186,7 @@ class Judge {
         continue;
       }
       if (after->second.bytes != before->second.bytes) {
-        if (extension.designDeletesKey ||
+        if (extension.designDeletesKey || extension.classNameLost ||
             after->second.bytes != ValueBytes(extension.previousClass)) {
           Violation(extension.name + " names neither the product nor its previous class");
         }
@@ -224,7 +224,7 @@ class Judge {
         Violation("the launcher failed without the internal-error message");
       }
       for (const auto& difference : differences) {
-        if (difference.id != facts_.copy.id) {
+        if (!IsCopyId(difference.id)) {
           Violation("a failed launcher changed " + Describe(difference));
         }
       }
@@ -267,8 +267,11 @@ class Judge {
   void CheckHandOff() {
     for (const auto& event : session_.record.events) {
       if (event.kind != emu::Event::Kind::Start || event.process != kWorker) continue;
-      if (event.image != facts_.copyPath ||
-          event.commandLine != "\"" + facts_.copyPath + "\" " + facts_.installFolder) {
+      auto handedOffFrom = [&](const std::string& copyPath) {
+        return !copyPath.empty() && event.image == copyPath &&
+               event.commandLine == "\"" + copyPath + "\" " + facts_.installFolder;
+      };
+      if (!handedOffFrom(facts_.copyPath) && !handedOffFrom(facts_.fallbackCopyPath)) {
         Violation("the worker was started as " + event.commandLine);
       }
     }
@@ -280,7 +283,7 @@ class Judge {
   void CheckWorkerRemovedNothing(const std::vector<Difference>& differences) {
     for (const auto& difference : differences) {
       const std::string keyPath = KeyPathOf(difference.id);
-      bool launcherPart = difference.id == facts_.copy.id || OnlyAttributesChanged(difference) ||
+      bool launcherPart = IsCopyId(difference.id) || OnlyAttributesChanged(difference) ||
                           (!facts_.wininitId.empty() && difference.id == facts_.wininitId) ||
                           InTree(keyPath, facts_.productKeys[0].upperPath) ||
                           InTree(keyPath, facts_.productKeys[1].upperPath);
@@ -294,9 +297,16 @@ class Judge {
   // the short form WININIT.EXE needs.
   bool IsOwnCopy(const std::string& path) const {
     const std::string canonical = emu::CanonicalPath(path);
-    return emu::SameName(canonical, emu::CanonicalPath(facts_.copyPath)) ||
-           (!facts_.copyShortPath.empty() &&
-            emu::SameName(canonical, emu::CanonicalPath(facts_.copyShortPath)));
+    for (const std::string* copy : {&facts_.copyPath, &facts_.copyShortPath,
+                                    &facts_.fallbackCopyPath, &facts_.fallbackCopyShortPath}) {
+      if (!copy->empty() && emu::SameName(canonical, emu::CanonicalPath(*copy))) return true;
+    }
+    return false;
+  }
+
+  // The copy in either place the launcher may put it.
+  bool IsCopyId(const std::string& id) const {
+    return id == facts_.copy.id || id == facts_.fallbackCopy.id;
   }
 
   // The launcher's file loses its read-only bit before the worker's first attempt to delete it,
@@ -386,6 +396,12 @@ class Judge {
       auto value = after_.find(ValueId(extension.upperPath, ""));
       const bool restored =
           value != after_.end() && value->second.bytes == ValueBytes(extension.previousClass);
+      if (extension.classNameLost) {
+        // Untouched: its default value is what CheckExtensions compared with the one before.
+        if (gone)
+          Violation("success, but " + extension.name + " lost the only record of its class");
+        continue;
+      }
       if (extension.designDeletesKey ? !gone : !restored) {
         Violation("success, but " + extension.name + " was not given back");
       }
