@@ -35,7 +35,7 @@ set_source_files_properties(${WIN32_PLATFORM_SOURCES} PROPERTIES
 set(UNINSTALL_RESOURCES ${CMAKE_SOURCE_DIR}/res/uninstall.rc)
 # windres reads these through the script; CMake does not see the icon or the manifest on its own.
 set_source_files_properties(${UNINSTALL_RESOURCES} PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/res/strings.rc;${CMAKE_SOURCE_DIR}/res/orbelle.ico;${CMAKE_SOURCE_DIR}/res/uninstall.manifest;${CMAKE_SOURCE_DIR}/src/manifest/message_ids.h")
+  "${CMAKE_SOURCE_DIR}/res/strings.rc;${CMAKE_SOURCE_DIR}/res/messages.h;${CMAKE_SOURCE_DIR}/res/orbelle.ico;${CMAKE_SOURCE_DIR}/res/uninstall.manifest;${CMAKE_SOURCE_DIR}/src/manifest/message_ids.h")
 
 add_executable(Uninstall ${PRODUCT_SOURCES} ${WIN32_PLATFORM_SOURCES} ${UNINSTALL_RESOURCES})
 target_include_directories(Uninstall PRIVATE
