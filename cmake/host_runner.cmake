@@ -6,7 +6,7 @@ find_library(UNICORN_LIBRARY unicorn REQUIRED)
 file(GLOB PE_RUNNER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/pe_runner/*.cpp)
 add_library(pe_runner STATIC ${PE_RUNNER_SOURCES})
 target_include_directories(pe_runner PUBLIC ${CMAKE_SOURCE_DIR}/tools/pe_runner ${UNICORN_INCLUDE_DIR})
-target_link_libraries(pe_runner PUBLIC emulator pe_inspect_lib x86_check ${UNICORN_LIBRARY})
+target_link_libraries(pe_runner PUBLIC emulator pe x86_check ${UNICORN_LIBRARY})
 target_compile_options(pe_runner PRIVATE ${WARNINGS})
 
 # The runner's own checks, on the exes of the win32 and win64 presets (label "runner"); a
