@@ -1,20 +1,26 @@
 # PE inspection: pe-inspect (a report of a PE file, for people and scripts/bench) and the checks
 # of the two built Uninstall.exe files, CTest label "pe". The exes come from the win32 and win64
 # presets, which scripts/test builds before it runs the tests; a missing exe fails its tests.
-add_library(pe_inspect_lib STATIC
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/cpu_level.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/disassembly.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/map_file.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_image.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_imports.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_resources.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/pe_version.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/report.cpp)
-target_include_directories(pe_inspect_lib PUBLIC ${CMAKE_SOURCE_DIR}/tools/pe_inspect)
-target_compile_options(pe_inspect_lib PRIVATE ${WARNINGS})
+# The PE library (tools/pe/): headers, sections, imports, base relocations, resources and the
+# version resource, read with bounds checks, and the link map; pe-inspect, the checks, the
+# runner's loader and pe-fold read PE files through it.
+file(GLOB PE_LIBRARY_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/pe/*.cpp)
+add_library(pe STATIC ${PE_LIBRARY_SOURCES})
+target_include_directories(pe PUBLIC ${CMAKE_SOURCE_DIR}/tools/pe)
+target_compile_options(pe PRIVATE ${WARNINGS})
 
-add_executable(pe-inspect ${CMAKE_SOURCE_DIR}/tools/pe_inspect/main.cpp)
-target_link_libraries(pe-inspect PRIVATE pe_inspect_lib)
+# Which processor brought an instruction, on Zydis' decoder (Debian's libzydis-dev): for the
+# link-map check here and the runner's walk over each block it enters.
+find_path(ZYDIS_INCLUDE_DIR Zydis/Zydis.h REQUIRED)
+find_library(ZYDIS_LIBRARY Zydis REQUIRED)
+add_library(x86_check STATIC ${CMAKE_SOURCE_DIR}/tools/x86/i386_check.cpp)
+target_include_directories(x86_check PUBLIC ${CMAKE_SOURCE_DIR}/tools/x86 ${ZYDIS_INCLUDE_DIR})
+target_link_libraries(x86_check PUBLIC ${ZYDIS_LIBRARY})
+target_compile_options(x86_check PRIVATE ${WARNINGS})
+
+add_executable(pe-inspect ${CMAKE_SOURCE_DIR}/tools/pe_inspect/main.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe_inspect/report.cpp)
+target_link_libraries(pe-inspect PRIVATE pe)
 target_compile_options(pe-inspect PRIVATE ${WARNINGS})
 
 if(NOT GTest_FOUND)
@@ -23,12 +29,9 @@ endif()
 file(GLOB PE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/pe/*.cpp)
 add_executable(pe_tests ${PE_TEST_SOURCES})
 # emulator: for its string table, which the exe's must equal.
-target_link_libraries(pe_tests PRIVATE pe_inspect_lib emulator GTest::gtest_main)
+target_link_libraries(pe_tests PRIVATE pe x86_check emulator GTest::gtest_main)
 target_compile_options(pe_tests PRIVATE ${WARNINGS})
-# The disassembler of the processor checks: binutils' own (it decodes i386 and x86-64 alike).
-find_program(PE_OBJDUMP NAMES objdump i686-w64-mingw32-objdump REQUIRED)
-target_compile_definitions(pe_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-  PE_TEST_OBJDUMP="${PE_OBJDUMP}")
+target_compile_definitions(pe_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(pe_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES PROPERTIES LABELS pe)
 
 # The post-link step of the Windows builds, tested here on the host.

@@ -6,7 +6,7 @@ find_library(UNICORN_LIBRARY unicorn REQUIRED)
 file(GLOB PE_RUNNER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/pe_runner/*.cpp)
 add_library(pe_runner STATIC ${PE_RUNNER_SOURCES})
 target_include_directories(pe_runner PUBLIC ${CMAKE_SOURCE_DIR}/tools/pe_runner ${UNICORN_INCLUDE_DIR})
-target_link_libraries(pe_runner PUBLIC emulator pe_inspect_lib ${UNICORN_LIBRARY})
+target_link_libraries(pe_runner PUBLIC emulator pe x86_check ${UNICORN_LIBRARY})
 target_compile_options(pe_runner PRIVATE ${WARNINGS})
 
 # The runner's own checks, on the exes of the win32 and win64 presets (label "runner"); a
@@ -18,9 +18,7 @@ file(GLOB RUNNER_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/runner
 add_executable(runner_tests ${RUNNER_TEST_SOURCES})
 target_link_libraries(runner_tests PRIVATE pe_runner GTest::gtest_main)
 target_compile_options(runner_tests PRIVATE ${WARNINGS})
-# objdump (found by host_pe.cmake): the instruction walk is held to binutils' decoding.
-target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-  PE_TEST_OBJDUMP="${PE_OBJDUMP}")
+target_compile_definitions(runner_tests PRIVATE PE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(runner_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES PROPERTIES LABELS runner)
 
 # The Wine suite's images three ways without Wine: uninstall-sim with the host build against

@@ -1,44 +1,7 @@
-# The program's resources on the host: the emulator's string table, generated from
-# res/strings.rc (the one source of the texts, which windres compiles into Uninstall.exe), and
-# the tool that draws res/orbelle.ico.
-add_library(rc_strings_lib STATIC
-  ${CMAKE_SOURCE_DIR}/tools/rc_strings/lexer.cpp
-  ${CMAKE_SOURCE_DIR}/tools/rc_strings/string_literal.cpp
-  ${CMAKE_SOURCE_DIR}/tools/rc_strings/string_script.cpp
-  ${CMAKE_SOURCE_DIR}/tools/rc_strings/table_source.cpp)
-target_include_directories(rc_strings_lib PUBLIC ${CMAKE_SOURCE_DIR}/tools/rc_strings)
-target_compile_options(rc_strings_lib PRIVATE ${WARNINGS})
-
-add_executable(rc_strings ${CMAKE_SOURCE_DIR}/tools/rc_strings/main.cpp)
-target_link_libraries(rc_strings PRIVATE rc_strings_lib)
-target_compile_options(rc_strings PRIVATE ${WARNINGS})
-
-set(EMULATOR_STRING_TABLE ${CMAKE_BINARY_DIR}/generated/string_table.cpp)
-add_custom_command(OUTPUT ${EMULATOR_STRING_TABLE}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
-  COMMAND rc_strings ${CMAKE_SOURCE_DIR}/res/strings.rc -I ${CMAKE_SOURCE_DIR}/src
-          -o ${EMULATOR_STRING_TABLE} --depfile ${EMULATOR_STRING_TABLE}.d
-  DEPENDS rc_strings ${CMAKE_SOURCE_DIR}/res/strings.rc
-  DEPFILE ${EMULATOR_STRING_TABLE}.d
-  COMMENT "Generating the emulator's string table from res/strings.rc"
-  VERBATIM)
-target_sources(emulator PRIVATE ${EMULATOR_STRING_TABLE})
-
-if(GTest_FOUND)
-  file(GLOB RC_STRINGS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/rc_strings/*.cpp)
-  add_executable(rc_strings_tests ${RC_STRINGS_TEST_SOURCES})
-  target_link_libraries(rc_strings_tests PRIVATE rc_strings_lib GTest::gtest_main)
-  target_compile_options(rc_strings_tests PRIVATE ${WARNINGS})
-  # The cross-check against the resource compiler needs windres; without it those cases fail.
-  find_program(RC_STRINGS_WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres
-                                        windres)
-  target_compile_definitions(rc_strings_tests PRIVATE
-    RC_STRINGS_WINDRES="${RC_STRINGS_WINDRES}"
-    RC_STRINGS_SCRIPT="${CMAKE_SOURCE_DIR}/res/strings.rc"
-    RC_STRINGS_INCLUDE_DIR="${CMAKE_SOURCE_DIR}/src")
-  gtest_discover_tests(rc_strings_tests DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES
-                       PROPERTIES LABELS tools)
-endif()
+# The program's resources on the host: the emulator's string table takes the texts of
+# res/messages.h, as res/strings.rc does for Uninstall.exe (the PE checks hold the two tables
+# equal), and the tool that draws res/orbelle.ico.
+target_include_directories(emulator PRIVATE ${CMAKE_SOURCE_DIR}/res)
 
 file(GLOB MAKE_ICON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_icon/*.cpp)
 add_executable(make-icon ${MAKE_ICON_SOURCES})

@@ -35,7 +35,7 @@ set_source_files_properties(${WIN32_PLATFORM_SOURCES} PROPERTIES
 set(UNINSTALL_RESOURCES ${CMAKE_SOURCE_DIR}/res/uninstall.rc)
 # windres reads these through the script; CMake does not see the icon or the manifest on its own.
 set_source_files_properties(${UNINSTALL_RESOURCES} PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/res/strings.rc;${CMAKE_SOURCE_DIR}/res/orbelle.ico;${CMAKE_SOURCE_DIR}/res/uninstall.manifest;${CMAKE_SOURCE_DIR}/src/manifest/message_ids.h")
+  "${CMAKE_SOURCE_DIR}/res/strings.rc;${CMAKE_SOURCE_DIR}/res/messages.h;${CMAKE_SOURCE_DIR}/res/orbelle.ico;${CMAKE_SOURCE_DIR}/res/uninstall.manifest;${CMAKE_SOURCE_DIR}/src/manifest/message_ids.h")
 
 add_executable(Uninstall ${PRODUCT_SOURCES} ${WIN32_PLATFORM_SOURCES} ${UNINSTALL_RESOURCES})
 target_include_directories(Uninstall PRIVATE
@@ -94,7 +94,7 @@ target_link_options(Uninstall PRIVATE
 # Debian builds the i686 libgcc for the Pentium Pro: its integer division helpers happen to use
 # only 80386 instructions, but others do not (___bswapsi2 uses bswap, ___ffssi2 cmov, the
 # floating-point ones fcomi), and -march=i386 makes GCC call helpers it would otherwise inline.
-# Whatever gets linked lands in the link map, and the processor check disassembles it with the
+# Whatever gets linked lands in the link map, and the processor check decodes it with the
 # rest, so a helper of the wrong kind fails the tests by name rather than the program on a 486.
 target_link_libraries(Uninstall PRIVATE kernel32 advapi32 user32 gcc)
 set_property(TARGET Uninstall APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${UNINSTALL_MAP})
@@ -104,13 +104,19 @@ set_property(TARGET Uninstall APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${UNINSTALL
 # The step is a host program, built here with the host's compiler, since this build's compiler
 # makes Windows programs.
 find_program(UNINSTALL_HOST_CXX NAMES c++ g++ clang++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+# It reads the exe through the PE library's headers, sections and relocations (tools/pe/).
 set(PE_FOLD_SOURCES ${CMAKE_SOURCE_DIR}/tools/pe_fold/main.cpp
-  ${CMAKE_SOURCE_DIR}/tools/pe_fold/reloc_fold.cpp)
+  ${CMAKE_SOURCE_DIR}/tools/pe_fold/reloc_fold.cpp ${CMAKE_SOURCE_DIR}/tools/pe/pe_image.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pe/pe_relocations.cpp)
+set(PE_FOLD_HEADERS ${CMAKE_SOURCE_DIR}/tools/pe_fold/reloc_fold.h
+  ${CMAKE_SOURCE_DIR}/tools/pe/byte_view.h ${CMAKE_SOURCE_DIR}/tools/pe/pe_image.h
+  ${CMAKE_SOURCE_DIR}/tools/pe/pe_relocations.h)
 set(PE_FOLD ${CMAKE_BINARY_DIR}/host/pe-fold)
 add_custom_command(OUTPUT ${PE_FOLD}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
-  COMMAND ${UNINSTALL_HOST_CXX} -std=c++20 -O2 ${WARNINGS} ${PE_FOLD_SOURCES} -o ${PE_FOLD}
-  DEPENDS ${PE_FOLD_SOURCES} ${CMAKE_SOURCE_DIR}/tools/pe_fold/reloc_fold.h
+  COMMAND ${UNINSTALL_HOST_CXX} -std=c++20 -O2 ${WARNINGS} -I${CMAKE_SOURCE_DIR}/tools/pe
+          ${PE_FOLD_SOURCES} -o ${PE_FOLD}
+  DEPENDS ${PE_FOLD_SOURCES} ${PE_FOLD_HEADERS}
   COMMENT "Building the host step pe-fold")
 add_custom_target(pe_fold DEPENDS ${PE_FOLD})
 add_dependencies(Uninstall pe_fold)

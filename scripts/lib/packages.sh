@@ -3,8 +3,9 @@
 # needs beyond the host build's.
 
 # The host build of uninstall-sim: it links the CPU-emulator runner (Unicorn 2) that runs the
-# real exes for uninstall-sim --exe and the three-way runs.
-HOST_PACKAGES=(cmake make g++ libunicorn-dev)
+# real exes for uninstall-sim --exe and the three-way runs, and its check of each instruction
+# against the 80386 (Zydis' decoder).
+HOST_PACKAGES=(cmake make g++ libunicorn-dev libzydis-dev)
 # The host build's tests (GoogleTest); without it the host build leaves them out.
 UNIT_TEST_PACKAGES=(libgtest-dev)
 # The Windows presets (win32, win64): Uninstall.exe and the Wine suite's helpers, cross-built

@@ -1,6 +1,7 @@
 // The messages and the icon inside Uninstall.exe: the string table byte for byte against the
-// texts written out below and against the emulator's table (both come from res/strings.rc by
-// different roads: windres for the exe, rc_strings for the emulator), and the one icon.
+// texts written out below and against the emulator's table (both take res/messages.h by
+// different roads: windres through res/strings.rc for the exe, the C++ compiler for the
+// emulator), and the one icon.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -19,7 +20,7 @@ namespace {
 
 constexpr std::uint16_t kUsEnglish = 1033;
 
-// The texts as the program must show them, written out here independently of res/strings.rc.
+// The texts as the program must show them, written out here independently of res/messages.h.
 const std::map<unsigned, std::string> kExpectedTexts = {
     {16, "Uninstall Orbelle"},
     {17,

@@ -1,6 +1,6 @@
-// The post-link step that moves the relocations into the code section's last file block: on
-// small made-up images, where it must fold, where it must leave the file alone, and what it
-// must refuse.
+// The base relocation table as the PE library reads it, and the post-link step that moves it
+// into the code section's last file block: on small made-up images, where it must fold, where
+// it must leave the file alone, and what it must refuse.
 #include "reloc_fold.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
+
+#include "pe_image.h"
+#include "pe_relocations.h"
 
 namespace {
 
@@ -109,23 +112,70 @@ TEST_P(RelocFold, FoldsExactlyWhenTheTableFitsAfterTheCode) {
   }
   const std::uint32_t tableSize = Get(linked, kOptional + 96 + 44, 4);
   EXPECT_EQ(0x600u, file.size()) << ".reloc's file block is gone";
-  EXPECT_EQ(2u, Get(file, kPe + 6, 2));
+  const pe::Image folded = pe::Image::Parse(file, "folded");
+  const pe::Headers& headers = folded.headers();
+  EXPECT_EQ(2u, folded.sections().size());
   EXPECT_EQ(std::vector<std::uint8_t>(40, 0),
             std::vector<std::uint8_t>(file.begin() + kTable + 80, file.begin() + kTable + 120));
-  EXPECT_EQ(c.tableRva, Get(file, kOptional + 96 + 40, 4));
-  EXPECT_EQ(tableSize, Get(file, kOptional + 96 + 44, 4));
-  EXPECT_EQ(c.tableRva - 0x1000 + tableSize, Get(file, kTable + 8, 4)) << "code's virtual size";
-  EXPECT_EQ(0x3000u, Get(file, kOptional + 56, 4)) << "SizeOfImage";
-  EXPECT_EQ(0x400u, Get(file, kOptional + 8, 4)) << "initialised data";
+  EXPECT_EQ(c.tableRva, headers.directories[pe::kRelocDir].rva);
+  EXPECT_EQ(tableSize, headers.directories[pe::kRelocDir].size);
+  EXPECT_EQ(c.tableRva - 0x1000 + tableSize, folded.sections()[0].virtualSize)
+      << "code's virtual size";
+  EXPECT_EQ(0x3000u, headers.sizeOfImage) << "SizeOfImage";
+  EXPECT_EQ(0x400u, headers.sizeOfInitializedData) << "initialised data";
+  // The loader finds the same fixups through the moved directory.
+  EXPECT_EQ(pe::ReadRelocations(pe::Image::Parse(linked, "linked")), pe::ReadRelocations(folded));
   // The code is untouched and the table arrives byte for byte.
   EXPECT_TRUE(std::equal(linked.begin() + 0x200, linked.begin() + 0x200 + c.shape.codeSize,
                          file.begin() + 0x200));
   EXPECT_TRUE(std::equal(linked.begin() + 0x600, linked.begin() + 0x600 + tableSize,
                          file.begin() + 0x200 + (c.tableRva - 0x1000)));
-  EXPECT_EQ(pe_fold::PeChecksum(file, kOptional + 64), Get(file, kOptional + 64, 4));
+  EXPECT_EQ(pe_fold::PeChecksum(file, headers.ChecksumOffset()), headers.checksum);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe, RelocFold, testing::ValuesIn(kFoldCases));
+
+// The entries of the table in order, each block's page added, the ABSOLUTE entry that pads an
+// odd count to 4 bytes left out.
+TEST(Relocations, AreTheFixupsOfEveryBlockWithoutThePadding) {
+  const pe::Image image = pe::Image::Parse(MakeImage({0x100, {0x10, 0x20, 0xFFC}}), "linked");
+  const std::vector<pe::Relocation> expected = {{.rva = 0x1010, .type = pe::kRelHighLow},
+                                                {.rva = 0x1020, .type = pe::kRelHighLow},
+                                                {.rva = 0x1FFC, .type = pe::kRelHighLow}};
+  EXPECT_EQ(expected, pe::ReadRelocations(image));
+  EXPECT_TRUE(pe::ReadRelocations(pe::Image::Parse(MakeImage({0x100, {}}), "none")).empty());
+}
+
+struct BadBlock {
+  const char* what;
+  std::uint32_t blockSize;  // written over the first block's size
+};
+
+void PrintTo(const BadBlock& b, std::ostream* out) {
+  *out << b.what;
+}
+
+class RelocationsOfABadBlock : public testing::TestWithParam<BadBlock> {};
+
+TEST_P(RelocationsOfABadBlock, AreRefusedNamingTheBlock) {
+  std::vector<std::uint8_t> file = MakeImage({0x100, {0x10, 0x20}});
+  Put(file, 0x600 + 4, GetParam().blockSize, 4);
+  const pe::Image image = pe::Image::Parse(file, "bad.exe");
+  try {
+    pe::ReadRelocations(image);
+    ADD_FAILURE() << GetParam().what << ": read";
+  } catch (const pe::PeError& e) {
+    EXPECT_NE(std::string(e.what()).find("base relocation block"), std::string::npos) << e.what();
+  }
+}
+
+const BadBlock kBadBlocks[] = {
+    {.what = "shorter than its header", .blockSize = 4},
+    {.what = "empty", .blockSize = 0},
+    {.what = "longer than the table", .blockSize = 0x10},
+    {.what = "wrapping around", .blockSize = 0xFFFFFFF8u},
+};
+INSTANTIATE_TEST_SUITE_P(Pe, RelocationsOfABadBlock, testing::ValuesIn(kBadBlocks));
 
 TEST(RelocFold, RefusesAFixupThatWouldPatchTheTable) {
   // Code of 0x100 bytes; the table goes to 0x1100, where this fixup points.

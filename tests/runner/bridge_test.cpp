@@ -26,9 +26,10 @@ TEST_P(Bridge, CarriesEveryImportOfTheExe) {
   pe::Image image = pe::Image::Parse(exe.bytes, "the exe");
   std::size_t imports = 0;
   for (const pe::ImportedDll& dll : pe::ReadImports(image)) {
-    for (const std::string& function : dll.functions) {
+    for (const pe::ImportedFunction& function : dll.functions) {
       ++imports;
-      EXPECT_NE(runner::FindBridgeRow(dll.name, function), nullptr) << dll.name << "!" << function;
+      EXPECT_NE(runner::FindBridgeRow(dll.name, function.name), nullptr)
+          << dll.name << "!" << function.name;
     }
   }
   EXPECT_GT(imports, 20u);

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "../support/new_session.h"
+#include "pe_imports.h"
 
 namespace runner_test {
 
@@ -34,9 +35,12 @@ std::uint32_t EntryRva(const std::vector<std::uint8_t>& exe) {
 }
 
 std::uint32_t FirstImportSlot(const std::vector<std::uint8_t>& exe) {
-  pe::Image image = pe::Image::Parse(exe, "the exe");
-  std::uint32_t descriptor = image.headers().directories[pe::kImportDir].rva;
-  return image.bytes().U32(image.Offset(descriptor + 16, 4, "FirstThunk"), "FirstThunk");
+  const auto dlls = pe::ReadImports(pe::Image::Parse(exe, "the exe"));
+  if (dlls.empty() || dlls[0].functions.empty()) {
+    ADD_FAILURE() << "the exe imports nothing";
+    return 0;
+  }
+  return dlls[0].functions[0].slotRva;
 }
 
 void Patch(std::vector<std::uint8_t>& exe, std::size_t offset,

@@ -102,7 +102,7 @@ void PrintImports(std::ostream& out, const Image& image) {
   out << "imports:\n";
   for (const ImportedDll& dll : ReadImports(image)) {
     out << "  " << dll.name << " (" << dll.functions.size() << "):";
-    for (const auto& f : dll.functions) out << " " << f;
+    for (const auto& f : dll.functions) out << " " << f.name;
     out << "\n";
   }
 }

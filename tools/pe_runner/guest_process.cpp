@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <span>
 
-#include "cpu_floor.h"
-#include "instruction_length.h"
+#include "i386_check.h"
 #include "symbol_names.h"
 
 namespace runner {
@@ -249,19 +248,19 @@ void GuestProcess::OnBlock(std::uint64_t address, std::uint32_t size) {
   if (!cpu_.TryRead(address, bytes.data(), bytes.size())) return;
   std::size_t offset = 0;
   while (offset < bytes.size()) {
-    std::size_t length = InstructionLength32(bytes.data() + offset, bytes.size() - offset);
-    if (length == 0) {
-      Stop("the runner cannot tell the length of the instruction at " +
-           HexAddress(address + offset) + " in a block of " + std::to_string(size) + " bytes");
-      return;
-    }
-    std::string newer = Post386Instruction(bytes.data() + offset, length);
-    if (!newer.empty()) {
+    const x86::I386Verdict instruction =
+        x86::CheckI386Instruction(std::span(bytes).subspan(offset));
+    // Bytes that hold no instruction end a block (the CPU ends one at an undefined opcode):
+    // what comes before them still runs, and the CPU faults with an illegal instruction only
+    // when it gets there.
+    if (instruction.length == 0) break;
+    if (!instruction.whyNot.empty()) {
       faultStatus_ = 0xC000001D;  // STATUS_ILLEGAL_INSTRUCTION
-      Stop("illegal instruction on an 80386: " + newer + " at " + Where(address + offset));
+      Stop("illegal instruction on an 80386: " + instruction.whyNot + " at " +
+           Where(address + offset));
       return;
     }
-    offset += length;
+    offset += instruction.length;
   }
   checked_[at] = true;
 }

@@ -1,5 +1,5 @@
-// The program's string table as the emulator's LoadStringA sees it. The definition is generated
-// at build time from res/strings.rc, the one source of the texts that the Windows build compiles.
+// The program's string table as the emulator's LoadStringA sees it: the texts of res/messages.h,
+// which res/strings.rc compiles into the exe.
 #pragma once
 
 #include <cstddef>

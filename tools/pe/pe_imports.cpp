@@ -26,6 +26,8 @@ std::vector<ImportedDll> ReadImports(const Image& image) {
     if (lookup == 0 && nameRva == 0 && iat == 0) break;
 
     ImportedDll dll;
+    dll.lookupRva = lookup;
+    dll.iatRva = iat;
     dll.name = v.CString(image.Offset(nameRva, 1, "DLL name"), 255, "DLL name");
     // The lookup table names the functions; old linkers left it out and only the IAT has them.
     const std::uint32_t table = lookup != 0 ? lookup : iat;
@@ -38,13 +40,16 @@ std::vector<ImportedDll> ReadImports(const Image& image) {
           wide ? v.U64(entryAt, "import lookup entry") : v.U32(entryAt, "import lookup entry");
       if (entry == 0) break;
       const std::uint64_t ordinalFlag = wide ? std::uint64_t{1} << 63 : std::uint64_t{1} << 31;
+      ImportedFunction function;
+      function.slotRva = iat + static_cast<std::uint32_t>(thunkSize * k);
       if (entry & ordinalFlag) {
-        dll.functions.push_back("#" + std::to_string(entry & 0xFFFF));
+        function.name = "#" + std::to_string(entry & 0xFFFF);
       } else {
         const auto hintName = static_cast<std::uint32_t>(entry & 0x7FFFFFFF);
-        dll.functions.push_back(
-            v.CString(image.Offset(hintName + 2, 1, "imported name"), 4096, "imported name"));
+        function.name =
+            v.CString(image.Offset(hintName + 2, 1, "imported name"), 4096, "imported name");
       }
+      dll.functions.push_back(std::move(function));
     }
     dlls.push_back(std::move(dll));
   }

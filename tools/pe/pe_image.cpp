@@ -29,16 +29,20 @@ void Image::ParseHeaders() {
   if (v.U32(pe, "PE signature") != 0x00004550) throw PeError(v.name() + ": no PE signature");
 
   const std::size_t file = pe + 4;
+  headers_.fileHeaderOffset = file;
   headers_.machine = v.U16(file, "machine");
   const std::uint16_t sectionCount = v.U16(file + 2, "number of sections");
+  headers_.symbolTableOffset = v.U32(file + 8, "symbol table offset");
   const std::uint16_t optionalSize = v.U16(file + 16, "size of the optional header");
   headers_.fileCharacteristics = v.U16(file + 18, "characteristics");
 
   const std::size_t opt = file + 20;
+  headers_.optionalOffset = opt;
   const std::uint16_t magic = v.U16(opt, "optional header magic");
   if (magic != 0x10B && magic != 0x20B)
     throw PeError(v.name() + ": optional header is neither PE32 nor PE32+");
   headers_.pe32Plus = magic == 0x20B;
+  headers_.sizeOfInitializedData = v.U32(opt + 8, "size of initialised data");
   headers_.entryRva = v.U32(opt + 16, "entry point");
   headers_.imageBase =
       headers_.pe32Plus ? v.U64(opt + 24, "image base") : v.U32(opt + 28, "image base");
@@ -50,10 +54,21 @@ void Image::ParseHeaders() {
   headers_.subsystemMinor = v.U16(opt + 50, "subsystem version");
   headers_.sizeOfImage = v.U32(opt + 56, "size of image");
   headers_.sizeOfHeaders = v.U32(opt + 60, "size of headers");
+  headers_.checksum = v.U32(opt + 64, "checksum");
   headers_.subsystem = v.U16(opt + 68, "subsystem");
   headers_.dllCharacteristics = v.U16(opt + 70, "DLL characteristics");
+  // The stack's reserve and commit: pointer-sized, as the image base.
+  if (headers_.pe32Plus) {
+    headers_.stackReserve = v.U64(opt + 72, "stack reserve");
+    headers_.stackCommit = v.U64(opt + 80, "stack commit");
+  } else {
+    headers_.stackReserve = v.U32(opt + 72, "stack reserve");
+    headers_.stackCommit = v.U32(opt + 76, "stack commit");
+  }
   const std::size_t counts = opt + (headers_.pe32Plus ? 108 : 92);
   const std::uint32_t directoryCount = v.U32(counts, "number of data directories");
+  headers_.directoriesOffset = counts + 4;
+  headers_.directoryCount = directoryCount;
   const std::size_t fixedSize = counts + 4 - opt;
   if (optionalSize < fixedSize || directoryCount > 16 ||
       (optionalSize - fixedSize) / 8 < directoryCount) {
@@ -65,9 +80,11 @@ void Image::ParseHeaders() {
   }
 
   const std::size_t table = opt + optionalSize;
+  headers_.sectionTableOffset = table;
   for (std::uint16_t i = 0; i < sectionCount; ++i) {
     const std::size_t at = table + 40 * std::size_t{i};
     Section s;
+    s.headerOffset = at;
     const auto name = v.Span(at, 8, "section name");
     for (const std::uint8_t c : name) {
       if (c == 0) break;
