@@ -68,8 +68,8 @@ TEST(ImageDrives, LoadsFilesFoldersAndKeepMarkersButNoLinks) {
   ASSERT_NE(temp, nullptr);
   EXPECT_TRUE(temp->directory);
   EXPECT_TRUE(temp->children.empty()) << ".keep is no file of the session";
-  EXPECT_EQ(session.machine.files.Find("C:\\Caf\xE9")->name,
-            "Caf\xE9");  // UTF-8 name, ANSI machine
+  EXPECT_EQ(session.machine.files.Find("C:\\CAF\xC3\x89")->name,
+            "Caf\xC3\xA9");  // a Unicode name, found through the upcase table
   EXPECT_EQ(session.machine.files.Find("C:\\passwd"), nullptr);
   EXPECT_EQ(session.machine.files.Find("C:\\etc"), nullptr);
   ASSERT_NE(session.machine.files.Find("D:\\"), nullptr);
@@ -77,25 +77,41 @@ TEST(ImageDrives, LoadsFilesFoldersAndKeepMarkersButNoLinks) {
 }
 
 TEST(ImageDrives, RefusesNamesWindowsWouldTakeForOne) {
-  for (const char* second : {"drive_c/Folder/README.TXT", "drive_c/Folder/\xE6\x97\xA5.txt"}) {
+  struct Row {
+    const char* first;
+    const char* second;
+  } rows[] = {
+      {.first = "drive_c/Folder/readme.txt", .second = "drive_c/Folder/README.TXT"},
+      // "Пётр" and "ПЁТР": Cyrillic letters, upper-cased by the same table as Windows'
+      {.first = "drive_c/Folder/\xD0\x9F\xD1\x91\xD1\x82\xD1\x80",
+       .second = "drive_c/Folder/\xD0\x9F\xD0\x81\xD0\xA2\xD0\xA0"},
+  };
+  for (const Row& row : rows) {
     TempFolder image;
-    WriteText(image.path() / (std::string(second).find("README") != std::string::npos
-                                  ? "drive_c/Folder/readme.txt"
-                                  : "drive_c/Folder/\xE6\x9C\xAC.txt"),
-              "");
-    WriteText(image.path() / second, "");
+    WriteText(image.path() / row.first, "");
+    WriteText(image.path() / row.second, "");
     emu::Session session = test::NewSession();
     EXPECT_THROW(mi::LoadDrives(mi::ReadImageFolder(image.path()), session.machine.files),
                  mi::ImageError)
-        << second;
+        << row.second;
   }
+}
+
+TEST(ImageDrives, KeepsNamesThatDifferOutsideEveryCodePage) {
+  // Two CJK names would both be "?" to an ANSI program, but they are two files on Windows.
+  TempFolder image;
+  WriteText(image.path() / "drive_c/Folder/\xE6\x97\xA5.txt", "1");
+  WriteText(image.path() / "drive_c/Folder/\xE6\x9C\xAC.txt", "2");
+  emu::Session session = test::NewSession();
+  mi::LoadDrives(mi::ReadImageFolder(image.path()), session.machine.files);
+  EXPECT_EQ(session.machine.files.Find("C:\\Folder")->children.size(), 2u);
 }
 
 TEST(ImageDrives, WritesDrivesBackWithEmptyFoldersAndLinks) {
   emu::Session session = test::NewSession();
   session.machine.files.CreateFile("C:\\Program Files\\Orbelle\\garden.wrl", {'w'});
   session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP");
-  session.machine.files.CreateFile("C:\\Caf\xE9\\x.txt");
+  session.machine.files.CreateFile("C:\\Caf\xC3\xA9\\x.txt");
   session.machine.files.CreateFile("C:\\link.tmp").linkTarget = "C:\\WINDOWS";
   TempFolder out;
   mi::WriteDrives(session.machine.files, out.path());
@@ -107,7 +123,7 @@ TEST(ImageDrives, WritesDrivesBackWithEmptyFoldersAndLinks) {
   emu::Machine reread;  // and the loader reads the same drives back
   mi::LoadDrives(mi::ReadImageFolder(out.path()), reread.files);
   EXPECT_NE(reread.files.Find("C:\\WINDOWS\\TEMP"), nullptr);
-  EXPECT_NE(reread.files.Find("C:\\Caf\xE9\\x.txt"), nullptr);
+  EXPECT_NE(reread.files.Find("C:\\Caf\xC3\xA9\\x.txt"), nullptr);
 }
 
 TEST(OutcomeFolder, AcceptsOnlyAMissingOrEmptyFolderOrAnEarlierOutcome) {
@@ -169,13 +185,13 @@ TEST(TranscriptJsonl, WritesEachEventWithItsFieldsInOrder) {
   std::vector<emu::Event> events(6);
   events[0].kind = Kind::Start;
   events[0].process = 1;
-  events[0].image = "C:\\Caf\xE9\\Uninstall.exe";
-  events[0].commandLine = "\"C:\\Caf\xE9\\Uninstall.exe\"";
-  events[0].currentDir = "C:\\Caf\xE9";
+  events[0].image = "C:\\Caf\xC3\xA9\\Uninstall.exe";
+  events[0].commandLine = "\"C:\\Caf\xC3\xA9\\Uninstall.exe\"";
+  events[0].currentDir = "C:\\Caf\xC3\xA9";
   events[1].kind = Kind::Message;
   events[1].process = 1;
   events[1].caption = "Uninstall Orbelle";
-  events[1].text = "line 1\nline\t2 \x80\x01";
+  events[1].text = "line 1\nline\t2 \xE2\x82\xAC\x01";
   events[1].style = "MB_YESNO";
   events[1].answer = "IDYES";
   events[2].kind = Kind::Sleep;

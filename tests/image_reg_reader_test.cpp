@@ -60,20 +60,26 @@ TEST(RegReader, ReadsEveryValueForm) {
        B(std::string("C:\\Program Files\\\0", 18))},
       {v4, "\"Say \\\"hi\\\"\"=\"a \\\"b\\\"\"", "Say \"hi\"", 1, B(std::string("a \"b\"\0", 6))},
       {v4, "\"Empty\"=\"\"", "Empty", 1, B(std::string("\0", 1))},
-      {v5, "\"Owner\"=\"Zo\xC3\xAB \xE2\x82\xAC\"", "Owner", 1, B(std::string("Zo\xEB \x80\0", 6))},
+      {v5, "\"Owner\"=\"Zo\xC3\xAB \xE2\x82\xAC\"", "Owner", 1,
+       B(std::string("Zo\xC3\xAB \xE2\x82\xAC\0", 9))},
+      {v5, "\"User\"=\"\xD0\x9F\xD1\x91\xD1\x82\xD1\x80\"", "User", 1,
+       B(std::string("\xD0\x9F\xD1\x91\xD1\x82\xD1\x80\0", 9))},
       {v4, "\"N\"=dword:0000002a", "N", 4, {0x2a, 0, 0, 0}},
       {v4, "\"N\"=DWORD:FFFFFFFF", "N", 4, {0xff, 0xff, 0xff, 0xff}},
       {v4, "\"Bin\"=hex:01,ab,FF", "Bin", 3, {0x01, 0xab, 0xff}},
       {v4, "\"Bin\"=hex:", "Bin", 3, {}},
       {v4, "\"Bin\" = hex: 01 , 02 ,", "Bin", 3, {1, 2}},
       {v4, "\"Q\"=hex(b):01,00,00,00,00,00,00,00", "Q", 11, {1, 0, 0, 0, 0, 0, 0, 0}},
-      // String types given as hex: ANSI bytes under REGEDIT4, UTF-16LE under Version 5.00,
-      // kept as the ANSI bytes RegQueryValueExA returns.
+      // String types given as hex: Windows-1252 bytes under REGEDIT4, UTF-16LE under Version
+      // 5.00, kept as Unicode (UTF-8) either way.
       {v4, "\"E\"=hex(2):25,41,25,00", "E", 2, B(std::string("%A%\0", 4))},
       {v5, "\"E\"=hex(2):25,00,41,00,25,00,00,00", "E", 2, B(std::string("%A%\0", 4))},
       {v4, "\"M\"=hex(7):61,00,62,00,00", "M", 7, B(std::string("a\0b\0\0", 5))},
-      {v5, "\"M\"=hex(7):61,00,00,00,ac,20,00,00,00,00", "M", 7, B(std::string("a\0\x80\0\0", 5))},
-      {v5, "\"S\"=hex(1):e9,00,00,00", "S", 1, B(std::string("\xE9\0", 2))},
+      {v5, "\"M\"=hex(7):61,00,00,00,ac,20,00,00,00,00", "M", 7,
+       B(std::string("a\0\xE2\x82\xAC\0\0", 7))},
+      {v4, "\"M\"=hex(7):61,00,80,00,00", "M", 7, B(std::string("a\0\xE2\x82\xAC\0\0", 7))},
+      {v5, "\"S\"=hex(1):e9,00,00,00", "S", 1, B(std::string("\xC3\xA9\0", 3))},
+      {v5, "\"S\"=hex(1):1f,04,00,00", "S", 1, B(std::string("\xD0\x9F\0", 3))},
       {v5, "\"Bin\"=hex:e9,00", "Bin", 3, {0xe9, 0x00}},  // binary stays as it is
       {v4, "\"Long\"=hex:01,02,\\\r\n  03,04", "Long", 3, {1, 2, 3, 4}},
   };
@@ -138,17 +144,20 @@ TEST(RegReader, ReadsTheSameRegistryFromUtf16AndAnsiFiles) {
   for (std::size_t i = 0; i < u->values.size(); ++i) {
     EXPECT_EQ(u->values[i].name, a->values[i].name);
     EXPECT_EQ(u->values[i].type, a->values[i].type) << u->values[i].name;
+    if (u->values[i].name == "Symbol") continue;  // below
     EXPECT_EQ(u->values[i].data, a->values[i].data) << u->values[i].name;
   }
-  EXPECT_EQ(u->FindValue("Owner")->data, B(std::string("Zo\xEB \x80\0", 6)));
-  EXPECT_EQ(u->FindValue("Symbol")->data, B(std::string("??\0", 3)));  // not in 1252
+  EXPECT_EQ(u->FindValue("Owner")->data, B(std::string("Zo\xC3\xAB \xE2\x82\xAC\0", 9)));
+  // Characters beyond Windows-1252: the Unicode file keeps them, the ANSI one could only say "??".
+  EXPECT_EQ(u->FindValue("Symbol")->data, B(std::string("\xE6\x97\xA5\xE6\x9C\xAC\0", 7)));
+  EXPECT_EQ(a->FindValue("Symbol")->data, B(std::string("??\0", 3)));
 }
 
 TEST(RegReader, AcceptsUtf8WithByteOrderMarkAndAFileWithoutHeader) {
   emu::Machine bom, bare;
   mi::ReadRegFile("\xEF\xBB\xBFREGEDIT4\r\n[HKCU\\T]\r\n@=\"\xC3\xA9\"\r\n", "bom", bom);
   EXPECT_EQ(bom.registry.FindKey(emu::Root::CurrentUser, "T")->FindValue("")->data,
-            B(std::string("\xE9\0", 2)));
+            B(std::string("\xC3\xA9\0", 3)));
   mi::ReadRegFile("[HKCU\\T]\n", "bare", bare);
   EXPECT_EQ(bare.registryHeader, machine_image::kRegedit4);
   EXPECT_NE(bare.registry.FindKey(emu::Root::CurrentUser, "T"), nullptr);

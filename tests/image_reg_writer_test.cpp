@@ -22,14 +22,14 @@ void FillAwkwardRegistry(emu::Machine& machine) {
   emu::RegKey& key =
       machine.registry.CreateKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle");
   key.SetString("Path", "C:\\Program Files\\Orbelle \"quoted\"");
-  key.SetString("Owner", "Zo\xEB \x80 \x81");
-  key.SetString("LooksLikeUtf8", "\xC3\xA9");  // in 1252 "A-tilde copyright", not e-acute
+  key.SetString("Owner", "Zo\xC3\xAB \xE2\x82\xAC \xC2\x81");  // U+0081: 1252's byte 0x81
+  key.SetString("LooksLikeUtf8", "\xC3\x83\xC2\xA9");  // "A-tilde copyright", bytes C3 A9 in 1252
   key.SetValue("Lines", 1, B(std::string("a\r\nb\0", 5)));
   key.SetValue("NoNul", 1, B("abc"));
   key.SetValue("Count", 4, {0x2a, 0, 0, 0x80});
   key.SetValue("Short", 4, {1, 2});
-  key.SetValue("Expand", 2, B(std::string("%windir%\\\xC9\0", 11)));
-  key.SetValue("Multi", 7, B(std::string("a\0\x80\0\0", 5)));
+  key.SetValue("Expand", 2, B(std::string("%windir%\\\xC3\x89\0", 12)));
+  key.SetValue("Multi", 7, B(std::string("a\0\xE2\x82\xAC\0\0", 7)));
   key.SetValue("Bin", 3, emu::Bytes(100, 0xab));  // long enough to wrap
   key.SetValue("None", 0, {});
   key.SetString("", "default last in, first out");
@@ -75,7 +75,7 @@ TEST(RegWriter, RoundTripsEveryValueUnderBothHeaders) {
 
 TEST(RegWriter, WritesAnUnambiguousEncodingForEachHeader) {
   emu::Machine machine;
-  machine.registry.CreateKey(emu::Root::CurrentUser, "T").SetString("", "Zo\xEB");
+  machine.registry.CreateKey(emu::Root::CurrentUser, "T").SetString("", "Zo\xC3\xAB");
   const std::string ansi = mi::WriteRegFile(machine);
   EXPECT_EQ(ansi,
             "\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_CURRENT_USER]\r\n\r\n"
@@ -116,9 +116,9 @@ TEST(RegWriter, AnAnsiOutcomeIsNotMistakenForUtf8) {
   // Bytes C3 A9 are "A-tilde copyright" in Windows-1252 and also valid UTF-8 for e-acute: a
   // bare ANSI file holding only them would be read back as the wrong text.
   emu::Machine machine;
-  machine.registry.CreateKey(emu::Root::CurrentUser, "T").SetString("", "\xC3\xA9");
+  machine.registry.CreateKey(emu::Root::CurrentUser, "T").SetString("", "\xC3\x83\xC2\xA9");
   emu::Machine reread;
   mi::ReadRegFile(mi::WriteRegFile(machine), "outcome/registry.reg", reread);
   EXPECT_EQ(reread.registry.FindKey(emu::Root::CurrentUser, "T")->FindValue("")->data,
-            B(std::string("\xC3\xA9\0", 3)));
+            B(std::string("\xC3\x83\xC2\xA9\0", 5)));
 }

@@ -29,6 +29,7 @@ const char kExpectedManifest[] =
 </requestedPrivileges></security></trustInfo>
 <application xmlns="urn:schemas-microsoft-com:asm.v3"><windowsSettings>
 <dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>
+<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>
 </windowsSettings></application>
 <compatibility xmlns="urn:schemas-microsoft-com:compatibility.v1"><application>
 <supportedOS Id="{e2011457-1546-43c5-a5fe-008deee3d3f0}"/>
@@ -142,6 +143,25 @@ TEST_P(ExeManifestAndVersion, CarryTheManifestAsResourceOneByteForByte) {
   const std::string inExe(manifests_[0].data.begin(), manifests_[0].data.end());
   EXPECT_EQ(kExpectedManifest, inExe);
   EXPECT_EQ("", XpTrouble(inExe));
+}
+
+// Windows 10 1903 and later give every "A" call of the program UTF-8 when the manifest's
+// asm.v3 windowsSettings hold this element: names beyond the system's ANSI code page (a
+// Cyrillic user name on a Western system) then reach the program whole instead of as '?'.
+TEST_P(ExeManifestAndVersion, DeclareTheUtf8ActiveCodePage) {
+  ASSERT_EQ(1u, manifests_.size());
+  const std::string inExe(manifests_[0].data.begin(), manifests_[0].data.end());
+  const std::string open =
+      R"(<application xmlns="urn:schemas-microsoft-com:asm.v3"><windowsSettings>)";
+  const std::size_t settings = inExe.find(open);
+  ASSERT_NE(settings, std::string::npos) << "no asm.v3 windowsSettings";
+  const std::size_t end = inExe.find("</windowsSettings>", settings);
+  ASSERT_NE(end, std::string::npos);
+  const std::string inside = inExe.substr(settings + open.size(), end - settings - open.size());
+  EXPECT_NE(inside.find("\n<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/"
+                        "WindowsSettings\">UTF-8</activeCodePage>\n"),
+            std::string::npos)
+      << inside;
 }
 
 TEST_P(ExeManifestAndVersion, CarryTheProductsVersionInUsEnglishAndCodePage1252) {

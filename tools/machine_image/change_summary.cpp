@@ -55,7 +55,7 @@ class Section {
     if (lines_.empty()) return;
     out.push_back("  " + heading_);
     for (std::size_t i = 0; i < lines_.size() && i < kMaxLinesPerList; ++i) {
-      out.push_back("    " + AnsiToUtf8(lines_[i]));
+      out.push_back("    " + lines_[i]);
     }
     if (lines_.size() > kMaxLinesPerList) {
       out.push_back("    ... and " + std::to_string(lines_.size() - kMaxLinesPerList) + " more");

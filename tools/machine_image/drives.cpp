@@ -26,15 +26,16 @@ std::vector<std::string> SplitPath(std::string_view path) {
   return parts;
 }
 
-// Two host names that Windows would take for one (they differ only in case, or only in
-// characters that Windows-1252 lacks and so both become '?') would silently merge; refuse them.
+// Two host names that Windows would take for one (they differ only in case) would silently
+// merge; refuse them. Names are kept as Unicode; a host name that is no UTF-8 is read as
+// Windows-1252.
 class DriveBuilder {
  public:
   explicit DriveBuilder(const ImageSource& source) : source_(source) {}
 
   emu::FsNode& Child(emu::FsNode& parent, const std::string& parentKey, const std::string& hostPath,
                      const std::string& hostName, bool directory) {
-    const std::string name = Utf8ToAnsi(hostName);
+    const std::string name = IsValidUtf8(hostName) ? hostName : AnsiToUtf8(hostName);
     const std::string where = source_.name + "/" + hostPath;
     const auto [seen, first] =
         hostPaths_.try_emplace(parentKey + '\\' + emu::UpperName(name), hostPath);
@@ -62,7 +63,7 @@ void WriteNode(const emu::FsNode& node, const fs::path& path) {
   if (node.directory) {
     fs::create_directory(path);
     for (const auto& [upper, child] : node.children) {
-      WriteNode(*child, path / AnsiToUtf8(child->name));
+      WriteNode(*child, path / child->name);
     }
     return;
   }
@@ -112,7 +113,7 @@ void WriteDrives(const emu::FileSystem& files, const fs::path& folder) {
     const fs::path drive = folder / (std::string("drive_") + lower);
     fs::create_directory(drive);
     for (const auto& [upper, child] : root.children) {
-      WriteNode(*child, drive / AnsiToUtf8(child->name));
+      WriteNode(*child, drive / child->name);
     }
   }
 }

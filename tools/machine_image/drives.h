@@ -1,5 +1,5 @@
 // The drives of an image: folders drive_c/, drive_d/, ... hold the files and folders of C:,
-// D:, ... Host names are UTF-8; the machine's are Windows-1252.
+// D:, ... Host names are UTF-8, and so are the machine's.
 #pragma once
 
 #include <filesystem>
@@ -11,7 +11,7 @@ namespace machine_image {
 
 // Adds the drives of the image to files. A file named ".keep" only marks its folder (git
 // keeps no empty folders). Throws ImageError for two names that Windows would take for one
-// (they differ only in case, or only in characters Windows-1252 lacks).
+// (they differ only in case).
 void LoadDrives(const ImageSource& source, emu::FileSystem& files);
 
 // Writes every drive as drive_<letter>/ below folder, empty folders included. A link

@@ -1,6 +1,7 @@
-// Text encodings at the edge of the machine. The machine keeps text the way the "A" API sees
-// it, Windows-1252 bytes; the host (file names, .reg files, transcripts) speaks UTF-8, and
-// regedit's Unicode files are UTF-16LE.
+// Text encodings at the edge of the machine. The machine keeps text as Unicode (UTF-8), as the
+// host does (file names, .reg files, transcripts); regedit's Unicode files are UTF-16LE, and
+// REGEDIT4 files and ANSI text files are Windows-1252. The conversions themselves are the
+// emulator's (code_page.h), so the image and the "A" calls agree on every byte.
 #pragma once
 
 #include <string>

@@ -14,7 +14,7 @@ constexpr std::array<std::pair<std::uint32_t, const char*>, 3> kNames = {
     {{0x1, "readonly"}, {0x2, "hidden"}, {0x4, "system"}}};
 
 void AddNode(const emu::FsNode& node, const std::string& path, std::string& out) {
-  if (node.attributes != 0) out += AnsiToUtf8(path) + "=" + AttributeList(node.attributes) + "\r\n";
+  if (node.attributes != 0) out += path + "=" + AttributeList(node.attributes) + "\r\n";
   if (!node.directory || node.linkTarget) return;
   for (const auto& [upper, child] : node.children) AddNode(*child, path + "\\" + child->name, out);
 }

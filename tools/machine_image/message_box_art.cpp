@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "encoding.h"
+#include "code_page.h"
 #include "text_lines.h"
 
 namespace machine_image {
@@ -12,12 +12,28 @@ namespace {
 // characters keeps the drawing stable and close enough.
 constexpr std::size_t kWrapWidth = 60;
 
-std::vector<std::string> WrapLine(const std::string& line) {
-  std::vector<std::string> out;
-  std::string rest = line;
+// Text as characters, so widths count what a reader sees rather than UTF-8 bytes.
+std::u32string Characters(std::string_view text) {
+  std::u32string out;
+  for (std::size_t pos = 0; pos < text.size();) {
+    bool valid = true;
+    out += emu::NextCodePoint(text, pos, valid);
+  }
+  return out;
+}
+
+std::string Utf8(const std::u32string& text) {
+  std::string out;
+  for (const char32_t c : text) emu::AppendUtf8(out, c);
+  return out;
+}
+
+std::vector<std::u32string> WrapLine(const std::u32string& line) {
+  std::vector<std::u32string> out;
+  std::u32string rest = line;
   while (rest.size() > kWrapWidth) {
-    std::size_t cut = rest.rfind(' ', kWrapWidth);
-    if (cut == std::string::npos || cut == 0) cut = kWrapWidth;  // one long word: break it
+    std::size_t cut = rest.rfind(U' ', kWrapWidth);
+    if (cut == std::u32string::npos || cut == 0) cut = kWrapWidth;  // one long word: break it
     out.push_back(rest.substr(0, cut));
     rest = rest.substr(cut);
     if (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
@@ -49,9 +65,9 @@ std::string ButtonLabel(const std::string& answer) {
 
 std::vector<std::string> DrawMessageBox(const std::string& caption, const std::string& text,
                                         const std::string& style, const std::string& answer) {
-  std::vector<std::string> body;  // ANSI, one byte a character
+  std::vector<std::u32string> body;
   for (const std::string& line : SplitLines(text)) {
-    for (std::string& part : WrapLine(line)) body.push_back(std::move(part));
+    for (std::u32string& part : WrapLine(Characters(line))) body.push_back(std::move(part));
   }
   if (!text.empty() && (text.back() == '\n' || text.back() == '\r')) body.emplace_back();
   std::string buttons;
@@ -60,14 +76,14 @@ std::vector<std::string> DrawMessageBox(const std::string& caption, const std::s
     const std::string label = ButtonLabel(id);
     buttons += id == answer ? "[>" + label + "<]" : "[ " + label + " ]";
   }
-  std::size_t width = std::max(buttons.size(), caption.size() + 2);
-  for (const std::string& line : body) width = std::max(width, line.size());
+  std::size_t width = std::max(buttons.size(), Characters(caption).size() + 2);
+  for (const std::u32string& line : body) width = std::max(width, line.size());
 
   std::vector<std::string> out;
-  const std::string title = "-- " + caption + " ";
-  out.push_back("+" + AnsiToUtf8(title) + std::string(width + 2 - title.size(), '-') + "+");
-  for (const std::string& line : body) {
-    out.push_back("| " + AnsiToUtf8(line) + std::string(width - line.size(), ' ') + " |");
+  const std::u32string title = U"-- " + Characters(caption) + U" ";
+  out.push_back("+" + Utf8(title) + std::string(width + 2 - title.size(), '-') + "+");
+  for (const std::u32string& line : body) {
+    out.push_back("| " + Utf8(line) + std::string(width - line.size(), ' ') + " |");
   }
   out.push_back("| " + std::string(width, ' ') + " |");
   out.push_back("| " + Center(buttons, width) + " |");

@@ -7,7 +7,7 @@
 
 namespace machine_image {
 
-// caption and text are ANSI (Windows-1252); style and answer are the Windows names
+// caption and text are Unicode (UTF-8); style and answer are the Windows names
 // ("MB_YESNO", "IDYES"). Returns UTF-8 lines without an indent.
 std::vector<std::string> DrawMessageBox(const std::string& caption, const std::string& text,
                                         const std::string& style, const std::string& answer);

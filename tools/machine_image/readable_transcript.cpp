@@ -26,9 +26,9 @@ class TranscriptPrinter {
     Flush();
     switch (event.kind) {
       case Kind::Start:
-        out_ << Tag(event.process) << "process starts: " << AnsiToUtf8(event.image) << "\n"
-             << kIndent << "command line: " << AnsiToUtf8(event.commandLine) << "\n"
-             << kIndent << "current folder: " << AnsiToUtf8(event.currentDir) << "\n";
+        out_ << Tag(event.process) << "process starts: " << event.image << "\n"
+             << kIndent << "command line: " << event.commandLine << "\n"
+             << kIndent << "current folder: " << event.currentDir << "\n";
         break;
       case Kind::Message:
         out_ << Tag(event.process) << "message box (" << event.style << "), answered "
@@ -40,8 +40,7 @@ class TranscriptPrinter {
         lastBox_ = event;
         break;
       case Kind::RestartDelete:
-        out_ << Tag(event.process) << "to be deleted at restart: " << AnsiToUtf8(event.path)
-             << "\n";
+        out_ << Tag(event.process) << "to be deleted at restart: " << event.path << "\n";
         break;
       case Kind::Exit:
         out_ << Tag(event.process) << "process ends, exit code " << event.code << "\n";
@@ -57,7 +56,7 @@ class TranscriptPrinter {
 
   void TraceLine(const std::string& text) {
     Flush();
-    out_ << "    > " << AnsiToUtf8(text) << "\n";
+    out_ << "    > " << text << "\n";
   }
 
   void Flush() {

@@ -72,7 +72,7 @@ class RegParser {
     inside = inside.substr(1, inside.size() - 2);
     const bool remove = !inside.empty() && inside.front() == '-';
     if (remove) inside.remove_prefix(1);
-    const std::string path = Utf8ToAnsi(inside);
+    const std::string path(inside);
     const std::size_t slash = path.find('\\');
     const std::string rootName = path.substr(0, slash);
     const std::optional<emu::Root> root = emu::ParseRootName(rootName);
@@ -114,31 +114,30 @@ class RegParser {
     if (pos >= text.size() || text[pos] != '=') Fail("expected '=' after the value name");
     ++pos;
     SkipBlanks(text, pos);
-    const std::string ansiName = Utf8ToAnsi(name);
     const std::string_view data = std::string_view(text).substr(pos);
     if (data == "-") {
-      RemoveValue(ansiName);
+      RemoveValue(name);
     } else if (!data.empty() && data.front() == '"') {
-      std::string value = Utf8ToAnsi(QuotedString(text, pos));
+      std::string value = QuotedString(text, pos);
       ExpectEnd(text, pos);
       value += '\0';
-      current_->SetValue(ansiName, 1, emu::Bytes(value.begin(), value.end()));
+      current_->SetValue(name, 1, emu::Bytes(value.begin(), value.end()));
     } else if (StartsWithNoCase(data, "dword:")) {
-      current_->SetValue(ansiName, 4, Dword(data.substr(6)));
+      current_->SetValue(name, 4, Dword(data.substr(6)));
     } else if (StartsWithNoCase(data, "hex")) {
-      ParseHexValue(ansiName, data.substr(3));
+      ParseHexValue(name, data.substr(3));
     } else {
       Fail("unreadable value data \"" + std::string(data) + "\"");
     }
   }
 
-  void RemoveValue(const std::string& ansiName) {
+  void RemoveValue(const std::string& name) {
     auto& values = current_->values;
-    std::erase_if(values, [&](const emu::RegValue& v) { return emu::SameName(v.name, ansiName); });
+    std::erase_if(values, [&](const emu::RegValue& v) { return emu::SameName(v.name, name); });
   }
 
   // "hex:..." is REG_BINARY; "hex(N):..." is type N, N in hexadecimal as regedit writes it.
-  void ParseHexValue(const std::string& ansiName, std::string_view rest) {
+  void ParseHexValue(const std::string& name, std::string_view rest) {
     std::uint32_t type = 3;
     if (!rest.empty() && rest.front() == '(') {
       const std::size_t close = rest.find(')');
@@ -148,15 +147,18 @@ class RegParser {
     }
     if (rest.empty() || rest.front() != ':') Fail("expected ':' after hex");
     emu::Bytes bytes = HexBytes(rest.substr(1));
-    // String types: the machine keeps what RegQueryValueExA returns, ANSI bytes. Version 5.00
-    // files carry them as UTF-16LE (regedit exports them so), REGEDIT4 files as ANSI.
+    // String types: the machine keeps them as Unicode. Version 5.00 files carry them as
+    // UTF-16LE (regedit exports them so), REGEDIT4 files as Windows-1252 bytes.
     const bool stringType = type == 1 || type == 2 || type == 7;
-    if (unicode_ && stringType) {
-      if (bytes.size() % 2 != 0) Fail("UTF-16 string data must have an even number of bytes");
-      const std::string ansi = Utf16leToAnsi(std::string(bytes.begin(), bytes.end()));
-      bytes.assign(ansi.begin(), ansi.end());
+    if (stringType) {
+      if (unicode_ && bytes.size() % 2 != 0) {
+        Fail("UTF-16 string data must have an even number of bytes");
+      }
+      const std::string raw(bytes.begin(), bytes.end());
+      const std::string text = unicode_ ? Utf16leToUtf8(raw) : AnsiToUtf8(raw);
+      bytes.assign(text.begin(), text.end());
     }
-    current_->SetValue(ansiName, type, std::move(bytes));
+    current_->SetValue(name, type, std::move(bytes));
   }
 
   emu::Bytes Dword(std::string_view digits) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "code_page.h"
 #include "encoding.h"
 #include "reg_reader.h"
 
@@ -22,9 +23,9 @@ bool IsPlainString(const emu::Bytes& data) {
   return true;
 }
 
-std::string Quoted(std::string_view ansi) {
+std::string Quoted(std::string_view text) {
   std::string out = "\"";
-  for (const char c : ansi) {
+  for (const char c : text) {
     if (c == '\\' || c == '"') out += '\\';
     out += c;
   }
@@ -44,6 +45,7 @@ class RegWriter {
   // Every key gets its section, roots and empty keys included: a key without values is
   // still a key the run may or may not have removed.
   void Key(const std::string& path, const emu::RegKey& key) {
+    Note(key.name);
     text_ += "[" + path + "]\r\n";
     if (const emu::RegValue* byDefault = key.FindValue("")) Value(*byDefault);
     for (const emu::RegValue& value : key.values) {
@@ -55,21 +57,26 @@ class RegWriter {
 
   std::string Finish(const std::string& header) {
     const std::string all = header + "\r\n\r\n" + text_;
-    if (unicode_) return "\xFF\xFE" + AnsiToUtf16le(all);
-    // An ASCII file is what regedit writes for REGEDIT4, byte for byte. Other ANSI text goes
-    // out as UTF-8 with a byte order mark: bare Windows-1252 bytes that happen to form valid
-    // UTF-8 ("\xC3\xA9") would be read back as other characters.
+    if (unicode_) return "\xFF\xFE" + Utf8ToUtf16le(all);
+    // An ASCII file is what regedit writes for REGEDIT4, byte for byte. Other text goes out as
+    // UTF-8 with a byte order mark: bare Windows-1252 bytes that happen to form valid UTF-8
+    // ("\xC3\xA9") would be read back as other characters.
     const bool ascii = std::all_of(all.begin(), all.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    return ascii ? all : "\xEF\xBB\xBF" + AnsiToUtf8(all);
+    return ascii ? all : "\xEF\xBB\xBF" + all;
   }
+
+  // Something of the registry that REGEDIT4 cannot carry: a character beyond Windows-1252.
+  bool beyondAnsi() const { return beyondAnsi_; }
 
  private:
   void Value(const emu::RegValue& value) {
+    Note(value.name);
     std::string line = value.name.empty() ? "@" : Quoted(value.name);
     line += '=';
     if (value.type == 1 && IsPlainString(value.data)) {
       const std::string text(value.data.begin(), value.data.end() - 1);
+      Note(text);
       text_ += line + Quoted(text) + "\r\n";
       return;
     }
@@ -83,9 +90,13 @@ class RegWriter {
     }
     emu::Bytes data = value.data;
     const bool stringType = value.type == 1 || value.type == 2 || value.type == 7;
-    if (unicode_ && stringType) {
-      const std::string wide = AnsiToUtf16le(std::string(data.begin(), data.end()));
-      data.assign(wide.begin(), wide.end());
+    if (stringType) {
+      // The machine keeps strings as Unicode: UTF-16LE under Version 5.00, ANSI bytes under
+      // REGEDIT4.
+      const std::string text(data.begin(), data.end());
+      Note(text);
+      const std::string bytes = unicode_ ? Utf8ToUtf16le(text) : Utf8ToAnsi(text);
+      data.assign(bytes.begin(), bytes.end());
     }
     char type[16];
     std::snprintf(type, sizeof type, "hex(%x):", value.type);
@@ -101,20 +112,35 @@ class RegWriter {
     text_ += line + "\r\n";
   }
 
+  void Note(std::string_view text) {
+    if (!beyondAnsi_ && !emu::PageHolds(1252, text)) beyondAnsi_ = true;
+  }
+
   bool unicode_;
-  std::string text_;  // Windows-1252; converted as a whole for a Unicode file
+  bool beyondAnsi_ = false;
+  std::string text_;  // UTF-8; converted as a whole for a Unicode file
 };
 
-}  // namespace
-
-std::string WriteRegFile(const emu::Machine& machine) {
-  const bool unicode = machine.registryHeader == kRegedit5;
+std::string WriteAs(const emu::Machine& machine, bool unicode, bool& beyondAnsi) {
   RegWriter writer(unicode);
   for (const emu::Root root :
        {emu::Root::LocalMachine, emu::Root::CurrentUser, emu::Root::ClassesRoot}) {
     writer.Key(emu::RootName(root), machine.registry.RootKey(root));
   }
+  beyondAnsi = writer.beyondAnsi();
   return writer.Finish(unicode ? kRegedit5 : kRegedit4);
+}
+
+}  // namespace
+
+// The input's header is kept, with one exception: a REGEDIT4 registry that holds (or gained
+// in the run) a name or string beyond Windows-1252 is written as Version 5.00, since REGEDIT4
+// text is ANSI and would turn each such character into '?'.
+std::string WriteRegFile(const emu::Machine& machine) {
+  bool beyondAnsi = false;
+  if (machine.registryHeader == kRegedit5) return WriteAs(machine, true, beyondAnsi);
+  std::string ansi = WriteAs(machine, false, beyondAnsi);
+  return beyondAnsi ? WriteAs(machine, true, beyondAnsi) : ansi;
 }
 
 }  // namespace machine_image

@@ -80,13 +80,13 @@ class ScenarioParser {
   }
 
   // Splits "key=value" at the first '=' (or the last, for [locked], whose values hold none
-  // while its paths may); both sides trimmed and converted to the machine's ANSI text.
+  // while its paths may); both sides trimmed, kept as Unicode.
   std::pair<std::string, std::string> KeyValue(const std::string& text, bool atLast) {
     const std::size_t equals = atLast ? text.rfind('=') : text.find('=');
     if (equals == std::string::npos) Fail("expected NAME=VALUE, found \"" + text + "\"");
-    std::string key = Utf8ToAnsi(Trim(std::string_view(text).substr(0, equals)));
+    std::string key = Trim(std::string_view(text).substr(0, equals));
     if (key.empty()) Fail("nothing before '=' in \"" + text + "\"");
-    return {std::move(key), Utf8ToAnsi(Trim(std::string_view(text).substr(equals + 1)))};
+    return {std::move(key), Trim(std::string_view(text).substr(equals + 1))};
   }
 
   void RunEntry(const std::string& text) {
@@ -175,7 +175,7 @@ class ScenarioParser {
   }
 
   void DeniedEntry(const std::string& text) {
-    const std::string path = Utf8ToAnsi(text);
+    const std::string path = text;
     const std::size_t slash = path.find('\\');
     const std::string rootName = path.substr(0, slash);
     const std::optional<emu::Root> root = emu::ParseRootName(rootName);
@@ -256,7 +256,7 @@ class ScenarioParser {
     } else {
       Fail("unknown race action \"" + action + "\" (known: replace, delete, link, rename)");
     }
-    const std::string target = Utf8ToAnsi(Trim(rest));
+    const std::string target = Trim(rest);
     if (race.action == emu::Race::Action::Delete) {
       race.path = target;
     } else {

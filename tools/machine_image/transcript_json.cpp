@@ -15,7 +15,7 @@ std::string Field(const char* name, const std::string& jsonValue) {
 
 std::string EventLine(const emu::Event& event) {
   using Kind = emu::Event::Kind;
-  const auto text = [](const std::string& ansi) { return JsonString(ansi); };
+  const auto text = [](const std::string& value) { return JsonString(value); };
   const std::string process = Field("process", std::to_string(event.process));
   switch (event.kind) {
     case Kind::Start:
@@ -38,9 +38,9 @@ std::string EventLine(const emu::Event& event) {
   return "{}";
 }
 
-std::string JsonString(std::string_view ansi) {
+std::string JsonString(std::string_view text) {
   std::string out = "\"";
-  for (const char c : AnsiToUtf8(ansi)) {
+  for (const char c : text) {
     const unsigned char byte = static_cast<unsigned char>(c);
     switch (c) {
       case '"':

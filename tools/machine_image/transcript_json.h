@@ -1,5 +1,6 @@
 // transcript.jsonl: the run's events for programs, one JSON object a line, in the order they
-// happened, fields in a fixed order, text decoded from Windows-1252.
+// happened, fields in a fixed order, text as Unicode (decoded with the code page of the
+// process that made the call).
 #pragma once
 
 #include <string>
@@ -13,7 +14,7 @@ namespace machine_image {
 std::string TranscriptJsonl(const std::vector<emu::Event>& events);
 // One event of it, without the line end.
 std::string EventLine(const emu::Event& event);
-// A JSON string literal (quotes included) for ANSI text.
-std::string JsonString(std::string_view ansi);
+// A JSON string literal (quotes included) for the machine's text (UTF-8).
+std::string JsonString(std::string_view text);
 
 }  // namespace machine_image

@@ -2,8 +2,10 @@
 
 #include <memory>
 
+#include "code_page.h"
 #include "guest_process.h"
 #include "pe_resources.h"
+#include "pe_version.h"
 #include "state.h"
 
 namespace runner {
@@ -38,6 +40,8 @@ void RunFileOfProcess() {
   try {
     process.resourceStrings =
         std::make_shared<const std::map<std::uint32_t, std::string>>(ExeStrings(*bytes));
+    // Windows fixes the process's ANSI code page from the manifest of the file it starts.
+    emu::detail::StartProgram(emu::detail::CurrentSession(), process, ExeManifest(*bytes));
     GuestOptions options;
     options.relocate = g_run->options->relocate;
     options.symbols = &g_run->options->symbols;
@@ -87,13 +91,32 @@ std::map<std::uint32_t, std::string> ExeStrings(const std::vector<std::uint8_t>&
   try {
     pe::Image image = pe::Image::Parse(exe, "the exe");
     for (const pe::StringResource& string : pe::ReadStringTable(pe::ReadResources(image))) {
-      bool lossless = true;
-      strings.emplace(string.id, pe::ToWindows1252(string.text, lossless));
+      std::string utf16le;
+      for (const char16_t unit : string.text) {
+        utf16le += static_cast<char>(unit & 0xFF);
+        utf16le += static_cast<char>(unit >> 8);
+      }
+      strings.emplace(string.id, emu::Utf16leToUtf8(utf16le));
     }
   } catch (const pe::PeError& error) {
     throw GuestFault(std::string("its resources cannot be read: ") + error.what());
   }
   return strings;
+}
+
+std::string ExeManifest(const std::vector<std::uint8_t>& exe) {
+  try {
+    pe::Image image = pe::Image::Parse(exe, "the exe");
+    for (const pe::Resource& resource : pe::ReadResources(image)) {
+      if (!resource.type.isName && resource.type.id == pe::kRtManifest && !resource.name.isName &&
+          resource.name.id == 1) {
+        return std::string(resource.data.begin(), resource.data.end());
+      }
+    }
+  } catch (const pe::PeError& error) {
+    throw GuestFault(std::string("its resources cannot be read: ") + error.what());
+  }
+  return {};
 }
 
 ExeRunResult RunExe(emu::Session& session, const std::vector<std::uint8_t>& exe,

@@ -38,7 +38,9 @@ ExeRunResult RunExe(emu::Session& session, const std::vector<std::uint8_t>& exe,
                     const std::string& image, const std::string& commandLine,
                     const std::string& currentDir, const ExeRunOptions& options = {});
 
-// The exe's string table as LoadStringA returns it on a Windows-1252 system.
+// The exe's string table as Unicode (UTF-8); LoadStringA converts it to the caller's code page.
 std::map<std::uint32_t, std::string> ExeStrings(const std::vector<std::uint8_t>& exe);
+// The application manifest the loader reads (RT_MANIFEST 1, any language); "" when it has none.
+std::string ExeManifest(const std::vector<std::uint8_t>& exe);
 
 }  // namespace runner

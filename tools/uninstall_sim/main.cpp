@@ -103,10 +103,9 @@ bool SameFolder(const fs::path& a, const fs::path& b) {
 }
 
 void PrintHeading(const machine_image::ImageSource& source, const emu::Session& session) {
-  using machine_image::AnsiToUtf8;
   std::cout << "Uninstall run on " << source.name << "\n"
-            << "  program: " << AnsiToUtf8(session.scenario.exePath)
-            << "\n  temporary folder: " << AnsiToUtf8(session.scenario.tempPath) << "\n  answers: ";
+            << "  program: " << session.scenario.exePath
+            << "\n  temporary folder: " << session.scenario.tempPath << "\n  answers: ";
   static const char* const kWords[] = {"yes/ok", "no/cancel"};
   for (std::size_t i = 0; i < session.scenario.answers.size(); ++i) {
     std::cout << (i ? ", " : "")

@@ -11,8 +11,7 @@ namespace {
 using emu::detail::Location;
 
 // Without lpApplicationName Windows takes the program from the command line's first token.
-std::string FirstToken(const char* commandLine) {
-  std::string line(commandLine);
+std::string FirstToken(const std::string& line) {
   if (!line.empty() && line[0] == '"') {
     auto close = line.find('"', 1);
     return line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
@@ -36,8 +35,8 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
                            LPPROCESS_INFORMATION lpProcessInformation) {
   using namespace emu::detail;
   emu::Session& session = CurrentSession();
-  std::string call = "CreateProcessA(" + Quote(lpApplicationName) + ", " + Quote(lpCommandLine) +
-                     ", " + Quote(lpCurrentDirectory) + ") = ";
+  std::string call = "CreateProcessA(" + QuoteArg(lpApplicationName) + ", " +
+                     QuoteArg(lpCommandLine) + ", " + QuoteArg(lpCurrentDirectory) + ") = ";
   auto fail = [&](DWORD error) {
     SetError(error);
     Trace(call + FailedWith(error));
@@ -48,11 +47,14 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
     return fail(ERROR_INVALID_PARAMETER);
   }
   if (!lpApplicationName && !lpCommandLine) return fail(ERROR_INVALID_PARAMETER);
-  std::string application = lpApplicationName ? lpApplicationName : FirstToken(lpCommandLine);
+  // What the start records (the event, the new process's command line) is Unicode, read in the
+  // caller's code page; the new process gets its command line in its own page at its start.
+  const std::string application =
+      lpApplicationName ? FromProgram(lpApplicationName) : FirstToken(FromProgram(lpCommandLine));
 
   // The image: a missing file is ERROR_FILE_NOT_FOUND, a missing folder on the way
   // ERROR_PATH_NOT_FOUND, a folder ERROR_ACCESS_DENIED, as Windows reports them.
-  Location image = LocateForProcess(application.c_str());
+  Location image = LocateForProcess(ToProgram(application).c_str());
   if (image.error) return fail(image.error);
   if (!image.node) return fail(ERROR_FILE_NOT_FOUND);
   Location file = FollowLink(session.machine.files, image);
@@ -74,7 +76,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
     currentDir = folder.RealPath();
   }
 
-  std::string commandLine = lpCommandLine ? lpCommandLine : application;
+  std::string commandLine = lpCommandLine ? FromProgram(lpCommandLine) : application;
   bool product =
       !Kernel(session).productImage || file.node->content == *Kernel(session).productImage;
   int id = AddProcess(session, application, commandLine, currentDir);
@@ -87,7 +89,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Start, id);
   event.image = application;
   event.commandLine = commandLine;
-  event.currentDir = lpCurrentDirectory ? lpCurrentDirectory : currentDir;
+  event.currentDir = lpCurrentDirectory ? FromProgram(lpCurrentDirectory) : currentDir;
   session.record.events.push_back(std::move(event));
 
   auto pid = static_cast<DWORD>(0x1000 + 8 * id);

@@ -1,4 +1,5 @@
 // KERNEL32's file functions on the machine's drives.
+#include "code_page.h"
 #include "file_handles.h"
 #include "file_use.h"
 #include "paths.h"
@@ -9,7 +10,7 @@
 using emu::FsNode;
 using emu::detail::FailedWith;
 using emu::detail::Location;
-using emu::detail::Quote;
+using emu::detail::QuoteArg;
 using emu::detail::Trace;
 
 namespace {
@@ -68,7 +69,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // A link answers with its own attributes (FILE_ATTRIBUTE_REPARSE_POINT), not its target's.
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  std::string call = "GetFileAttributesA(" + Quote(lpFileName) + ")";
+  std::string call = "GetFileAttributesA(" + QuoteArg(lpFileName) + ")";
   auto fail = [&](DWORD error) {
     emu::detail::SetError(error);
     Trace(call + " = INVALID_FILE_ATTRIBUTES (" + emu::detail::ErrorName(error) + ")");
@@ -92,7 +93,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 // in use takes the change: setting attributes needs no sharing with those who hold it.
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   std::string call =
-      "SetFileAttributesA(" + Quote(lpFileName) + ", " + AttributeNames(dwFileAttributes) + ")";
+      "SetFileAttributesA(" + QuoteArg(lpFileName) + ", " + AttributeNames(dwFileAttributes) + ")";
   if (emu::detail::InjectedFailure("SetFileAttributesA")) return Fail(call, ERROR_ACCESS_DENIED);
   emu::Session& session = emu::detail::CurrentSession();
   Location location = emu::detail::LocateForProcess(lpFileName);
@@ -113,7 +114,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
 // DeleteFileA opens the file for DELETE sharing everything, so any handle open without
 // FILE_SHARE_DELETE refuses it.
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  std::string call = "DeleteFileA(" + Quote(lpFileName) + ")";
+  std::string call = "DeleteFileA(" + QuoteArg(lpFileName) + ")";
   if (emu::detail::InjectedFailure("DeleteFileA")) return Fail(call, ERROR_ACCESS_DENIED);
   Location location = emu::detail::LocateForProcess(lpFileName);
   if (location.error) return Fail(call, location.error);
@@ -141,7 +142,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 // has as its current folder is held open by it (ERROR_SHARING_VIOLATION); a link to a folder
 // is removed as a link.
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
-  std::string call = "RemoveDirectoryA(" + Quote(lpPathName) + ")";
+  std::string call = "RemoveDirectoryA(" + QuoteArg(lpPathName) + ")";
   if (emu::detail::InjectedFailure("RemoveDirectoryA")) return Fail(call, ERROR_ACCESS_DENIED);
   Location location = emu::detail::LocateForProcess(lpPathName);
   if (location.error) return Fail(call, location.error);
@@ -169,8 +170,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
 // is opened for reading sharing reads only, the destination for writing sharing nothing, so a
 // handle open to either without the matching FILE_SHARE_ bit gives ERROR_SHARING_VIOLATION.
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
-  std::string call = "CopyFileA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) + ", " +
-                     (bFailIfExists ? "TRUE" : "FALSE") + ")";
+  std::string call = "CopyFileA(" + QuoteArg(lpExistingFileName) + ", " + QuoteArg(lpNewFileName) +
+                     ", " + (bFailIfExists ? "TRUE" : "FALSE") + ")";
   if (emu::detail::InjectedFailure("CopyFileA")) return Fail(call, ERROR_ACCESS_DENIED);
   emu::Session& session = emu::detail::CurrentSession();
 
@@ -226,25 +227,25 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
 
 // Only the delayed deletion is modelled: the request is recorded as passed and nothing is
 // deleted, since the machine after a run is the machine before the restart. Windows does not
-// look for the file when it records the request.
+// look for the file when it records the request, nor at the characters of its name: a '?' that
+// the code page put into the path is recorded as it is (and names nothing at the restart).
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-  std::string call = "MoveFileExA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) +
-                     ", " + emu::detail::Hex(dwFlags) + ")";
+  std::string call = "MoveFileExA(" + QuoteArg(lpExistingFileName) + ", " +
+                     QuoteArg(lpNewFileName) + ", " + emu::detail::Hex(dwFlags) + ")";
   if (emu::detail::InjectedFailure("MoveFileExA")) return Fail(call, ERROR_ACCESS_DENIED);
   // Windows 95, 98 and ME export the function as a stub: restart work goes through WININIT.INI.
   if (emu::IsWindows9x(emu::detail::CurrentSession().scenario))
     return Fail(call, ERROR_CALL_NOT_IMPLEMENTED);
   if (!lpExistingFileName) return Fail(call, ERROR_INVALID_PARAMETER);
-  if (std::string_view(lpExistingFileName).size() >= MAX_PATH) {
-    return Fail(call, ERROR_FILENAME_EXCED_RANGE);
-  }
+  const std::string existing = emu::detail::FromProgram(lpExistingFileName);
+  if (emu::Utf16Length(existing) >= MAX_PATH) return Fail(call, ERROR_FILENAME_EXCED_RANGE);
   if (lpNewFileName) return Fail(call, ERROR_NOT_SUPPORTED);  // renames: not modelled
   if (!(dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT)) return Fail(call, ERROR_INVALID_PARAMETER);
   emu::Session& session = emu::detail::CurrentSession();
-  session.record.restartDeletes.push_back(lpExistingFileName);
+  session.record.restartDeletes.push_back(existing);
   emu::Event event =
       emu::detail::NewEvent(emu::Event::Kind::RestartDelete, emu::detail::CurrentProcess().id);
-  event.path = lpExistingFileName;
+  event.path = existing;
   session.record.events.push_back(std::move(event));
   return Succeed(call);
 }

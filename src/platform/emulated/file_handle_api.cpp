@@ -16,7 +16,7 @@ using emu::detail::ErrorName;
 using emu::detail::FailedWith;
 using emu::detail::Hex;
 using emu::detail::Location;
-using emu::detail::Quote;
+using emu::detail::QuoteArg;
 using emu::detail::SetError;
 using emu::detail::Trace;
 
@@ -89,7 +89,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD,
                           HANDLE hTemplateFile) {
   using namespace emu::detail;
-  std::string call = "CreateFileA(" + Quote(lpFileName) + ", " + AccessName(dwDesiredAccess) +
+  std::string call = "CreateFileA(" + QuoteArg(lpFileName) + ", " + AccessName(dwDesiredAccess) +
                      ", " + ShareName(dwShareMode) + ", " + DispositionName(dwCreationDisposition) +
                      ") = ";
   auto fail = [&](DWORD error) {
@@ -204,7 +204,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
   using namespace emu::detail;
   std::string call =
-      "MoveFileA(" + Quote(lpExistingFileName) + ", " + Quote(lpNewFileName) + ") = ";
+      "MoveFileA(" + QuoteArg(lpExistingFileName) + ", " + QuoteArg(lpNewFileName) + ") = ";
   Location from = LocateForProcess(lpExistingFileName);
   if (from.error) return Fail(call, from.error);
   if (!from.node) return Fail(call, ERROR_FILE_NOT_FOUND);

@@ -1,7 +1,8 @@
 // The in-memory Windows PC that the emulated API acts on: its registry and drives. How a run
 // on it goes is a Scenario (run_scenario.h), what a run leaves is a RunRecord (run_record.h), and
 // session.h bundles them for a run.
-// Host code only; text is kept as the program sees it through the "A" API, Windows-1252 bytes.
+// Host code only. Text (names, paths, string values) is Unicode, kept as UTF-8: each "A" call
+// converts at its boundary with the calling process's code page (code_page.h).
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,8 @@ namespace emu {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Windows compares file and key names through its upper-case table; modelled for ASCII and
-// the letters of Windows-1252, which is all an ANSI program can spell.
+// Windows compares file and key names through its upper-case table (UpperCodePoint in
+// code_page.h: ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic).
 std::string UpperName(std::string_view name);
 bool SameName(std::string_view a, std::string_view b);
 
@@ -25,13 +26,16 @@ bool SameName(std::string_view a, std::string_view b);
 struct RegValue {
   std::string name;        // "" is the key's default value
   std::uint32_t type = 1;  // REG_SZ
-  Bytes data;  // strings as ANSI bytes with their terminator, as RegQueryValueExA returns them
+  // REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: UTF-8 with the terminators as stored, converted
+  // to the caller's code page by RegQueryValueExA; any other type: the bytes as they are.
+  Bytes data;
 };
 
 struct RegKey {
   std::string name;              // case kept
   std::vector<RegValue> values;  // in the order they were set
-  // Keyed by UpperName(name): iteration order is RegEnumKeyA order (upper-cased bytes, unsigned).
+  // Keyed by UpperName(name): iteration order is RegEnumKeyA order (upper-cased UTF-8 bytes,
+  // unsigned, which is the order of the upper-cased code points).
   std::map<std::string, std::unique_ptr<RegKey>> subkeys;
   bool denied = false;  // RegDeleteKeyA on this key fails with ERROR_ACCESS_DENIED
 
@@ -48,7 +52,7 @@ struct RegKey {
   bool Remove(std::string_view childName);
   const RegValue* FindValue(std::string_view valueName) const;
   void SetValue(std::string_view valueName, std::uint32_t type, Bytes data);
-  void SetString(std::string_view valueName, std::string_view ansiText);  // REG_SZ with NUL
+  void SetString(std::string_view valueName, std::string_view text);  // REG_SZ with NUL
 };
 
 enum class Root { LocalMachine, CurrentUser, ClassesRoot };  // the order of an outcome dump

@@ -1,27 +1,11 @@
 // Name comparison as Windows does it for file and key names, and the registry root names.
 #include <algorithm>
 
+#include "code_page.h"
 #include "machine.h"
 
 namespace emu {
 namespace {
-
-// Windows-1252 letters with an upper-case partner: the system upcase table maps them as
-// Unicode does (a-z, the accented Latin-1 letters, s/z/oe with caron or ligature, y diaeresis).
-unsigned char Upper(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A:  // s caron
-    case 0x9C:  // oe
-    case 0x9E:  // z caron
-      return static_cast<unsigned char>(c - 0x10);
-    case 0xFF:  // y diaeresis
-      return 0x9F;
-    default:
-      return c;
-  }
-}
 
 struct RootNames {
   Root root;
@@ -37,14 +21,26 @@ constexpr RootNames kRoots[] = {
 
 }  // namespace
 
+// Character by character through the upcase table; bytes that are no UTF-8 (a host bug, the
+// machine keeps its text as UTF-8) are kept as they are, so such names still compare equal.
 std::string UpperName(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) c = static_cast<char>(Upper(static_cast<unsigned char>(c)));
+  std::string upper;
+  upper.reserve(name.size());
+  for (std::size_t pos = 0; pos < name.size();) {
+    const std::size_t start = pos;
+    bool valid = true;
+    const char32_t c = NextCodePoint(name, pos, valid);
+    if (valid) {
+      AppendUtf8(upper, UpperCodePoint(c));
+    } else {
+      upper.append(name.substr(start, pos - start));
+    }
+  }
   return upper;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && UpperName(a) == UpperName(b);
+  return UpperName(a) == UpperName(b);
 }
 
 const char* RootName(Root root) {

@@ -1,5 +1,6 @@
 #include "paths.h"
 
+#include "code_page.h"
 #include "platform_api.h"
 #include "state.h"
 
@@ -71,13 +72,15 @@ std::optional<PathParts> ParseAbsolute(std::string_view path) {
 
 std::uint32_t ParseProgramPath(std::string_view path, std::string_view currentDir, PathParts& out) {
   if (path.empty()) return ERROR_PATH_NOT_FOUND;
-  // The "A" functions convert the name into a MAX_PATH buffer first.
-  if (path.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  // The "A" functions convert the name into a MAX_PATH buffer of UTF-16 first.
+  if (Utf16Length(path) >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     return ERROR_BAD_NETPATH;  // \\server\share: this machine has no network
   }
   bool drivePrefix = path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
   std::string_view rest = drivePrefix ? path.substr(2) : path;
+  // '?' and '*' are wildcards, never part of a name: a path that holds one names no file. That
+  // is also where the '?' lands that a code page put for a character it cannot hold.
   for (char c : rest) {
     auto u = static_cast<unsigned char>(c);
     if (u < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' ||
@@ -94,7 +97,7 @@ std::uint32_t ParseProgramPath(std::string_view path, std::string_view currentDi
     if (IsSeparator(rest.front())) out.names.clear();  // "\x": the current drive's root
     AppendNames(rest, out);
   }
-  if (JoinPath(out).size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  if (Utf16Length(JoinPath(out)) >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   return 0;
 }
 
@@ -156,7 +159,8 @@ Location LocateParts(FileSystem& files, const PathParts& parts, int depth) {
 Location LocateForProcess(const char* path) {
   PathParts parts;
   std::uint32_t error =
-      path ? ParseProgramPath(path, CurrentProcess().currentDir, parts) : ERROR_INVALID_PARAMETER;
+      path ? ParseProgramPath(FromProgram(path), CurrentProcess().currentDir, parts)
+           : ERROR_INVALID_PARAMETER;
   if (error) {
     Location failed;
     failed.error = error;

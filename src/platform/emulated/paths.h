@@ -22,8 +22,9 @@ std::string JoinPath(const PathParts& parts);  // "C:\A\b"; a drive root is "C:\
 // A drive-absolute path, with no limit on length or characters (host side: images, locks).
 std::optional<PathParts> ParseAbsolute(std::string_view path);
 
-// A path as a program passes it, relative ones taken from currentDir (a full path). Returns 0,
-// or the error Windows gives before it looks at the disk (length, syntax).
+// A path as a program passes it (already in the machine's Unicode), relative ones taken from
+// currentDir (a full path). Returns 0, or the error Windows gives before it looks at the disk
+// (length in UTF-16 units, syntax; a wildcard '?' or '*' is ERROR_INVALID_NAME).
 std::uint32_t ParseProgramPath(std::string_view path, std::string_view currentDir, PathParts& out);
 
 struct Location {
@@ -40,7 +41,8 @@ struct Location {
 
 // Walks parsed parts; links in the folder part are followed, as Windows follows them.
 Location LocateParts(FileSystem& files, const PathParts& parts, int depth = 0);
-// A program's path from the current process: syntax and length checks, then the walk.
+// A program's path from the current process, in its code page: syntax and length checks, then
+// the walk.
 Location LocateForProcess(const char* path);
 // Where a link finally leads (missing target: node nullptr, folder set when its folder exists).
 // A location that is no link comes back unchanged.

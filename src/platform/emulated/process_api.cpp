@@ -11,8 +11,11 @@
 using emu::detail::CurrentProcess;
 using emu::detail::CurrentSession;
 using emu::detail::ErrorName;
+using emu::detail::FromProgram;
 using emu::detail::Quote;
+using emu::detail::QuoteArg;
 using emu::detail::SetError;
+using emu::detail::ToProgram;
 using emu::detail::Trace;
 
 namespace {
@@ -48,15 +51,17 @@ void WINAPI SetLastError(DWORD dwErrCode) {
   SetError(dwErrCode);
 }
 
+// The buffer holds the command line in the process's code page, converted once at its start.
 LPSTR WINAPI GetCommandLineA(void) {
   std::string& line = *CurrentProcess().commandLineBuffer;
-  Trace("GetCommandLineA() = " + Quote(line));
+  Trace("GetCommandLineA() = " + QuoteArg(line));
   return line.data();
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-  std::string call = "GetModuleHandleA(" + Quote(lpModuleName) + ") = ";
-  if (!lpModuleName || emu::SameName(lpModuleName, FileNameOf(CurrentProcess().modulePath))) {
+  std::string call = "GetModuleHandleA(" + QuoteArg(lpModuleName) + ") = ";
+  if (!lpModuleName ||
+      emu::SameName(FromProgram(lpModuleName), FileNameOf(CurrentProcess().modulePath))) {
     Trace(call + "the program");
     return emu::detail::ProcessInstance();
   }
@@ -112,6 +117,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 
 // Windows XP's behaviour, the worst a caller meets: a path that does not fit is cut to the
 // capacity without a terminator, the result is the capacity and the last error ERROR_SUCCESS.
+// Sizes count bytes of the path in the caller's code page (a cut may split a UTF-8 sequence,
+// as Windows' byte-wise copy does).
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
   std::string call =
       "GetModuleFileNameA(" +
@@ -128,6 +135,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
     path = CurrentProcess().modulePath;
     const auto& reported = CurrentSession().scenario.faults.modulePathAs;
     if (auto as = reported.find(emu::UpperName(path)); as != reported.end()) path = as->second;
+    path = ToProgram(path);
   } else if (hModule == emu::detail::Kernel32Module()) {
     path = emu::detail::kKernel32Path;
   } else {
@@ -137,16 +145,18 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
   if (path.size() + 1 > nSize) {
     if (nSize > 0) std::memcpy(lpFilename, path.data(), nSize);
     SetError(ERROR_SUCCESS);
-    Trace(call + std::to_string(nSize) + " (cut, no terminator) " + Quote(path.substr(0, nSize)));
+    Trace(call + std::to_string(nSize) + " (cut, no terminator) " +
+          QuoteArg(std::string_view(path).substr(0, nSize)));
     return nSize;
   }
   std::memcpy(lpFilename, path.c_str(), path.size() + 1);
-  Trace(call + std::to_string(path.size()) + " " + Quote(path));
+  Trace(call + std::to_string(path.size()) + " " + QuoteArg(path));
   return static_cast<DWORD>(path.size());
 }
 
-// When the path does not fit, the result is the size needed (terminator included) and the
-// buffer is left as it was.
+// The path in the caller's code page: a user name the page cannot hold comes back with a '?'
+// for each such character, a path that names no folder. When it does not fit, the result is
+// the size needed in bytes (terminator included) and the buffer is left as it was.
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
   std::string call = "GetTempPathA(" + std::to_string(nBufferLength) + ") = ";
   if (emu::detail::InjectedFailure("GetTempPathA")) {
@@ -154,7 +164,7 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
     Trace(call + "0 (ERROR_NOT_ENOUGH_MEMORY)");
     return 0;
   }
-  const std::string& temp = CurrentSession().scenario.tempPath;
+  const std::string temp = ToProgram(CurrentSession().scenario.tempPath);
   auto needed = static_cast<DWORD>(temp.size() + 1);
   if (nBufferLength < needed) {
     Trace(call + std::to_string(needed) + " (does not fit; buffer untouched)");
@@ -166,7 +176,7 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
     return 0;
   }
   std::memcpy(lpBuffer, temp.c_str(), temp.size() + 1);
-  Trace(call + std::to_string(temp.size()) + " " + Quote(temp));
+  Trace(call + std::to_string(temp.size()) + " " + QuoteArg(temp));
   return needed - 1;
 }
 

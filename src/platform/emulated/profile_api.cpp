@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "code_page.h"
 #include "file_use.h"
 #include "paths.h"
 #include "platform_api.h"
@@ -15,7 +16,7 @@
 namespace {
 
 using emu::detail::Location;
-using emu::detail::Quote;
+using emu::detail::QuoteArg;
 using emu::detail::Trace;
 
 std::string Trim(std::string_view text) {
@@ -25,19 +26,21 @@ std::string Trim(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-std::vector<std::string> SplitLines(const emu::Bytes& content) {
+// A profile file without a byte order mark holds text in the system's ANSI code page, whatever
+// page the calling program runs with; its lines are handled as the machine's Unicode.
+std::vector<std::string> SplitLines(const emu::Session& session, const emu::Bytes& content) {
   std::vector<std::string> lines;
   std::string line;
   for (std::uint8_t byte : content) {
     if (byte == '\n') {
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(std::move(line));
+      lines.push_back(emu::ToMachine(session.scenario.codePage, line));
       line.clear();
     } else {
       line += static_cast<char>(byte);
     }
   }
-  if (!line.empty()) lines.push_back(std::move(line));
+  if (!line.empty()) lines.push_back(emu::ToMachine(session.scenario.codePage, line));
   return lines;
 }
 
@@ -122,21 +125,22 @@ void RecordNewDeletions(emu::Session& session, std::vector<std::string> before,
 std::string Entries(const char* multi) {
   std::string text;
   for (const char* entry = multi; entry && *entry; entry += std::strlen(entry) + 1) {
-    text += (text.empty() ? "" : ", ") + Quote(entry);
+    text += (text.empty() ? "" : ", ") + QuoteArg(entry);
   }
   return "{" + text + "}";
 }
 
 }  // namespace
 
-// The section's lines, each ended by NUL, and a second NUL after the last. Windows returns the
-// number of characters copied without that last NUL; a section that does not fit is cut and the
-// result is nSize - 2. A missing file or section gives 0 and an empty list.
+// The section's lines, each ended by NUL, and a second NUL after the last, in the caller's code
+// page. Windows returns the number of bytes copied without that last NUL; a section that does
+// not fit is cut and the result is nSize - 2. A missing file or section gives 0 and an empty
+// list.
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
                                        LPCSTR lpFileName) {
   using namespace emu::detail;
-  std::string call = "GetPrivateProfileSectionA(" + Quote(lpAppName) + ", " +
-                     std::to_string(nSize) + ", " + Quote(lpFileName) + ") = ";
+  std::string call = "GetPrivateProfileSectionA(" + QuoteArg(lpAppName) + ", " +
+                     std::to_string(nSize) + ", " + QuoteArg(lpFileName) + ") = ";
   auto answer = [&](const std::string& joined, const std::string& shown) {
     DWORD result = 0;
     if (nSize >= 2) {
@@ -166,11 +170,11 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
     SetError(file.error ? file.error : ERROR_FILE_NOT_FOUND);
     return answer({}, "(no file)");
   }
-  const std::vector<std::string> lines = SplitLines(file.node->content);
-  const auto span = FindSection(lines, lpAppName ? lpAppName : "");
+  const std::vector<std::string> lines = SplitLines(session, file.node->content);
+  const auto span = FindSection(lines, FromProgram(lpAppName));
   if (!span) return answer({}, "(no section)");
   std::string joined;
-  for (const std::string& entry : SectionEntries(lines, *span)) joined += entry + '\0';
+  for (const std::string& entry : SectionEntries(lines, *span)) joined += ToProgram(entry) + '\0';
   return answer(joined, Entries(joined.c_str()));
 }
 
@@ -179,8 +183,8 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
 // the end of the file, a missing file is created; a read-only file refuses the write.
 BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
   using namespace emu::detail;
-  std::string call = "WritePrivateProfileSectionA(" + Quote(lpAppName) + ", " + Entries(lpString) +
-                     ", " + Quote(lpFileName) + ") = ";
+  std::string call = "WritePrivateProfileSectionA(" + QuoteArg(lpAppName) + ", " +
+                     Entries(lpString) + ", " + QuoteArg(lpFileName) + ") = ";
   auto fail = [&](DWORD error) {
     SetError(error);
     Trace(call + FailedWith(error));
@@ -203,13 +207,14 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
   }
 
   std::vector<std::string> lines;
-  if (file.node) lines = SplitLines(file.node->content);
+  if (file.node) lines = SplitLines(session, file.node->content);
   std::vector<std::string> entries;
   for (const char* entry = lpString; *entry; entry += std::strlen(entry) + 1) {
-    entries.emplace_back(entry);
+    entries.push_back(FromProgram(entry));
   }
+  const std::string sectionName = FromProgram(lpAppName);
   std::vector<std::string> before;
-  const auto span = FindSection(lines, lpAppName);
+  const auto span = FindSection(lines, sectionName);
   if (span) {
     before = PendingDeletions(SectionEntries(lines, *span));
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(span->first),
@@ -217,12 +222,13 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(span->first), entries.begin(),
                  entries.end());
   } else {
-    lines.push_back("[" + std::string(lpAppName) + "]");
+    lines.push_back("[" + sectionName + "]");
     lines.insert(lines.end(), entries.begin(), entries.end());
   }
 
   emu::Bytes content;
-  for (const std::string& line : lines) {
+  for (const std::string& text : lines) {
+    const std::string line = emu::FromMachine(session.scenario.codePage, text);
     content.insert(content.end(), line.begin(), line.end());
     content.push_back('\r');
     content.push_back('\n');
@@ -235,7 +241,7 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
   }
   file.node->content = std::move(content);
   Trace(call + "TRUE");
-  if (IsWininit(session, file) && emu::SameName(lpAppName, "rename")) {
+  if (IsWininit(session, file) && emu::SameName(sectionName, "rename")) {
     RecordNewDeletions(session, std::move(before), PendingDeletions(entries));
   }
   return TRUE;

@@ -9,7 +9,9 @@
 
 using emu::RegKey;
 using emu::detail::ErrorName;
-using emu::detail::Quote;
+using emu::detail::FromProgram;
+using emu::detail::QuoteArg;
+using emu::detail::ToProgram;
 using emu::detail::Trace;
 
 namespace {
@@ -61,11 +63,13 @@ LONG SplitSubKey(std::string_view path, std::vector<std::string_view>& names) {
   return ERROR_SUCCESS;
 }
 
-// Walks `sub` below `from`; create makes missing keys (RegCreateKey's way).
+// Walks `sub` (in the caller's code page) below `from`; create makes missing keys (RegCreateKey's
+// way).
 OpenKey Walk(OpenKey from, const char* sub, bool create) {
   if (from.error || !sub || !*sub) return from;
+  const std::string path = FromProgram(sub);
   std::vector<std::string_view> names;
-  if (LONG error = SplitSubKey(sub, names)) return {nullptr, from.path, error};
+  if (LONG error = SplitSubKey(path, names)) return {nullptr, from.path, error};
   for (auto name : names) {
     RegKey* next = create ? &from.key->Create(name) : from.key->Find(name);
     if (!next) return {nullptr, from.path, ERROR_FILE_NOT_FOUND};
@@ -108,12 +112,25 @@ void FillMarker(void* buffer, std::size_t size) {
   if (buffer && size > 0) std::memset(buffer, kMarker, size);
 }
 
+bool IsStringType(std::uint32_t type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// What RegQueryValue(Ex)A hands out: strings converted to the caller's code page, terminators
+// and all (the byte count is the converted one), anything else as stored.
+emu::Bytes ProgramData(const emu::RegValue& value) {
+  if (!IsStringType(value.type)) return value.data;
+  const std::string converted = ToProgram(
+      std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+  return emu::Bytes(converted.begin(), converted.end());
+}
+
 }  // namespace
 
 // A NULL or empty subkey gives back the very handle passed in: no new handle, nothing more to
 // close (the documented RegOpenKey behaviour). On failure *phkResult is NULL.
 LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-  std::string call = "RegOpenKeyA(" + Name(hKey) + ", " + Quote(lpSubKey) + ")";
+  std::string call = "RegOpenKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")";
   if (!phkResult) return Result(call, ERROR_INVALID_PARAMETER);
   *phkResult = NULL;
   if (emu::detail::InjectedFailure("RegOpenKeyA")) return Result(call, ERROR_ACCESS_DENIED);
@@ -133,8 +150,9 @@ LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
   return Result(call, ERROR_SUCCESS, "[" + opened.path + "]");
 }
 
-// Subkeys come in ascending order of their upper-cased names. A name that does not fit with its
-// terminator is ERROR_MORE_DATA; after any failure the buffer holds nothing usable.
+// Subkeys come in ascending order of their upper-cased names. The name is in the caller's code
+// page; one that does not fit with its terminator (in bytes) is ERROR_MORE_DATA; after any
+// failure the buffer holds nothing usable.
 LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
   std::string call = "RegEnumKeyA(" + Name(hKey) + ", " + std::to_string(dwIndex) + ", " +
                      std::to_string(cchName) + ")";
@@ -147,22 +165,23 @@ LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
   if (key.error) return fail(key.error);
   if (!lpName) return fail(ERROR_INVALID_PARAMETER);
   if (dwIndex >= key.key->subkeys.size()) return fail(ERROR_NO_MORE_ITEMS);
-  const std::string& name = std::next(key.key->subkeys.begin(), dwIndex)->second->name;
+  const std::string name = ToProgram(std::next(key.key->subkeys.begin(), dwIndex)->second->name);
   if (name.size() + 1 > cchName) return fail(ERROR_MORE_DATA);
   std::memcpy(lpName, name.c_str(), name.size() + 1);
-  return Result(call, ERROR_SUCCESS, Quote(name));
+  return Result(call, ERROR_SUCCESS, QuoteArg(name));
 }
 
 // NT deletes only a key without subkeys (ERROR_ACCESS_DENIED otherwise). Handles still open on
 // the deleted key turn into ERROR_KEY_DELETED. An empty subkey names the key of hKey itself.
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  std::string call = "RegDeleteKeyA(" + Name(hKey) + ", " + Quote(lpSubKey) + ")";
+  std::string call = "RegDeleteKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")";
   if (emu::detail::InjectedFailure("RegDeleteKeyA")) return Result(call, ERROR_ACCESS_DENIED);
   if (!lpSubKey) return Result(call, ERROR_INVALID_PARAMETER);
   OpenKey from = Resolve(hKey);
   if (from.error) return Result(call, from.error);
+  const std::string subKey = FromProgram(lpSubKey);
   std::vector<std::string_view> names;
-  if (LONG error = SplitSubKey(lpSubKey, names)) return Result(call, error);
+  if (LONG error = SplitSubKey(subKey, names)) return Result(call, error);
   if (names.empty()) {
     // The key of hKey itself; a root cannot go.
     if (PredefinedRoot(hKey)) return Result(call, ERROR_ACCESS_DENIED);
@@ -208,7 +227,7 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 // stored without a terminator gets one. Too small a buffer: ERROR_MORE_DATA, the size needed
 // in *lpcbData, and the buffer's contents undefined.
 LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData) {
-  std::string call = "RegQueryValueA(" + Name(hKey) + ", " + Quote(lpSubKey) + ", " +
+  std::string call = "RegQueryValueA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ", " +
                      (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")";
   if (emu::detail::InjectedFailure("RegQueryValueA")) return Result(call, ERROR_ACCESS_DENIED);
   if (lpData && !lpcbData) return Result(call, ERROR_INVALID_PARAMETER);
@@ -217,7 +236,7 @@ LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbD
   emu::Bytes data{0};
   if (const emu::RegValue* value = key.key->FindValue("")) {
     if (value->type != REG_SZ) return Result(call, ERROR_INVALID_DATA);
-    data = value->data;
+    data = ProgramData(*value);
     if (data.empty() || data.back() != 0) data.push_back(0);
   }
   auto needed = static_cast<LONG>(data.size());
@@ -230,45 +249,48 @@ LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbD
     return Result(call, ERROR_MORE_DATA, "size " + std::to_string(needed));
   }
   std::memcpy(lpData, data.data(), data.size());
-  return Result(call, ERROR_SUCCESS, Quote(lpData));
+  return Result(call, ERROR_SUCCESS, QuoteArg(lpData));
 }
 
 // Sets the default value of the key or of its subkey (created when missing). Only REG_SZ is
-// accepted, and Windows takes the size from the string itself: cbData is ignored.
+// accepted, and Windows takes the size from the string itself: cbData is ignored. The text is
+// read in the caller's code page and stored as it reads: a '?' stays a '?'.
 LONG WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData) {
-  std::string call = "RegSetValueA(" + Name(hKey) + ", " + Quote(lpSubKey) + ", " +
-                     std::to_string(dwType) + ", " + Quote(lpData) + ", " + std::to_string(cbData) +
-                     ")";
+  std::string call = "RegSetValueA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ", " +
+                     std::to_string(dwType) + ", " + QuoteArg(lpData) + ", " +
+                     std::to_string(cbData) + ")";
   if (emu::detail::InjectedFailure("RegSetValueA")) return Result(call, ERROR_ACCESS_DENIED);
   if (dwType != REG_SZ || !lpData) return Result(call, ERROR_INVALID_PARAMETER);
   OpenKey key = Walk(Resolve(hKey), lpSubKey, true);
   if (key.error) return Result(call, key.error);
-  key.key->SetString("", lpData);
+  key.key->SetString("", FromProgram(lpData));
   return Result(call, ERROR_SUCCESS);
 }
 
 // A named value (NULL or "" is the default value). Without a data buffer only the size is
-// reported, exactly. The bytes come back as stored: no terminator is added.
+// reported, exactly: for a string, the size of the text in the caller's code page. The bytes
+// come back as stored, strings converted: no terminator is added.
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
-  std::string call = "RegQueryValueExA(" + Name(hKey) + ", " + Quote(lpValueName) + ", " +
+  std::string call = "RegQueryValueExA(" + Name(hKey) + ", " + QuoteArg(lpValueName) + ", " +
                      (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")";
   if (emu::detail::InjectedFailure("RegQueryValueExA")) return Result(call, ERROR_ACCESS_DENIED);
   if (lpReserved || (lpData && !lpcbData)) return Result(call, ERROR_INVALID_PARAMETER);
   OpenKey key = Resolve(hKey);
   if (key.error) return Result(call, key.error);
-  const emu::RegValue* value = key.key->FindValue(lpValueName ? lpValueName : "");
+  const emu::RegValue* value = key.key->FindValue(FromProgram(lpValueName));
   if (!value) return Result(call, ERROR_FILE_NOT_FOUND);
   if (lpType) *lpType = value->type;
   if (!lpcbData) return Result(call, ERROR_SUCCESS);
   DWORD capacity = *lpcbData;
-  auto needed = static_cast<DWORD>(value->data.size());
+  const emu::Bytes data = ProgramData(*value);
+  auto needed = static_cast<DWORD>(data.size());
   *lpcbData = needed;
   if (!lpData) return Result(call, ERROR_SUCCESS, "size " + std::to_string(needed));
   if (capacity < needed) {
     FillMarker(lpData, capacity);
     return Result(call, ERROR_MORE_DATA, "size " + std::to_string(needed));
   }
-  std::memcpy(lpData, value->data.data(), needed);
+  std::memcpy(lpData, data.data(), needed);
   return Result(call, ERROR_SUCCESS, "size " + std::to_string(needed));
 }

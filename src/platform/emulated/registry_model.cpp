@@ -72,8 +72,8 @@ void RegKey::SetValue(std::string_view valueName, std::uint32_t type, Bytes data
   }
 }
 
-void RegKey::SetString(std::string_view valueName, std::string_view ansiText) {
-  Bytes data(ansiText.begin(), ansiText.end());
+void RegKey::SetString(std::string_view valueName, std::string_view text) {
+  Bytes data(text.begin(), text.end());
   data.push_back(0);
   SetValue(valueName, 1, std::move(data));
 }

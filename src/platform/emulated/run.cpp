@@ -1,4 +1,5 @@
 // Running the product's processes one after another, and the stand-in process for unit tests.
+#include "code_page.h"
 #include "file_handles.h"
 #include "paths.h"
 #include "state.h"
@@ -38,6 +39,9 @@ const FsNode* DescribeImage(Session& session, Process& process) {
 bool RunProcess(Session& session, int id, EntryPoint entry) {
   auto at = static_cast<std::size_t>(id) - 1;
   Kernel(session).processes[at].running = true;
+  // The host build runs the product, whose manifest is res/uninstall.manifest; a runner of real
+  // exes fixes the page again from the exe's own manifest before any of its code runs.
+  detail::StartProgram(session, Kernel(session).processes[at], ProductManifest());
   try {
     if (Kernel(session).processes[at].runsProduct) {
       entry();
@@ -93,6 +97,7 @@ ActiveProcess::ActiveProcess(Session& session, std::string_view currentDir, std:
   std::string folder = currentDir.empty() ? FolderOf(imagePath) : std::string(currentDir);
   id_ = detail::AddProcess(session, imagePath, "\"" + imagePath + "\"", FullOrAsIs(folder));
   DescribeImage(session, Kernel(session).processes.back());
+  detail::StartProgram(session, Kernel(session).processes.back(), ProductManifest());
   Kernel(session).processes.back().running = true;
   previousSession_ = detail::SwapCurrent(&session, id_, &previousProcess_);
 }

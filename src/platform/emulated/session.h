@@ -20,7 +20,7 @@ namespace emu {
 
 struct Process {
   int id = 0;
-  std::string image, commandLine, currentDir;
+  std::string image, commandLine, currentDir;  // Unicode, as the machine keeps text
   bool running = false;
   bool ended = false;
   int exitCode = 0;
@@ -34,12 +34,17 @@ struct Process {
   int handlesOpenAtExit = 0;
   int shell32Loads = 0;         // LoadLibraryA of shell32 not yet given back with FreeLibrary
   std::uint32_t lastError = 0;  // GetLastError
-  std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
+  // The ANSI code page of its "A" calls, fixed at its start (StartProgram in state.h): the
+  // system's, or UTF-8 (65001) where the manifest of the file it runs declares it.
+  unsigned codePage = 1252;
+  // GetCommandLineA's buffer, in the process's code page, stable for the run
+  std::shared_ptr<std::string> commandLineBuffer;
   // The bytes of the file the process was started from, as they were at its start: Windows
   // maps the image then, so what a process runs is fixed before its parent goes on.
   std::shared_ptr<const Bytes> imageBytes;
-  // Where LoadStringA finds the program's strings: the resources of the exe that runs, when a
-  // runner of real exes supplies them; otherwise the string table compiled from res/.
+  // Where LoadStringA finds the program's strings (Unicode, converted to the process's code
+  // page): the resources of the exe that runs, when a runner of real exes supplies them;
+  // otherwise the string table compiled from res/.
   std::shared_ptr<const std::map<std::uint32_t, std::string>> resourceStrings;
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "code_page.h"
 #include "paths.h"
 #include "platform_api.h"
 #include "state.h"
@@ -12,27 +13,48 @@ namespace {
 
 using emu::FsNode;
 
-bool IsShortNameCharacter(unsigned char c) {
-  if (c >= 0x80) return true;
+// A name as its characters. Short names are counted in characters of the OEM code page, a
+// single-byte page on the systems modelled, so one character is one place.
+std::u32string Characters(std::string_view name) {
+  std::u32string characters;
+  for (std::size_t pos = 0; pos < name.size();) {
+    bool valid = true;
+    characters += emu::NextCodePoint(name, pos, valid);
+  }
+  return characters;
+}
+
+std::string Utf8(std::u32string_view characters) {
+  std::string text;
+  for (char32_t c : characters) emu::AppendUtf8(text, c);
+  return text;
+}
+
+// Beyond ASCII, a short name holds what the OEM code page holds; the system's ANSI page stands
+// in for it here (850 and 866, the OEM pages beside 1252 and 1251, hold the same letters).
+bool IsShortNameCharacter(char32_t c, unsigned codePage) {
+  if (c >= 0x80) return emu::PageHolds(codePage, Utf8(std::u32string(1, c)));
   if (c >= '0' && c <= '9') return true;
   if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
-  return std::strchr("!#$%&'()-@^_`{}~", c) != nullptr && c != '\0';
+  return c != 0 && std::strchr("!#$%&'()-@^_`{}~", static_cast<int>(c)) != nullptr;
 }
 
 // A name that is already 8.3 (up to 8 characters, at most one dot and 3 after it, nothing a
 // short name cannot hold) has no alias: Windows gives it back as it is, its case kept.
-bool IsShortName(std::string_view name) {
-  const auto dot = name.find('.');
-  const std::string_view base = name.substr(0, dot);
-  const std::string_view extension =
-      dot == std::string_view::npos ? std::string_view{} : name.substr(dot + 1);
+bool IsShortName(std::string_view utf8, unsigned codePage) {
+  const std::u32string name = Characters(utf8);
+  const auto dot = name.find(U'.');
+  const std::u32string_view base = std::u32string_view(name).substr(0, dot);
+  const std::u32string_view extension = dot == std::u32string::npos
+                                            ? std::u32string_view{}
+                                            : std::u32string_view(name).substr(dot + 1);
   if (base.empty() || base.size() > 8 || extension.size() > 3) return false;
-  if (dot != std::string_view::npos && extension.empty()) return false;
-  for (char c : base) {
-    if (!IsShortNameCharacter(static_cast<unsigned char>(c))) return false;
+  if (dot != std::u32string::npos && extension.empty()) return false;
+  for (char32_t c : base) {
+    if (!IsShortNameCharacter(c, codePage)) return false;
   }
-  for (char c : extension) {
-    if (!IsShortNameCharacter(static_cast<unsigned char>(c))) return false;
+  for (char32_t c : extension) {
+    if (!IsShortNameCharacter(c, codePage)) return false;
   }
   return true;
 }
@@ -40,36 +62,39 @@ bool IsShortName(std::string_view name) {
 // Windows' rule for the rest: blanks and every dot but the last go, characters a short name
 // cannot hold become '_', letters are upper-cased; the first six characters of the base, "~N"
 // and the first three of the extension, with the lowest N that no name in the folder has.
-std::string AliasStem(std::string_view name, std::string& extension) {
-  const auto lastDot = name.rfind('.');
-  const bool hasExtension = lastDot != std::string_view::npos && lastDot + 1 < name.size();
-  const std::string_view base = hasExtension ? name.substr(0, lastDot) : name;
-  auto clean = [](std::string_view part, std::size_t limit) {
-    std::string out;
-    for (char c : part) {
+std::string AliasStem(std::string_view utf8, unsigned codePage, std::string& extension) {
+  const std::u32string name = Characters(utf8);
+  const auto lastDot = name.rfind(U'.');
+  const bool hasExtension = lastDot != std::u32string::npos && lastDot + 1 < name.size();
+  const std::u32string_view base =
+      hasExtension ? std::u32string_view(name).substr(0, lastDot) : std::u32string_view(name);
+  auto clean = [codePage](std::u32string_view part, std::size_t limit) {
+    std::u32string out;
+    for (char32_t c : part) {
       if (c == ' ' || c == '.') continue;
       if (out.size() == limit) break;
-      out += IsShortNameCharacter(static_cast<unsigned char>(c)) ? c : '_';
+      out += IsShortNameCharacter(c, codePage) ? c : U'_';
     }
-    return emu::UpperName(out);
+    return emu::UpperName(Utf8(out));
   };
-  extension = hasExtension ? clean(name.substr(lastDot + 1), 3) : std::string();
+  extension =
+      hasExtension ? clean(std::u32string_view(name).substr(lastDot + 1), 3) : std::string();
   std::string stem = clean(base, 6);
   return stem.empty() ? std::string("_") : stem;
 }
 
 // Aliases go out in the order of the folder's listing (Windows hands them out as files are
 // created; the listing order stands in for that).
-std::string ShortNameOf(const FsNode& folder, const FsNode& node) {
-  if (IsShortName(node.name)) return node.name;
+std::string ShortNameOf(const FsNode& folder, const FsNode& node, unsigned codePage) {
+  if (IsShortName(node.name, codePage)) return node.name;
   std::vector<std::string> taken;
   for (const auto& [upper, child] : folder.children) {
-    if (IsShortName(child->name)) taken.push_back(emu::UpperName(child->name));
+    if (IsShortName(child->name, codePage)) taken.push_back(emu::UpperName(child->name));
   }
   for (const auto& [upper, child] : folder.children) {
-    if (IsShortName(child->name)) continue;
+    if (IsShortName(child->name, codePage)) continue;
     std::string extension;
-    const std::string stem = AliasStem(child->name, extension);
+    const std::string stem = AliasStem(child->name, codePage, extension);
     std::string alias;
     for (int n = 1;; ++n) {
       alias = stem + "~" + std::to_string(n) + (extension.empty() ? "" : "." + extension);
@@ -83,12 +108,13 @@ std::string ShortNameOf(const FsNode& folder, const FsNode& node) {
 
 }  // namespace
 
-// Each name of the path in its short form; the path must exist. A buffer too small gets
-// nothing, and the result is the size needed, terminator included.
+// Each name of the path in its short form, in the caller's code page; the path must exist. A
+// buffer too small gets nothing, and the result is the size needed in bytes, terminator
+// included.
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
   using namespace emu::detail;
   std::string call =
-      "GetShortPathNameA(" + Quote(lpszLongPath) + ", " + std::to_string(cchBuffer) + ") = ";
+      "GetShortPathNameA(" + QuoteArg(lpszLongPath) + ", " + std::to_string(cchBuffer) + ") = ";
   auto fail = [&](DWORD error) {
     SetError(error);
     Trace(call + "0 (" + ErrorName(error) + ")");
@@ -98,7 +124,8 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
   if (!lpszLongPath) return fail(ERROR_INVALID_PARAMETER);
   emu::Session& session = CurrentSession();
   PathParts parts;
-  if (DWORD error = ParseProgramPath(lpszLongPath, CurrentProcess().currentDir, parts)) {
+  if (DWORD error =
+          ParseProgramPath(FromProgram(lpszLongPath), CurrentProcess().currentDir, parts)) {
     return fail(error);
   }
   auto drive = session.machine.files.drives.find(parts.drive);
@@ -110,7 +137,7 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
     if (child == folder->children.end()) {
       return fail(i + 1 == parts.names.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
     }
-    result += "\\" + ShortNameOf(*folder, *child->second);
+    result += "\\" + ShortNameOf(*folder, *child->second, session.scenario.codePage);
     const FsNode* next = child->second.get();
     // A folder link keeps its own short name; the walk goes on in its target.
     if (next->linkTarget && next->directory) next = session.machine.files.Find(*next->linkTarget);
@@ -120,11 +147,12 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
   }
   if (parts.names.empty()) result += "\\";
   if (parts.trailingSeparator) result += "\\";
+  result = ToProgram(result);
   if (result.size() + 1 > cchBuffer) {
     Trace(call + std::to_string(result.size() + 1) + " (does not fit; buffer untouched)");
     return static_cast<DWORD>(result.size() + 1);
   }
   std::memcpy(lpszShortPath, result.c_str(), result.size() + 1);
-  Trace(call + std::to_string(result.size()) + " " + Quote(result));
+  Trace(call + std::to_string(result.size()) + " " + QuoteArg(result));
   return static_cast<DWORD>(result.size());
 }

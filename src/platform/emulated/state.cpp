@@ -4,8 +4,10 @@
 #include <memory>
 #include <stdexcept>
 
+#include "code_page.h"
 #include "file_handles.h"
 #include "races.h"
+#include "trace_format.h"
 
 namespace emu::detail {
 namespace {
@@ -46,6 +48,40 @@ CurrentScope::~CurrentScope() {
 
 void CurrentScope::SwitchProcess(int process) {
   g_process = process;
+}
+
+unsigned CurrentCodePage() {
+  if (!g_session || g_process < 1 ||
+      static_cast<std::size_t>(g_process) > Kernel(*g_session).processes.size()) {
+    return 1252;
+  }
+  return Kernel(*g_session).processes[static_cast<std::size_t>(g_process) - 1].codePage;
+}
+
+std::string FromProgram(const char* ansi) {
+  return ansi ? ToMachine(CurrentCodePage(), ansi) : std::string();
+}
+
+std::string FromProgram(std::string_view ansi) {
+  return ToMachine(CurrentCodePage(), ansi);
+}
+
+std::string ToProgram(std::string_view text) {
+  return FromMachine(CurrentCodePage(), text);
+}
+
+std::string QuoteArg(const char* ansi) {
+  return ansi ? Quote(FromProgram(ansi)) : "NULL";
+}
+
+std::string QuoteArg(std::string_view ansi) {
+  return Quote(FromProgram(ansi));
+}
+
+void StartProgram(const Session& session, Process& process, std::string_view manifest) {
+  process.codePage = ProgramCodePage(session.scenario, manifest);
+  process.commandLineBuffer =
+      std::make_shared<std::string>(FromMachine(process.codePage, process.commandLine));
 }
 
 void Trace(std::string text) {

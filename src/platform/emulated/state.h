@@ -31,6 +31,22 @@ class CurrentScope {
 
 Session* SwapCurrent(Session* session, int process, int* previousProcess);
 
+// The "A" boundary. CurrentCodePage is the current process's code page, or the machine's
+// default 1252 when no process runs (the pure string functions need none). FromProgram reads
+// what a program passed in its code page ("" for NULL); ToProgram gives it the machine's text in
+// its code page ('?' for what the page cannot hold). QuoteArg quotes program bytes for the
+// trace, decoded the same way, so every trace line is Unicode.
+unsigned CurrentCodePage();
+std::string FromProgram(const char* ansi);
+std::string FromProgram(std::string_view ansi);
+std::string ToProgram(std::string_view text);
+std::string QuoteArg(const char* ansi);
+std::string QuoteArg(std::string_view ansi);
+
+// Fixes a process's code page as it starts, from the application manifest of the file it runs
+// (scenario permitting), and fills GetCommandLineA's buffer in that page.
+void StartProgram(const Session& session, Process& process, std::string_view manifest);
+
 // Appends one trace line for the current process, prefixed "<process id>: ".
 void Trace(std::string text);
 

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "code_page.h"
 #include "platform_api.h"
+#include "state.h"
 
 namespace {
 
@@ -36,19 +38,29 @@ int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-// Windows compares with the user's locale and its case folding; for the names compared here,
-// ASCII file names, that is equality with the letters folded, and the order of the folded text.
+// Windows reads both strings in the caller's code page and compares them with the user's
+// locale and its case folding. Modelled: equality with the letters folded (ASCII, and beyond it
+// through the upcase table, so "Пётр" and "ПЁТР" are equal), and the order of the folded
+// characters, ASCII folded to lower case as before; the locale's word sort, which puts "é" next
+// to "e", is not modelled.
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) {
   if (!lpString1 || !lpString2) return lpString1 ? 1 : (lpString2 ? -1 : 0);
-  auto fold = [](char c) {
-    return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const unsigned codePage = emu::detail::CurrentCodePage();
+  const std::string a = emu::ToMachine(codePage, lpString1);
+  const std::string b = emu::ToMachine(codePage, lpString2);
+  auto fold = [](char32_t c) -> char32_t {
+    if (c < 0x80) return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+    return emu::UpperCodePoint(c);
   };
-  for (;; ++lpString1, ++lpString2) {
-    unsigned char a = fold(*lpString1);
-    unsigned char b = fold(*lpString2);
-    if (a != b) return a < b ? -1 : 1;
-    if (a == 0) return 0;
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    bool valid = true;
+    const char32_t x = fold(emu::NextCodePoint(a, i, valid));
+    const char32_t y = fold(emu::NextCodePoint(b, j, valid));
+    if (x != y) return x < y ? -1 : 1;
   }
+  if (i < a.size()) return 1;
+  return j < b.size() ? -1 : 0;
 }
 
 namespace {
@@ -91,12 +103,14 @@ std::string Digits(std::uint32_t value, unsigned base, bool upper, int precision
   return text;
 }
 
-// A UTF-16 string from a wide argument, kept to its ASCII letters ('?' for the rest), which is
-// what the code page conversion gives for the texts a program of this kind passes.
+// A UTF-16 string from a wide argument, converted to the caller's code page as wsprintfA does.
 std::string Narrow(const std::uint16_t* text) {
-  std::string narrow;
-  for (; text && *text; ++text) narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
-  return narrow;
+  std::string bytes;
+  for (; text && *text; ++text) {
+    bytes += static_cast<char>(*text & 0xFF);
+    bytes += static_cast<char>(*text >> 8);
+  }
+  return emu::FromMachine(emu::detail::CurrentCodePage(), emu::Utf16leToUtf8(bytes));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ namespace emu {
 
 struct StringResource {
   unsigned id;
-  const char* text;  // Windows-1252 bytes, as LoadStringA returns them
+  const char* text;  // ASCII (rc_strings takes nothing else), which every code page holds
 };
 
 extern const StringResource kStringTable[];

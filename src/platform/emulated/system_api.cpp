@@ -16,12 +16,15 @@ using emu::detail::Trace;
 
 // Windows 95, 98 and ME keep their system files in SYSTEM, NT in system32.
 std::string SystemFolder(const emu::Session& session) {
-  return session.scenario.windowsFolder + (emu::IsWindows9x(session.scenario) ? "\\SYSTEM" : "\\system32");
+  return session.scenario.windowsFolder +
+         (emu::IsWindows9x(session.scenario) ? "\\SYSTEM" : "\\system32");
 }
 
-// Both folder calls: the path without a trailing backslash and its length; a buffer too small
-// gets nothing and the result is the size needed, terminator included.
-UINT ReportFolder(const char* operation, const std::string& folder, LPSTR buffer, UINT size) {
+// Both folder calls: the path without a trailing backslash, in the caller's code page, and its
+// length in bytes; a buffer too small gets nothing and the result is the size needed,
+// terminator included.
+UINT ReportFolder(const char* operation, const std::string& machineFolder, LPSTR buffer,
+                  UINT size) {
   using namespace emu::detail;
   std::string call = std::string(operation) + "(" + std::to_string(size) + ") = ";
   if (InjectedFailure(operation)) {
@@ -29,12 +32,13 @@ UINT ReportFolder(const char* operation, const std::string& folder, LPSTR buffer
     Trace(call + "0 (ERROR_NOT_ENOUGH_MEMORY)");
     return 0;
   }
+  const std::string folder = ToProgram(machineFolder);
   if (folder.size() + 1 > size) {
     Trace(call + std::to_string(folder.size() + 1) + " (does not fit; buffer untouched)");
     return static_cast<UINT>(folder.size() + 1);
   }
   std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-  Trace(call + std::to_string(folder.size()) + " " + Quote(folder));
+  Trace(call + std::to_string(folder.size()) + " " + QuoteArg(folder));
   return static_cast<UINT>(folder.size());
 }
 
@@ -78,7 +82,7 @@ UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
 // that asks by name is not served here. Each load counts; FreeLibrary gives one back.
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   using namespace emu::detail;
-  std::string call = "LoadLibraryA(" + Quote(lpLibFileName) + ") = ";
+  std::string call = "LoadLibraryA(" + QuoteArg(lpLibFileName) + ") = ";
   auto fail = [&](DWORD error) {
     SetError(error);
     Trace(call + "NULL (" + ErrorName(error) + ")");
@@ -87,7 +91,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   if (InjectedFailure("LoadLibraryA")) return fail(ERROR_MOD_NOT_FOUND);
   if (!lpLibFileName) return fail(ERROR_INVALID_PARAMETER);
   emu::Session& session = CurrentSession();
-  const std::string wanted = emu::CanonicalPath(lpLibFileName);
+  const std::string wanted = emu::CanonicalPath(FromProgram(lpLibFileName));
   if (wanted.empty() || !emu::SameName(wanted, SystemFolder(session) + "\\shell32.dll")) {
     return fail(ERROR_MOD_NOT_FOUND);
   }

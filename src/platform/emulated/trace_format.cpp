@@ -69,7 +69,7 @@ std::string Quote(std::string_view text) {
       std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
       quoted += escaped;
     } else {
-      quoted += c;  // Windows-1252 bytes stay as they are
+      quoted += c;  // the bytes of UTF-8 stay as they are
     }
   }
   return quoted + "\"";

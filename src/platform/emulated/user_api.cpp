@@ -10,8 +10,10 @@
 
 using emu::detail::CurrentProcess;
 using emu::detail::CurrentSession;
-using emu::detail::Quote;
+using emu::detail::FromProgram;
+using emu::detail::QuoteArg;
 using emu::detail::SetError;
+using emu::detail::ToProgram;
 using emu::detail::Trace;
 
 namespace {
@@ -93,9 +95,9 @@ const char* AnswerName(int answer) {
 
 }  // namespace
 
-// Copies at most cchBufferMax - 1 characters and a terminator. An unknown ID gives 0 and an
-// empty string. A capacity of 0, which LoadStringA does not support (it corrupts memory on
-// Windows), is refused here.
+// Copies at most cchBufferMax - 1 bytes of the string in the caller's code page and a
+// terminator. An unknown ID gives 0 and an empty string. A capacity of 0, which LoadStringA does
+// not support (it corrupts memory on Windows), is refused here.
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
   std::string call =
       "LoadStringA(" + std::to_string(uID) + ", " + std::to_string(cchBufferMax) + ") = ";
@@ -121,10 +123,11 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
     Trace(call + "0 (ERROR_RESOURCE_NAME_NOT_FOUND)");
     return 0;
   }
-  std::size_t length = std::min(std::strlen(found), static_cast<std::size_t>(cchBufferMax - 1));
-  std::memcpy(lpBuffer, found, length);
+  const std::string text = ToProgram(found);
+  std::size_t length = std::min(text.size(), static_cast<std::size_t>(cchBufferMax - 1));
+  std::memcpy(lpBuffer, text.data(), length);
   lpBuffer[length] = '\0';
-  Trace(call + std::to_string(length) + " " + Quote(std::string_view(lpBuffer, length)));
+  Trace(call + std::to_string(length) + " " + QuoteArg(std::string_view(lpBuffer, length)));
   return static_cast<int>(length);
 }
 
@@ -145,13 +148,13 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   int pressed = answer == emu::Answer::First ? buttons.first : buttons.second;
 
   emu::Event event = emu::detail::NewEvent(emu::Event::Kind::Message, CurrentProcess().id);
-  // Windows shows "Error" for a NULL caption.
-  event.caption = lpCaption ? lpCaption : "Error";
-  event.text = lpText ? lpText : "";
+  // Windows shows "Error" for a NULL caption. Both texts are read in the caller's code page.
+  event.caption = lpCaption ? FromProgram(lpCaption) : "Error";
+  event.text = FromProgram(lpText);
   event.style = buttons.style;
   event.answer = AnswerName(pressed);
-  Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + Quote(lpText) +
-        ", " + Quote(lpCaption) + ", " + buttons.style + ") = " + event.answer);
+  Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + QuoteArg(lpText) +
+        ", " + QuoteArg(lpCaption) + ", " + buttons.style + ") = " + event.answer);
   session.record.events.push_back(std::move(event));
   return pressed;
 }
@@ -163,11 +166,11 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWOR
   bool atom = reinterpret_cast<std::uintptr_t>(lpClassName) < 0x10000;
   std::string call = "CreateWindowExA(" +
                      (atom ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpClassName))
-                           : Quote(lpClassName)) +
-                     ", " + Quote(lpWindowName) + ") = ";
+                           : QuoteArg(lpClassName)) +
+                     ", " + QuoteArg(lpWindowName) + ") = ";
   bool known = false;
   for (const char* name : kSystemClasses)
-    known = known || (!atom && emu::SameName(lpClassName, name));
+    known = known || (!atom && emu::SameName(FromProgram(lpClassName), name));
   if (!known) {
     SetError(ERROR_CANNOT_FIND_WND_CLASS);
     Trace(call + "NULL (ERROR_CANNOT_FIND_WND_CLASS)");
@@ -177,7 +180,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWOR
   emu::Window window;
   window.id = static_cast<int>(Kernel(session).windows.size()) + 1;
   window.process = CurrentProcess().id;
-  window.className = lpClassName;
+  window.className = FromProgram(lpClassName);
   window.queue.assign(std::begin(kStartupMessages), std::end(kStartupMessages));
   Kernel(session).windows.push_back(std::move(window));
   HWND handle = emu::detail::WindowHandle(Kernel(session).windows.back().id);

@@ -145,8 +145,8 @@ int Check(const Arguments& args) {
     // Wine's temp folder was there before the run, as the image's own is for the simulator.
     if (!outcome.tempPath.empty()) image.machine.files.CreateFolder(outcome.tempPath);
     std::cout << "Uninstall run under Wine on " << run.image.string()
-              << "\n  program: " << machine_image::AnsiToUtf8(image.scenario.exePath)
-              << "\n  temporary folder: " << machine_image::AnsiToUtf8(outcome.tempPath) << "\n\n";
+              << "\n  program: " << image.scenario.exePath
+              << "\n  temporary folder: " << outcome.tempPath << "\n\n";
     machine_image::WriteReadableTranscript(std::cout, outcome.session, {});
     std::cout << "\n";
     for (const std::string& line :

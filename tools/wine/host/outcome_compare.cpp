@@ -9,7 +9,6 @@
 namespace wine_harness {
 namespace {
 
-using machine_image::AnsiToUtf8;
 using machine_image::Snapshot;
 using Kind = emu::Event::Kind;
 
@@ -19,7 +18,7 @@ std::string Describe(const machine_image::SnapshotValue& value) {
   if (isString) {
     std::string data(value.data.begin(), value.data.end());
     while (!data.empty() && data.back() == '\0') data.pop_back();
-    return text + "\"" + AnsiToUtf8(data) + "\"";
+    return text + "\"" + data + "\"";
   }
   static const char* const kDigits = "0123456789abcdef";
   for (const std::uint8_t byte : value.data) {
@@ -30,18 +29,17 @@ std::string Describe(const machine_image::SnapshotValue& value) {
 }
 
 std::string ValueName(const machine_image::SnapshotValue& value) {
-  return AnsiToUtf8(value.key) + " value " +
-         (value.name.empty() ? "@" : "\"" + AnsiToUtf8(value.name) + "\"");
+  return value.key + " value " + (value.name.empty() ? "@" : "\"" + value.name + "\"");
 }
 
 void CompareRegistry(const Snapshot& wine, const Snapshot& sim, std::vector<std::string>& out) {
   for (const auto& [upper, spelled] : sim.keys) {
     if (!wine.keys.contains(upper))
-      out.push_back("key " + AnsiToUtf8(spelled) + ": gone under Wine, kept by the emulator");
+      out.push_back("key " + spelled + ": gone under Wine, kept by the emulator");
   }
   for (const auto& [upper, spelled] : wine.keys) {
     if (!sim.keys.contains(upper))
-      out.push_back("key " + AnsiToUtf8(spelled) + ": kept under Wine, gone in the emulator");
+      out.push_back("key " + spelled + ": kept under Wine, gone in the emulator");
   }
   for (const auto& [id, value] : sim.values) {
     const auto found = wine.values.find(id);
@@ -66,15 +64,14 @@ void CompareFiles(const Snapshot& wine, const Snapshot& sim, std::vector<std::st
   for (const auto& [upper, entry] : sim.files) {
     const auto found = wine.files.find(upper);
     if (found == wine.files.end()) {
-      out.push_back(AnsiToUtf8(entry.path) + ": gone under Wine, kept by the emulator");
+      out.push_back(entry.path + ": gone under Wine, kept by the emulator");
     } else if (found->second.folder != entry.folder) {
-      out.push_back(AnsiToUtf8(entry.path) + ": a " + (found->second.folder ? "folder" : "file") +
+      out.push_back(entry.path + ": a " + (found->second.folder ? "folder" : "file") +
                     " under Wine, a " + (entry.folder ? "folder" : "file") + " in the emulator");
     }
   }
   for (const auto& [upper, entry] : wine.files) {
-    if (!sim.files.contains(upper))
-      out.push_back(AnsiToUtf8(entry.path) + ": present under Wine only");
+    if (!sim.files.contains(upper)) out.push_back(entry.path + ": present under Wine only");
   }
 }
 
@@ -89,9 +86,8 @@ void CompareReadOnly(const emu::Session& wine, const emu::Session& sim, const Sn
     if (entry.folder || !simNode || !wineNode || wineNode->directory) continue;
     const bool simReadOnly = (simNode->attributes & kReadOnly) != 0;
     if (simReadOnly != ((wineNode->attributes & kReadOnly) != 0)) {
-      out.push_back(AnsiToUtf8(entry.path) + ": " + (simReadOnly ? "writable" : "read-only") +
-                    " under Wine, " + (simReadOnly ? "read-only" : "writable") +
-                    " in the emulator");
+      out.push_back(entry.path + ": " + (simReadOnly ? "writable" : "read-only") + " under Wine, " +
+                    (simReadOnly ? "read-only" : "writable") + " in the emulator");
     }
   }
 }
@@ -104,9 +100,9 @@ std::vector<const emu::Event*> OfKind(const emu::Session& session, Kind kind) {
   return events;
 }
 
-std::string Quote(const std::string& ansi) {
+std::string Quote(const std::string& value) {
   std::string text;
-  for (const char c : AnsiToUtf8(ansi)) text += c == '\n' ? std::string("\\n") : std::string(1, c);
+  for (const char c : value) text += c == '\n' ? std::string("\\n") : std::string(1, c);
   return "\"" + text + "\"";
 }
 
@@ -189,11 +185,11 @@ void CompareRestartDeletes(const emu::Session& wine, const emu::Session& sim,
     simPaths[emu::UpperName(e->path)] = e->path;
   for (const auto& [upper, path] : simPaths) {
     if (!winePaths.contains(upper))
-      out.push_back("restart deletion of " + AnsiToUtf8(path) + ": missing under Wine");
+      out.push_back("restart deletion of " + path + ": missing under Wine");
   }
   for (const auto& [upper, path] : winePaths) {
     if (!simPaths.contains(upper))
-      out.push_back("restart deletion of " + AnsiToUtf8(path) + ": under Wine only");
+      out.push_back("restart deletion of " + path + ": under Wine only");
   }
 }
 

@@ -8,9 +8,6 @@
 namespace wine_harness {
 namespace {
 
-using machine_image::AnsiToUtf8;
-using machine_image::Utf8ToAnsi;
-
 constexpr std::uint32_t kReadOnly = 0x1;  // FILE_ATTRIBUTE_READONLY
 constexpr fs::perms kWritePermissions =
     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
@@ -29,15 +26,15 @@ fs::path DriveFolder(const fs::path& prefix, char letter, bool create) {
 }
 
 // The existing entry of folder whose name Windows takes for name, or name as given.
-std::string MatchName(const fs::path& folder, const std::string& ansiName) {
+std::string MatchName(const fs::path& folder, const std::string& name) {
   std::error_code error;
   if (fs::is_directory(folder, error)) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
       const std::string hostName = entry.path().filename().string();
-      if (emu::SameName(Utf8ToAnsi(hostName), ansiName)) return hostName;
+      if (emu::SameName(hostName, name)) return hostName;
     }
   }
-  return AnsiToUtf8(ansiName);
+  return name;
 }
 
 void LayNode(const emu::FsNode& node, const fs::path& hostFolder) {
@@ -64,7 +61,7 @@ void ListFolder(const fs::path& hostFolder, const std::string& windowsFolder,
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(hostFolder, error)) {
     if (entry.is_symlink(error)) continue;
-    const std::string path = windowsFolder + "\\" + Utf8ToAnsi(entry.path().filename().string());
+    const std::string path = windowsFolder + "\\" + entry.path().filename().string();
     const bool folder = entry.is_directory(error);
     const bool readOnly =
         !folder && (entry.status(error).permissions() & kWritePermissions) == fs::perms::none;

@@ -14,7 +14,7 @@ namespace wine_harness {
 
 namespace fs = std::filesystem;
 
-// The host path for a drive-absolute Windows path (ANSI), each part matched in any case
+// The host path for a drive-absolute Windows path (Unicode), each part matched in any case
 // against what exists; parts that do not exist keep the given spelling. With create, the
 // folders on the way are made, and a drive other than C: gets its folder and link.
 fs::path HostPath(const fs::path& prefix, const std::string& windowsPath, bool create);
@@ -27,7 +27,7 @@ fs::path HostPath(const fs::path& prefix, const std::string& windowsPath, bool c
 void LayDrives(const emu::FileSystem& files, const fs::path& prefix);
 
 struct ListedEntry {
-  std::string path;  // "C:\windows\Temp\x", ANSI, as spelled on disk
+  std::string path;  // "C:\windows\Temp\x", Unicode, as spelled on disk
   bool folder = false;
   bool readOnly = false;  // a file without write permission: read-only to Wine
 };

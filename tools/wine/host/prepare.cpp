@@ -135,7 +135,7 @@ void Prepare(const PrepareOptions& options) {
   fs::create_directories(harness / "out");
   WriteText(harness / "import.reg", machine_image::WriteRegFile(session.machine));
 
-  std::string plan = "exe=" + machine_image::AnsiToUtf8(session.scenario.exePath) + "\n";
+  std::string plan = "exe=" + session.scenario.exePath + "\n";
   plan += "answers=";
   for (std::size_t i = 0; i < session.scenario.answers.size(); ++i) {
     plan += (i ? "," : "");
@@ -143,10 +143,10 @@ void Prepare(const PrepareOptions& options) {
   }
   plan += "\n";
   for (const auto& [upper, lock] : session.scenario.faults.locked) {
-    plan += "hold=" + machine_image::AnsiToUtf8(upper) + "\n";
+    plan += "hold=" + upper + "\n";
   }
   for (const auto& [upper, spelled] : before.keys) {
-    plan += "key=" + machine_image::AnsiToUtf8(FullKeyName(spelled)) + "\n";
+    plan += "key=" + FullKeyName(spelled) + "\n";
   }
   plan += std::string("out=") + kHarnessFolder + "\\out\n";
   plan += std::string("import=") + kHarnessFolder + "\\import.reg\n";

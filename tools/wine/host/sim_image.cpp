@@ -19,15 +19,15 @@ std::string KeyOf(const std::string& line) {
 }
 
 // The entry of folder that Windows takes for the name, or the name as given.
-std::string MatchName(const std::filesystem::path& folder, const std::string& ansiName) {
+std::string MatchName(const std::filesystem::path& folder, const std::string& wanted) {
   std::error_code error;
   if (std::filesystem::is_directory(folder, error)) {
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
       const std::string name = entry.path().filename().string();
-      if (emu::SameName(machine_image::Utf8ToAnsi(name), ansiName)) return name;
+      if (emu::SameName(name, wanted)) return name;
     }
   }
-  return machine_image::AnsiToUtf8(ansiName);
+  return wanted;
 }
 
 bool IsSection(const std::string& line) {
@@ -69,7 +69,7 @@ void WriteSimImage(const std::filesystem::path& image, const std::string& tempPa
   fs::copy(image, out, fs::copy_options::recursive | fs::copy_options::skip_symlinks);
   // The simulator's copy fails when the temp folder is missing from the image; Wine has it.
   fs::path folder = out;
-  const std::string canonical = emu::CanonicalPath(machine_image::Utf8ToAnsi(tempPath));
+  const std::string canonical = emu::CanonicalPath(tempPath);
   if (canonical.size() < 3)
     throw std::runtime_error("not a drive-absolute temp folder: " + tempPath);
   folder /= std::string("drive_") +

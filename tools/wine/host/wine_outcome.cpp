@@ -19,7 +19,6 @@ namespace {
 
 using machine_image::Snapshot;
 using machine_image::TakeSnapshot;
-using machine_image::Utf8ToAnsi;
 
 constexpr std::uint32_t kReadOnly = 0x1;  // FILE_ATTRIBUTE_READONLY
 constexpr const char* kUserShellFolders =
@@ -70,7 +69,7 @@ void BuildFiles(const WineRun& run, const Snapshot& image, const Snapshot& simul
   const std::string harness = emu::UpperName(std::string(kHarnessFolder));
   for (const auto& [upper, entry] : template_) {
     if (!wine.contains(upper) && !image.files.contains(upper) && !simulated.files.contains(upper)) {
-      vanished.push_back(machine_image::AnsiToUtf8(entry.path));
+      vanished.push_back(entry.path);
     }
   }
   for (const auto& [upper, entry] : wine) {
@@ -177,7 +176,7 @@ std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines) {
   for (const JsonObject& line : lines) {
     const auto field = [&](const char* name) -> std::string {
       const auto found = line.find(name);
-      return found == line.end() ? std::string() : Utf8ToAnsi(found->second.text);
+      return found == line.end() ? std::string() : found->second.text;
     };
     // Exit codes are DWORDs (0xC0000135 and the like), kept as the emulator keeps them.
     const auto number = [&](const char* name) {
@@ -242,7 +241,7 @@ void BuildWineOutcome(const WineRun& run, const emu::Session* simulated, WineOut
   RecogniseShellNotices(session.record.events);
   for (const JsonObject& line : lines) {
     const std::string kind = line.at("event").text;
-    if (kind == "temp") outcome.tempPath = Utf8ToAnsi(line.at("path").text);
+    if (kind == "temp") outcome.tempPath = line.at("path").text;
     if (kind == "harness_error") outcome.harnessErrors.push_back(line.at("text").text);
   }
   session.scenario.tempPath = outcome.tempPath;

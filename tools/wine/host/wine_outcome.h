@@ -23,7 +23,7 @@ struct WineRun {
 
 struct WineOutcome {
   emu::Session session;
-  std::string tempPath;                    // what GetTempPath reported under Wine (ANSI)
+  std::string tempPath;                    // what GetTempPath reported under Wine (Unicode)
   std::vector<std::string> harnessErrors;  // orbrun's own problems, a timeout included
   // Files and folders of Wine's own (in the template, not named by the image) that are gone
   // after the run: the program has no business there, so each one is a difference.
@@ -43,7 +43,7 @@ void DropLaidValues(const std::vector<std::string>& laidValues, emu::Session& se
 // Throws on unreadable results.
 void BuildWineOutcome(const WineRun& run, const emu::Session* simulated, WineOutcome& outcome);
 
-// Transcript events read from JSON lines (the simulator's or orbrun's); text becomes ANSI as
+// Transcript events read from JSON lines (the simulator's or orbrun's); text stays Unicode, as
 // the machine keeps it. Lines of other kinds are skipped.
 std::vector<emu::Event> EventsFromJson(const std::vector<JsonObject>& lines);
 
