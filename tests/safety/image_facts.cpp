@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "platform/emulated/code_page.h"
 #include "platform/emulated/paths.h"
+#include "platform/emulated/state.h"
 #include "platform_api.h"
 #include "safety/machine_state.h"
 
@@ -34,6 +36,13 @@ std::string WithBackslash(std::string path) {
   return path;
 }
 
+// A path of the machine as the product sees it through its code page, back in Unicode: each
+// character the page cannot hold is a '?', and such a path names nothing. The facts name paths
+// this way, as the transcript and the trace do.
+std::string AsSeen(unsigned codePage, const std::string& path) {
+  return emu::ToMachine(codePage, emu::FromMachine(codePage, path));
+}
+
 std::string CutAtLastBackslash(const std::string& path) {
   auto slash = path.rfind('\\');
   return slash == std::string::npos ? path : path.substr(0, slash);
@@ -63,12 +72,14 @@ PathFacts Study(emu::Session& session, const std::string& path, const std::strin
   PathFacts facts;
   facts.path = path;
   facts.id = PlaceId(session, path, currentDir);
-  facts.visible = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  facts.visible =
+      GetFileAttributesA(emu::detail::ToProgram(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   return facts;
 }
 
 // A Shell Folders value as the uninstaller reads it: the size first, a value of 520 bytes or more
-// refused, the path ended inside what was read and given its backslash.
+// refused, the path ended inside what was read and given its backslash; in the bytes of the
+// product's code page, as its lengths count.
 bool ReadShellFolder(const char* valueName, std::string& path) {
   HKEY key;
   if (RegOpenKeyA(HKEY_CURRENT_USER, kShellFolders, &key) != ERROR_SUCCESS) return false;
@@ -88,12 +99,14 @@ bool ReadShellFolder(const char* valueName, std::string& path) {
   return read;
 }
 
-// A default value as RegQueryValueA with the 520-byte buffer gives it, up to its terminator.
+// A default value as RegQueryValueA with the 520-byte buffer gives it, up to its terminator,
+// back in Unicode.
 bool ReadDefault(HKEY key, const char* subkey, std::string& value) {
   char data[kValueCapacity];
   LONG size = kValueCapacity;
   if (RegQueryValueA(key, subkey, data, &size) != ERROR_SUCCESS) return false;
-  value.assign(data, strnlen(data, static_cast<std::size_t>(size)));
+  value = emu::detail::FromProgram(
+      std::string_view(data, strnlen(data, static_cast<std::size_t>(size))));
   return true;
 }
 
@@ -150,7 +163,8 @@ void StudyShell(emu::Session& session, const std::string& workerDir, ImageFacts&
       shortcut.readable =
           shortcut.emptyFolder || folder.size() + std::strlen(kShortcutName) < kShellPathCapacity;
       if (shortcut.readable && !shortcut.emptyFolder) {
-        shortcut.shortcut = Study(session, folder + kShortcutName, workerDir);
+        shortcut.shortcut =
+            Study(session, emu::detail::FromProgram(folder + kShortcutName), workerDir);
         facts.footprint.items.insert(shortcut.shortcut.id);
       }
     }
@@ -162,9 +176,10 @@ void StudyShell(emu::Session& session, const std::string& workerDir, ImageFacts&
   const std::string group = programs + kGroup;
   if (group.size() + std::strlen(kGroupShortcuts[0]) >= kShellPathCapacity) return;
   for (const char* name : kGroupShortcuts) {
-    facts.footprint.items.insert(PlaceId(session, group + name, workerDir));
+    facts.footprint.items.insert(
+        PlaceId(session, emu::detail::FromProgram(group + name), workerDir));
   }
-  const std::string groupFolder = CutAtLastBackslash(group);
+  const std::string groupFolder = CutAtLastBackslash(emu::detail::FromProgram(group));
   facts.footprint.items.insert(PlaceId(session, groupFolder, workerDir));
   facts.footprint.items.insert(PlaceId(session, CutAtLastBackslash(groupFolder), workerDir));
 }
@@ -209,12 +224,16 @@ void StudyWininit(emu::Session& session, const std::string& workerDir, ImageFact
     facts.wininitText = std::string(file->content.begin(), file->content.end());
     facts.wininitAttributes = file->attributes;
   }
-  if (session.scenario.tempPath.empty() || session.scenario.tempPath.size() >= kMaxPath) return;
+  if (session.scenario.tempPath.empty() ||
+      emu::detail::ToProgram(session.scenario.tempPath).size() >= kMaxPath) {
+    return;
+  }
   char shortTemp[kMaxPath];
-  const DWORD length = GetShortPathNameA(WithBackslash(session.scenario.tempPath).c_str(),
-                                         shortTemp, sizeof shortTemp);
+  const DWORD length =
+      GetShortPathNameA(emu::detail::ToProgram(WithBackslash(session.scenario.tempPath)).c_str(),
+                        shortTemp, sizeof shortTemp);
   if (length != 0 && length < sizeof shortTemp) {
-    facts.copyShortPath = std::string(shortTemp) + "obuninst.tmp";
+    facts.copyShortPath = emu::detail::FromProgram(shortTemp) + "obuninst.tmp";
   }
 }
 
@@ -231,17 +250,21 @@ void ListDeletables(const MachineState& state, ImageFacts& facts) {
 ImageFacts StudyImage(emu::Session& twin) {
   ImageFacts facts;
   const MachineState state = CaptureState(twin);
+  // The product's code page: the host build's manifest is the exes' too.
+  const unsigned codePage = emu::ProgramCodePage(twin.scenario, emu::ProductManifest());
   const std::string ownPath = emu::CanonicalPath(twin.scenario.exePath);
-  facts.installFolder = CutAtLastBackslash(ownPath);
-  const std::string exeFolder =
-      facts.installFolder.size() == 2 ? facts.installFolder + "\\" : facts.installFolder;
+  const std::string realFolder = CutAtLastBackslash(ownPath);
+  facts.installFolder = AsSeen(codePage, realFolder);
+  const std::string exeFolder = realFolder.size() == 2 ? realFolder + "\\" : realFolder;
 
   // The launcher: the temp folder as reported, the copy's name after it, both within MAX_PATH.
-  const std::string& temp = twin.scenario.tempPath;
+  // Lengths count the bytes of the product's code page, as its buffers do.
+  const std::string temp = AsSeen(codePage, twin.scenario.tempPath);
+  const std::size_t tempBytes = emu::FromMachine(codePage, temp).size();
   std::string workerDir;
-  if (!temp.empty() && temp.size() < kMaxPath) {
+  if (!temp.empty() && tempBytes < kMaxPath) {
     const std::string copyPath = WithBackslash(temp) + "obuninst.tmp";
-    if (copyPath.size() < kMaxPath) facts.copyPath = copyPath;
+    if (emu::FromMachine(codePage, copyPath).size() < kMaxPath) facts.copyPath = copyPath;
     workerDir = RealFolder(twin, temp, exeFolder);
   }
   {

@@ -316,7 +316,7 @@ class Generator {
             name = Letters(255, 'a');  // a name Windows allows but the product cannot read
             break;
           case 2:
-            name = "\xC9t\xE9 " + std::to_string(i);  // Windows-1252 letters
+            name = "\xC3\x89t\xC3\xA9 " + std::to_string(i);  // letters of Windows-1252
             break;
           default:
             name = Letters(Between(1, 12), Chance(0.5) ? 'a' : 'A') + std::to_string(i);
@@ -495,6 +495,61 @@ class Generator {
     rng_.seed(seed_ ^ 0x9E3779B97F4A7C15ull);
     ChooseWindowsVersion();
     MarkAttributes();
+    rng_.seed(seed_ ^ 0x436F646550616765ull);
+    MaybeCyrillicUser();
+  }
+
+  // One machine in eight belongs to a user whose name Windows-1252 cannot spell, on a Cyrillic
+  // (1251) or a Western (1252) system: the profile, the temp folder and the Shell Folders paths
+  // carry the name, and an extension's UndoClass may name a class spelled in Cyrillic. On a
+  // Western system without the UTF-8 code page the program sees each such letter as '?'.
+  void MaybeCyrillicUser() {
+    if (!Chance(0.125)) return;
+    // "Пётр", "Наталья Иванова", "Ёжик"
+    static const char* const kUsers[] = {"\xD0\x9F\xD1\x91\xD1\x82\xD1\x80",
+                                         "\xD0\x9D\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD1\x8C\xD1\x8F "
+                                         "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB0",
+                                         "\xD0\x81\xD0\xB6\xD0\xB8\xD0\xBA"};
+    session_.scenario.codePage = Chance(0.5) ? 1251 : 1252;
+    const std::string profile = std::string("C:\\Documents and Settings\\") + Pick(kUsers);
+    session_.scenario.tempPath = profile + "\\Local Settings\\Temp\\";
+    Folder(session_.scenario.tempPath);
+    if (Chance(0.2)) File(session_.scenario.tempPath + "obuninst.tmp", "an earlier copy");
+    if (session_.machine.registry.FindKey(emu::Root::CurrentUser, kShellFolders) != nullptr) {
+      // "Рабочий стол" (Desktop) and "Главное меню" (Start Menu), as a Russian Windows names them
+      const std::string desktop = profile +
+                                  "\\\xD0\xA0\xD0\xB0\xD0\xB1\xD0\xBE\xD1\x87\xD0\xB8\xD0\xB9 "
+                                  "\xD1\x81\xD1\x82\xD0\xBE\xD0\xBB";
+      const std::string startMenu = profile +
+                                    "\\\xD0\x93\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xBD\xD0\xBE\xD0\xB5 "
+                                    "\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x8E";
+      const std::string programs = startMenu + "\\Programs";
+      const std::pair<const char*, std::string> kFolders[] = {
+          {"Desktop", desktop}, {"Start Menu", startMenu}, {"SendTo", profile + "\\SendTo"}};
+      for (const auto& [name, path] : kFolders) {
+        Text(emu::Root::CurrentUser, kShellFolders, name, path);
+        Folder(path);
+        if (Chance(0.8)) File(path + "\\Orbelle.lnk", "a shortcut");
+      }
+      Text(emu::Root::CurrentUser, kShellFolders, "Programs", programs);
+      Folder(programs + "\\Halcyra\\Orbelle");
+      for (const char* name : kGroupShortcuts) {
+        if (Chance(0.85)) File(programs + "\\Halcyra\\Orbelle\\" + name, "a group shortcut");
+      }
+    }
+    // "ВРМЛ.Документ": the class another viewer registered before the product took over
+    const std::string undoClass =
+        "\xD0\x92\xD0\xA0\xD0\x9C\xD0\x9B.\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC"
+        "\xD0\xB5\xD0\xBD\xD1\x82";
+    for (const char* extension : kExtensions) {
+      const std::string undo = std::string(extension) + "\\UndoClass";
+      if (session_.machine.registry.FindKey(emu::Root::ClassesRoot, undo) == nullptr ||
+          !Chance(0.5)) {
+        continue;
+      }
+      Text(emu::Root::ClassesRoot, undo, "", undoClass);
+      Text(emu::Root::ClassesRoot, undoClass, "", "VRML");
+    }
   }
 
   // Windows 95/98/ME: the deletion at restart goes through WININIT.INI in the Windows folder,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/emulated/code_page.h"
 #include "platform/emulated/trace_format.h"
 #include "safety/faulted_call.h"
 #include "support/run_support.h"
@@ -342,7 +343,8 @@ class Judge {
         ++kept;
       } else if (!emu::SameName(line, "[rename]") &&
                  !(line.size() > 4 && emu::SameName(line.substr(0, 4), "NUL=") &&
-                   IsOwnCopy(line.substr(4)))) {
+                   // the file's text is in the system's ANSI code page
+                   IsOwnCopy(emu::ToMachine(session_.scenario.codePage, line.substr(4))))) {
         Violation("WININIT.INI gained the line " + line);
       }
     }
