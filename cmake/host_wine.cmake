@@ -141,3 +141,16 @@ foreach(arch IN ITEMS x86_64 i686)
             --exe ${WINE_EXE_${arch}} --work ${WINE_WORK})
   set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine_prefix LABELS wine TIMEOUT 120)
 endforeach()
+
+# The code page a program gets under Wine with the product's manifest (UTF-8) and without (the
+# prefix's own, 1252), both Wines: what the Cyrillic case's success rests on.
+foreach(arch IN ITEMS x86_64 i686)
+  if(arch STREQUAL "i686" AND NOT ORBELLE_WINE_I686)
+    continue()
+  endif()
+  set(test wine_cyrillic_codepage${WINE_SUFFIX_${arch}})
+  add_test(NAME ${test}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/codepage_check.sh --arch ${arch} --work ${WINE_WORK})
+  set_tests_properties(${test} PROPERTIES
+    FIXTURES_REQUIRED "${WINE_FIXTURES}" LABELS wine TIMEOUT 180 SKIP_RETURN_CODE 77)
+endforeach()

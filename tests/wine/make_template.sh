@@ -58,11 +58,11 @@ done
 
 mkdir -p "$WINEPREFIX/drive_c/orbtest"
 cp "$guest"/orbrun.exe "$guest"/orbhold.exe "$guest"/orbnop.exe "$guest"/orbversion.exe \
-  "$WINEPREFIX/drive_c/orbtest/"
+  "$guest"/orbacp.exe "$guest"/orbacp_plain.exe "$WINEPREFIX/drive_c/orbtest/"
 # The 32-bit helpers run the i686 exe: it sees the registry's 32-bit view, as on 64-bit
 # Windows, and so must the import and the dump of its machine.
 if [[ -n $guest32 ]]; then
-  for helper in orbrun orbnop; do
+  for helper in orbrun orbnop orbacp orbacp_plain; do
     [[ -f $guest32/$helper.exe ]] && cp "$guest32/$helper.exe" "$WINEPREFIX/drive_c/orbtest/${helper}32.exe"
   done
 fi

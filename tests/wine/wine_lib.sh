@@ -15,6 +15,11 @@ WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEDEBUG=${WINEDEBUG:--all}
 unset WINEARCH
+# Wine takes its locale from the host's environment: C.UTF-8 (on every Debian) makes the
+# prefix's ANSI code page the Western 1252, which uninstall-sim assumes unless an image says
+# otherwise, and lets host file names carry every character in UTF-8. A host set to, say,
+# ru_RU would give the program code page 1251 and another run than the emulator's.
+export LC_ALL=C.UTF-8
 
 WINE_PIDS=()
 

@@ -15,7 +15,8 @@ using Kind = emu::Event::Kind;
 constexpr const char* kRegistry =
     "REGEDIT4\r\n"
     "[HKEY_CLASSES_ROOT\\.wrl]\r\n@=\"wrlfile\"\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Halcyra\\Ferrowind]\r\n\"Units\"=\"metres\"\r\n";
+    "[HKEY_CURRENT_USER\\Software\\Halcyra\\Ferrowind]\r\n\"Units\"=\"metres\"\r\n"
+    "[HKEY_CLASSES_ROOT\\.vrml]\r\n@=\"ВРМЛ.Мир\"\r\n";
 
 emu::Event Start(int process, const char* image, const char* commandLine, const char* folder) {
   emu::Event event;
@@ -61,6 +62,7 @@ void FillAfterRun(emu::Session& session) {
   machine_image::ReadRegFile(kRegistry, "test.reg", session.machine);
   session.machine.files.CreateFile("C:\\Program Files\\Orbelle\\garden.wrl");
   session.machine.files.CreateFile("C:\\users\\root\\Temp\\obuninst.tmp");
+  session.machine.files.CreateFile("C:\\users\\Иван\\Рабочий стол\\Glimmerdeck.lnk");
   session.record.events = {
       Start(1, "C:\\Program Files\\Orbelle\\Uninstall.exe",
             "\"C:\\Program Files\\Orbelle\\Uninstall.exe\"", "C:\\Program Files\\Orbelle"),
@@ -115,9 +117,32 @@ INSTANTIATE_TEST_SUITE_P(
                m.machine.files.drives['C'].children.clear();
                m.machine.files.CreateFile("C:\\PROGRAM FILES\\orbelle\\GARDEN.WRL");
                m.machine.files.CreateFile("C:\\Users\\Root\\Temp\\OBUNINST.TMP");
+               m.machine.files.CreateFile("C:\\Users\\иван\\рабочий стол\\glimmerdeck.lnk");
                FindEvent(m, Kind::Start, 1)->image = "C:\\USERS\\root\\temp\\obuninst.tmp";
              },
              nullptr},
+        Case{"cyrillic_names_differ_in_case_only",
+             [](emu::Session& m) {
+               m.machine.files.Find("C:\\users")->children.clear();
+               m.machine.files.CreateFile("C:\\USERS\\ИВАН\\РАБОЧИЙ СТОЛ\\GLIMMERDECK.LNK");
+               m.machine.files.CreateFile("C:\\users\\root\\Temp\\obuninst.tmp");
+               m.machine.registry.RootKey(emu::Root::ClassesRoot).Remove(".vrml");
+               m.machine.registry.CreateKey(emu::Root::ClassesRoot, ".VRML")
+                   .SetString("", "ВРМЛ.Мир");
+             },
+             nullptr},
+        Case{"cyrillic_class_lost_to_the_code_page",
+             [](emu::Session& m) {
+               m.machine.registry.FindKey(emu::Root::ClassesRoot, ".vrml")
+                   ->SetString("", "????.???");
+             },
+             "HKCR\\.vrml value @: Wine has type 1, \"????.???\", the emulator type 1, "
+             "\"ВРМЛ.Мир\""},
+        Case{"cyrillic_file_gone_under_wine",
+             [](emu::Session& m) {
+               m.machine.files.Find("C:\\users\\иван\\рабочий стол")->children.clear();
+             },
+             "C:\\users\\Иван\\Рабочий стол\\Glimmerdeck.lnk: gone under Wine"},
         Case{"current_folder_trailing_backslash",
              [](emu::Session& m) { FindEvent(m, Kind::Start)->currentDir += "\\"; }, nullptr},
         Case{"pauses_not_compared",

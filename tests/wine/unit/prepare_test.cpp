@@ -82,3 +82,54 @@ TEST(FullKeyName, SpellsRootsOut) {
 }
 
 }  // namespace
+
+namespace temp_agreement {
+
+struct Row {
+  const char* name;
+  const char* environment = "";  // lines of [HKEY_CURRENT_USER\Environment]
+  const char* temp = "C:\\WINDOWS\\TEMP\\";
+  const char* disagreement = nullptr;  // a part of the complaint; nullptr: they agree
+};
+
+class TempDisagreementTest : public testing::TestWithParam<Row> {};
+
+TEST_P(TempDisagreementTest, HoldsTempToTheUsersEnvironment) {
+  emu::Session session;
+  const std::string reg = std::string("Windows Registry Editor Version 5.00\r\n") +
+                          (*GetParam().environment ? "[HKEY_CURRENT_USER\\Environment]\r\n" : "") +
+                          GetParam().environment;
+  machine_image::ReadRegFile(reg, "r.reg", session.machine);
+  std::vector<std::string> warnings;
+  machine_image::ApplyScenario(std::string("[run]\ntemp=") + GetParam().temp + "\n", "scenario.ini",
+                               session, warnings);
+  const std::string found = wine_harness::TempDisagreement(session);
+  if (GetParam().disagreement == nullptr) {
+    EXPECT_EQ(found, "");
+  } else {
+    EXPECT_NE(found.find(GetParam().disagreement), std::string::npos) << found;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TempDisagreementTest,
+    testing::Values(
+        Row{.name = "no_environment_key"},
+        Row{.name = "cyrillic_folder_agrees",
+            .environment = "\"TMP\"=\"C:\\\\users\\\\Иван\\\\Временные\"\r\n",
+            .temp = "C:\\users\\Иван\\Временные\\"},
+        Row{.name = "case_and_backslash_do_not_matter",
+            .environment = "\"TEMP\"=\"C:\\\\USERS\\\\ИВАН\\\\ВРЕМЕННЫЕ\\\\\"\r\n",
+            .temp = "c:\\users\\иван\\временные"},
+        Row{.name = "default_temp_against_cyrillic_folder",
+            .environment = "\"TEMP\"=\"C:\\\\users\\\\Иван\\\\Временные\"\r\n",
+            .disagreement = "HKCU\\Environment TEMP (C:\\users\\Иван\\Временные)"},
+        Row{.name = "tmp_comes_before_temp",
+            .environment = "\"TMP\"=\"C:\\\\Tmp\"\r\n\"TEMP\"=\"C:\\\\WINDOWS\\\\TEMP\"\r\n",
+            .disagreement = "HKCU\\Environment TMP (C:\\Tmp)"},
+        Row{.name = "expandable_value_is_left_to_wine",
+            .environment = "\"TMP\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,"
+                           "49,00,4c,00,45,00,25,00,00,00\r\n"}),
+    [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+}  // namespace temp_agreement

@@ -117,6 +117,38 @@ TEST_F(WineOutcomeTest, WinesOwnFileGoneIsReported) {
   EXPECT_EQ(outcome.vanished, std::vector<std::string>{"C:\\windows\\notepad.exe"});
 }
 
+// A Cyrillic user on code page 1252: the image's environment key, whose values Wine had
+// before (its own TEMP), the temp folder orbrun reported and the files under it all come back
+// whole, from the UTF-8 dump and the host's UTF-8 file names.
+TEST_F(WineOutcomeTest, CyrillicNamesComeBackWhole) {
+  const std::string environment = "[HKEY_CURRENT_USER\\Environment]\r\n";
+  Write(run_.image / "registry.reg", "Windows Registry Editor Version 5.00\r\n" + environment +
+                                         "\"TEMP\"=\"C:\\\\users\\\\Иван\\\\Временные\"\r\n");
+  Write(run_.image / "drive_c" / "users" / "Иван" / "Рабочий стол" / "Orbelle.lnk", "");
+  Write(run_.results / "template.reg", "Windows Registry Editor Version 5.00\r\n" + environment +
+                                           "\"TEMP\"=\"%USERPROFILE%\\\\Temp\"\r\n");
+  Write(run_.results / "registry.reg", "Windows Registry Editor Version 5.00\r\n" + environment +
+                                           "\"TEMP\"=\"C:\\\\users\\\\Иван\\\\Временные\"\r\n");
+  Write(run_.results / "events.jsonl",
+        "{\"event\":\"temp\",\"path\":\"C:"
+        "\\\\users\\\\\\u0418\\u0432\\u0430\\u043d\\\\Временные\\\\\"}\n");
+  fs::create_directories(run_.prefix / "drive_c" / "users" / "Иван" / "Рабочий стол");
+  Write(run_.prefix / "drive_c" / "users" / "Иван" / "Временные" / "obuninst.tmp", "");
+
+  wine_harness::WineOutcome outcome;
+  wine_harness::BuildWineOutcome(run_, nullptr, outcome);
+  const machine_image::Snapshot after = machine_image::TakeSnapshot(outcome.session.machine);
+  EXPECT_EQ(outcome.tempPath, "C:\\users\\Иван\\Временные\\");
+  const emu::RegKey* key =
+      outcome.session.machine.registry.FindKey(emu::Root::CurrentUser, "Environment");
+  ASSERT_NE(key, nullptr);
+  const std::string temp = "C:\\users\\Иван\\Временные";
+  EXPECT_EQ(key->FindValue("TEMP")->data, emu::Bytes(temp.c_str(), temp.c_str() + temp.size() + 1));
+  EXPECT_TRUE(after.files.contains("C:\\USERS\\ИВАН\\РАБОЧИЙ СТОЛ"));
+  EXPECT_FALSE(after.files.contains("C:\\USERS\\ИВАН\\РАБОЧИЙ СТОЛ\\ORBELLE.LNK"));
+  EXPECT_TRUE(after.files.contains("C:\\USERS\\ИВАН\\ВРЕМЕННЫЕ\\OBUNINST.TMP"));
+}
+
 TEST_F(WineOutcomeTest, ATimeoutIsAHarnessError) {
   Write(run_.results / "status.txt", "timeout\n");
   wine_harness::WineOutcome outcome;

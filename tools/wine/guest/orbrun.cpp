@@ -98,6 +98,35 @@ bool ImportRegistry(const RunPlan& plan, std::wstring& error) {
   return true;
 }
 
+// The temp folder the image sets through HKCU\Environment (TEMP, TMP) reaches the program only
+// through this process's environment, which it inherits: Wine builds an environment from the
+// registry when a session's first process starts, before the import. Explorer does the same on
+// Windows when the user's environment changes (WM_SETTINGCHANGE "Environment"): it reads the
+// values again and expands a REG_EXPAND_SZ one. A value that is absent leaves the variable alone.
+void TakeUserTempVariables() {
+  UniqueKey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_READ, key.out()) != ERROR_SUCCESS)
+    return;
+  for (const wchar_t* name : {L"TEMP", L"TMP"}) {
+    wchar_t value[MAX_PATH * 2];
+    DWORD type = 0, size = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+      continue;
+    }
+    value[size / sizeof(wchar_t)] = L'\0';
+    wchar_t expanded[MAX_PATH * 2];
+    if (type == REG_EXPAND_SZ) {
+      const DWORD length = ExpandEnvironmentStringsW(value, expanded, MAX_PATH * 2);
+      if (length == 0 || length > MAX_PATH * 2) continue;
+    } else {
+      lstrcpynW(expanded, value, MAX_PATH * 2);
+    }
+    SetEnvironmentVariableW(name, expanded);
+  }
+}
+
 void WaitUntilGone(HWND window) {
   const DWORD limit = GetTickCount() + 5000;
   while (IsWindow(window) && GetTickCount() < limit) Sleep(10);
@@ -120,6 +149,7 @@ int Run(const std::wstring& planFile) {
     WriteFileText(plan.out + L"\\status.txt", "error\n");
     return 2;
   }
+  TakeUserTempVariables();
   wchar_t temp[MAX_PATH + 1];
   const DWORD tempLength = GetTempPathW(MAX_PATH + 1, temp);
   log.Temp(std::wstring(temp, tempLength));

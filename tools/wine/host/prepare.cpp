@@ -45,6 +45,12 @@ bool AnyAttribute(const emu::FsNode& node, std::uint32_t attributes) {
   return false;
 }
 
+// The folder without the backslash GetTempPath puts at its end.
+std::string WithoutTrailingBackslash(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
 void WriteText(const fs::path& file, const std::string& text) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out << text;
@@ -79,6 +85,27 @@ std::vector<std::string> UnrealisableParts(const emu::Session& session) {
     if (!lock.always) parts.push_back("[locked] " + path + " for a number of attempts");
   }
   return parts;
+}
+
+std::string TempDisagreement(const emu::Session& session) {
+  const emu::RegKey* environment =
+      session.machine.registry.FindKey(emu::Root::CurrentUser, "Environment");
+  if (environment == nullptr) return {};
+  for (const char* name : {"TMP", "TEMP"}) {
+    const emu::RegValue* value = environment->FindValue(name);
+    if (value == nullptr) continue;
+    std::string folder(value->data.begin(), value->data.end());
+    while (!folder.empty() && folder.back() == '\0') folder.pop_back();
+    // An expandable value names its folder only once Wine expands it: the check stops here.
+    if (value->type != 1 || folder.find('%') != std::string::npos) return {};
+    if (emu::SameName(WithoutTrailingBackslash(folder),
+                      WithoutTrailingBackslash(session.scenario.tempPath))) {
+      return {};
+    }
+    return std::string("temp=") + session.scenario.tempPath + " is not HKCU\\Environment " + name +
+           " (" + folder + "), the folder Wine's GetTempPath reports";
+  }
+  return {};
 }
 
 std::vector<std::string> MirrorShellFolders(emu::Session& session) {
@@ -116,6 +143,8 @@ void Prepare(const PrepareOptions& options) {
     for (const std::string& part : unrealisable) list += (list.empty() ? "" : ", ") + part;
     throw std::runtime_error(options.image.string() + ": Wine cannot realise " + list);
   }
+  if (const std::string disagreement = TempDisagreement(session); !disagreement.empty())
+    throw std::runtime_error(options.image.string() + ": " + disagreement);
 
   LayDrives(session.machine.files, options.prefix);
   const fs::path exe = HostPath(options.prefix, session.scenario.exePath, true);

@@ -26,6 +26,12 @@ std::vector<std::string> UnrealisableParts(const emu::Session& session);
 // User Shell Folders values this set or changed, which the comparison then leaves out.
 std::vector<std::string> MirrorShellFolders(emu::Session& session);
 
+// Wine's GetTempPath reports the folder HKCU\Environment names (TMP, else TEMP, read as each
+// program starts), so an image that sets one must say the same folder in temp=, or the
+// emulator would run with another. Empty when they agree or the image sets neither; else why
+// not.
+std::string TempDisagreement(const emu::Session& session);
+
 struct PrepareOptions {
   fs::path image, prefix, exe;
   bool handshake = false;
