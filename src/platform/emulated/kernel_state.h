@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,12 @@ struct KernelState {
   std::map<std::uintptr_t, FileHandle> fileHandles;  // its values come from nextKernelHandle
   int filesOpened = 0;
   std::vector<std::shared_ptr<FsNode>> detachedFiles;  // shared: a session stays copyable
+
+  // Loaded modules by process id (the loader: loader.cpp), the system's loads by name already
+  // made in each process, and how many foreign modules the run mapped (for their handles).
+  std::map<int, std::vector<LoadedModule>> modules;
+  std::map<int, std::set<std::string>> systemLoadsMade;
+  long foreignModules = 0;
 
   // Races: calls made so far of each traced operation.
   std::map<std::string, long> operationCalls;

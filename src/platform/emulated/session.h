@@ -32,8 +32,7 @@ struct Process {
   // Kernel handles it still held when it ended: Windows closes them then, but a program that
   // leaves them to that leaks them for as long as it runs.
   int handlesOpenAtExit = 0;
-  int shell32Loads = 0;         // LoadLibraryA of shell32 not yet given back with FreeLibrary
-  std::uint32_t lastError = 0;  // GetLastError
+  std::uint32_t lastError = 0;                     // GetLastError
   std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
   // The bytes of the file the process was started from, as they were at its start: Windows
   // maps the image then, so what a process runs is fixed before its parent goes on.
@@ -41,6 +40,16 @@ struct Process {
   // Where LoadStringA finds the program's strings: the resources of the exe that runs, when a
   // runner of real exes supplies them; otherwise the string table compiled from res/.
   std::shared_ptr<const std::map<std::uint32_t, std::string>> resourceStrings;
+};
+
+// A module a process has loaded (LoadLibraryA, or the system's own loads on its behalf): where
+// from, and how many loads FreeLibrary has not yet given back.
+struct LoadedModule {
+  std::string baseName;  // upper-cased: "UXTHEME.DLL"
+  std::string path;      // the full path it was mapped from
+  std::uintptr_t handle = 0;
+  int loads = 0;
+  bool foreign = false;  // not the system's own: found outside the system folder
 };
 
 struct Window {
@@ -131,5 +140,7 @@ std::size_t OpenKernelHandleCount(const Session& session);  // process and threa
 std::size_t OpenFileCount(const Session& session);          // files CreateFileA left open
 std::uint64_t ClockMs(const Session& session);  // virtual time that passed, advanced by Sleep
 long CheckedCallCount(const Session& session);  // calls a fault sweep may fail, made so far
+// The modules a process has loaded now, in the order first loaded.
+const std::vector<LoadedModule>& LoadedModules(const Session& session, int process);
 
 }  // namespace emu
