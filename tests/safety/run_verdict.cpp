@@ -63,6 +63,7 @@ class Judge {
     CheckMessagesAndOutcome();
     CheckRestartDeletions();
     CheckWininit();
+    CheckForeignDlls();
     if (options.requireCompleteRemoval && !fault_ && verdict_.succeeded) CheckCompleteRemoval();
     return std::move(verdict_);
   }
@@ -255,6 +256,16 @@ class Judge {
     }
     if (!facts_.uninstaller.visible || Present(after_, facts_.uninstaller.id)) {
       CheckWorkerRemovedNothing(differences);
+    }
+  }
+
+  // A DLL mapped from anywhere but the system folder runs its code in the product's process,
+  // the elevated worker's among them: whoever could write there took the machine over.
+  void CheckForeignDlls() {
+    for (const auto& event : session_.record.events) {
+      if (event.kind != emu::Event::Kind::ForeignDll) continue;
+      Violation("process " + std::to_string(event.process) +
+                " loaded a DLL that is not the system's: " + event.path);
     }
   }
 
