@@ -191,8 +191,10 @@ TEST(LoadCounts, EachLoadIsGivenBackByOneFreeLibrary) {
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(second, first) << "the bare name finds the module loaded by path";
   EXPECT_NE(GetProcAddress(first, "SHChangeNotify"), nullptr);
+  EXPECT_EQ(process.process().shell32Loads, 2);
   EXPECT_TRUE(FreeLibrary(first));
   EXPECT_NE(GetProcAddress(first, "SHChangeNotify"), nullptr) << "one load is left";
+  EXPECT_EQ(process.process().shell32Loads, 1);
   EXPECT_TRUE(FreeLibrary(first));
   EXPECT_EQ(GetProcAddress(first, "SHChangeNotify"), nullptr);
   EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND}) << "the module is gone";
@@ -218,6 +220,48 @@ TEST(LoadCounts, DifferentDllsGetDifferentHandlesAndKernel32ItsOwn) {
   EXPECT_EQ(GetProcAddress(handles[0], "SHChangeNotify"), nullptr);
   EXPECT_EQ(GetLastError(), DWORD{ERROR_PROC_NOT_FOUND}) << "a loaded module without it";
 }
+
+// A DLL's own imports come by the search order, even when the DLL itself comes by full path.
+struct ImportCase {
+  const char* behaviour;
+  V windows = V::Seven;
+  std::vector<std::string> first = {};  // loaded before userenv
+  std::vector<std::string> foreign = {};
+  std::vector<std::string> loaded = {};
+};
+
+const ImportCase kImportCases[] = {
+    {.behaviour = "userenv maps a planted profapi on seven",
+     .foreign = {kExeFolder + "\\profapi.dll"},
+     .loaded = {"USERENV.DLL", "PROFAPI.DLL"}},
+    {.behaviour = "profapi loaded first is found loaded",
+     .first = {kSystem32 + "\\profapi.dll"},
+     .loaded = {"PROFAPI.DLL", "USERENV.DLL"}},
+    {.behaviour = "xp has no profapi to import", .windows = V::Xp, .loaded = {"USERENV.DLL"}},
+};
+
+class Imports : public testing::TestWithParam<ImportCase> {};
+
+TEST_P(Imports, AreFoundByTheSearchOrder) {
+  const ImportCase& c = GetParam();
+  emu::Session session = test::NewSession();
+  session.scenario.windows = c.windows;
+  session.machine.files.CreateFile(kExeFolder + "\\profapi.dll", {'M', 'Z'});
+  emu::ActiveProcess process(session);
+  for (const auto& name : c.first) ASSERT_NE(LoadLibraryA(name.c_str()), nullptr) << name;
+
+  ASSERT_NE(LoadLibraryA((kSystem32 + "\\userenv.dll").c_str()), nullptr);
+
+  EXPECT_EQ(ForeignLoads(session), c.foreign);
+  std::vector<std::string> loaded;
+  for (const auto& module : emu::LoadedModules(session, process.process().id)) {
+    loaded.push_back(module.baseName);
+  }
+  EXPECT_EQ(loaded, c.loaded);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Imports, testing::ValuesIn(kImportCases),
+                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
 
 // The system's own loads by bare name, on the Windows that make them.
 enum class Trigger { MessageBox, CreateProcess, Registry };

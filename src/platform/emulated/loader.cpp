@@ -16,6 +16,7 @@ namespace {
 // theme engine came with XP; the desktop window manager's dwmapi and propsys with Vista;
 // cryptbase, profapi and sspicli (split out of advapi32, userenv and secur32) with 7. Windows
 // 95/98/ME have the classic few (98 brings shlwapi with its Internet Explorer).
+// 7 moved the profile functions of userenv into profapi, which userenv imports.
 // KnownDLLs (HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs) are mapped from
 // the system folder whatever the search order says. XP lists version.dll there, Vista and 7 no
 // longer do; 7 added imm32, msctf, setupapi, clbcatq, shlwapi and msvcrt. comctl32 is never
@@ -23,21 +24,36 @@ namespace {
 // and advapi32 are in every process from its start, so a load by name finds them the same way.
 constexpr unsigned kSevenOn = kOnSeven | kOnNt;
 constexpr SystemDll kSystemDlls[] = {
-    {"kernel32.dll", kOnAll, kOnAll},     {"user32.dll", kOnAll, kOnAll},
-    {"gdi32.dll", kOnAll, kOnAll},        {"advapi32.dll", kOnAll, kOnAll},
-    {"ntdll.dll", kOnNtLine, kOnNtLine},  {"shell32.dll", kOnAll, kOnNtLine},
-    {"comctl32.dll", kOnAll, 0},          {"comdlg32.dll", kOnAll, kOnNtLine},
-    {"ole32.dll", kOnAll, kOnNtLine},     {"oleaut32.dll", kOnAll, kOnNtLine},
-    {"rpcrt4.dll", kOnAll, kOnNtLine},    {"version.dll", kOnAll, kOnXp},
-    {"shlwapi.dll", kOnAll, kSevenOn},    {"msvcrt.dll", kOnAll, kSevenOn},
-    {"imm32.dll", kOnAll, kSevenOn},      {"setupapi.dll", kOnAll, kSevenOn},
-    {"clbcatq.dll", kOnNtLine, kSevenOn}, {"msctf.dll", kOnNtLine, kSevenOn},
-    {"uxtheme.dll", kOnNtLine, 0},        {"apphelp.dll", kOnNtLine, 0},
-    {"userenv.dll", kOnNtLine, 0},        {"ntmarta.dll", kOnNtLine, 0},
-    {"secur32.dll", kOnNtLine, 0},        {"oleacc.dll", kOnNtLine, 0},
-    {"dwmapi.dll", kSevenOn, 0},          {"propsys.dll", kSevenOn, 0},
-    {"cryptbase.dll", kSevenOn, 0},       {"cryptsp.dll", kSevenOn, 0},
-    {"profapi.dll", kSevenOn, 0},         {"sspicli.dll", kSevenOn, 0},
+    {"kernel32.dll", kOnAll, kOnAll},
+    {"user32.dll", kOnAll, kOnAll},
+    {"gdi32.dll", kOnAll, kOnAll},
+    {"advapi32.dll", kOnAll, kOnAll},
+    {"ntdll.dll", kOnNtLine, kOnNtLine},
+    {"shell32.dll", kOnAll, kOnNtLine},
+    {"comctl32.dll", kOnAll, 0},
+    {"comdlg32.dll", kOnAll, kOnNtLine},
+    {"ole32.dll", kOnAll, kOnNtLine},
+    {"oleaut32.dll", kOnAll, kOnNtLine},
+    {"rpcrt4.dll", kOnAll, kOnNtLine},
+    {"version.dll", kOnAll, kOnXp},
+    {"shlwapi.dll", kOnAll, kSevenOn},
+    {"msvcrt.dll", kOnAll, kSevenOn},
+    {"imm32.dll", kOnAll, kSevenOn},
+    {"setupapi.dll", kOnAll, kSevenOn},
+    {"clbcatq.dll", kOnNtLine, kSevenOn},
+    {"msctf.dll", kOnNtLine, kSevenOn},
+    {"uxtheme.dll", kOnNtLine, 0},
+    {"apphelp.dll", kOnNtLine, 0},
+    {"userenv.dll", kOnNtLine, 0, "profapi.dll"},
+    {"ntmarta.dll", kOnNtLine, 0},
+    {"secur32.dll", kOnNtLine, 0},
+    {"oleacc.dll", kOnNtLine, 0},
+    {"dwmapi.dll", kSevenOn, 0},
+    {"propsys.dll", kSevenOn, 0},
+    {"cryptbase.dll", kSevenOn, 0},
+    {"cryptsp.dll", kSevenOn, 0},
+    {"profapi.dll", kSevenOn, 0},
+    {"sspicli.dll", kSevenOn, 0},
 };
 
 // The system's own loads by bare name after a program has started, each the way Windows makes
@@ -150,11 +166,17 @@ bool FileOnDrive(Session& session, const std::string& path) {
   return !at.error && at.node && !at.node->directory;
 }
 
+void CountShell32(Session& session, int process, const LoadedModule& module, int loads) {
+  if (module.foreign || module.baseName != "SHELL32.DLL") return;
+  Kernel(session).processes[static_cast<std::size_t>(process) - 1].shell32Loads += loads;
+}
+
 LoadOutcome Map(Session& session, int process, const std::string& path, bool foreign) {
   auto& modules = Kernel(session).modules[process];
   for (LoadedModule& module : modules) {
     if (SameName(module.path, path)) {
       ++module.loads;
+      CountShell32(session, process, module, 1);
       return {0, module.handle, false};
     }
   }
@@ -175,6 +197,13 @@ LoadOutcome Map(Session& session, int process, const std::string& path, bool for
     module.handle = SystemHandle(module.baseName);
   }
   modules.push_back(module);
+  CountShell32(session, process, module, 1);
+  // The loader maps a DLL's imports with it, each found as a bare name is: a DLL loaded by its
+  // full path still finds its own imports by the search order (LoadLibraryA does not alter it).
+  const SystemDll* dll = foreign ? nullptr : FindSystemDll(module.baseName);
+  if (dll && dll->import && SystemDllExists(session.scenario.windows, dll->import)) {
+    LoadModule(session, process, dll->import);
+  }
   return {0, module.handle, true};
 }
 
@@ -266,6 +295,7 @@ bool FreeModule(Session& session, int process, HMODULE handle) {
     return module.handle == reinterpret_cast<std::uintptr_t>(handle);
   });
   if (found == modules.end()) return false;
+  CountShell32(session, process, *found, -1);
   if (--found->loads == 0) modules.erase(found);
   return true;
 }

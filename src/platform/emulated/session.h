@@ -32,6 +32,9 @@ struct Process {
   // Kernel handles it still held when it ended: Windows closes them then, but a program that
   // leaves them to that leaks them for as long as it runs.
   int handlesOpenAtExit = 0;
+  // Loads of the system's shell32 not yet given back with FreeLibrary (its module's count in
+  // LoadedModules, kept here for the tests that ask about shell32 alone).
+  int shell32Loads = 0;
   std::uint32_t lastError = 0;                     // GetLastError
   std::shared_ptr<std::string> commandLineBuffer;  // GetCommandLineA's buffer, stable for the run
   // The bytes of the file the process was started from, as they were at its start: Windows

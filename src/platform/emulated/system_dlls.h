@@ -26,6 +26,9 @@ struct SystemDll {
   const char* name;  // "uxtheme.dll"
   unsigned present;  // the versions whose system folder holds it
   unsigned known;    // the versions that list it in KnownDLLs
+  // An import of its own that is no KnownDLL, where this Windows has it: found by the search
+  // order whenever the DLL is mapped, even by full path.
+  const char* import = nullptr;
 };
 std::span<const SystemDll> SystemDlls();
 bool SystemDllExists(WindowsVersion version, std::string_view fileName);  // "UxTheme.dll"
