@@ -382,10 +382,12 @@ TEST(NineX, HasNoDelayedDeletionNorDllDirectoriesAndItsSystemFolder) {
   EXPECT_EQ(GetSystemDirectoryA(folder, MAX_PATH), 17u);
   EXPECT_STREQ(folder, "C:\\WINDOWS\\SYSTEM");
   EXPECT_EQ(GetWindowsDirectoryA(folder, 5), 11u) << "the size needed";
-  EXPECT_EQ(LoadLibraryA("shell32.dll"), nullptr) << "only by the system folder's full path";
+  EXPECT_EQ(LoadLibraryA("C:\\WINDOWS\\system32\\shell32.dll"), nullptr) << "no system32";
   HMODULE shell = LoadLibraryA("C:\\WINDOWS\\SYSTEM\\SHELL32.DLL");
   ASSERT_NE(shell, nullptr);
   EXPECT_NE(GetProcAddress(shell, "SHChangeNotify"), nullptr);
+  EXPECT_EQ(LoadLibraryA("shell32.dll"), shell) << "a bare name finds the loaded module";
+  EXPECT_TRUE(FreeLibrary(shell));
   EXPECT_TRUE(FreeLibrary(shell));
   EXPECT_FALSE(FreeLibrary(shell)) << "one load, one release";
   EXPECT_EQ(session.record.restartDeletes.size(), 0u);

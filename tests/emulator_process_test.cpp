@@ -54,6 +54,9 @@ std::vector<std::string> EventLines(const emu::Session& session) {
       case emu::Event::Kind::ShellNotify:
         lines.push_back(p + "shell_notify " + e.what);
         break;
+      case emu::Event::Kind::ForeignDll:
+        lines.push_back(p + "foreign_dll " + e.path);
+        break;
     }
   }
   return lines;

@@ -113,6 +113,13 @@ TEST(Scenario, BadLinesNameTheFileAndLine) {
       {"[race]\nafter=CopyFileA#1 replace C:\\a\n", "img/scenario.ini:2: replace needs PATH=ARG"},
       {"[race]\nafter=CopyFileA#1 rename C:\\a=b\n", "img/scenario.ini:2: \"b\" must be a full"},
       {"[race]\nafter=CopyFileA#1 delete a.tmp\n", "img/scenario.ini:2: a race acts on a full"},
+      {"[race]\nafter=CopyFileA#1 hold C:\\a\n", "img/scenario.ini:2: hold needs PATH=K"},
+      {"[race]\nafter=CopyFileA#1 hold C:\\a=0\n", "img/scenario.ini:2: a hold lasts 1 call"},
+      {"[race]\nafter=CopyFileA#1 hold C:\\a=-2\n",
+       "img/scenario.ini:2: a hold's number of calls must be a whole number"},
+      {"[race]\nafter=CopyFileA#1 hold C:\\a=forever\n",
+       "img/scenario.ini:2: a hold's number of calls must be a whole number"},
+      {"[race]\nafter=CopyFileA#1 hold a.tmp=3\n", "img/scenario.ini:2: a race acts on a full"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(ErrorOf(row.text).rfind(row.error, 0), 0u)
@@ -153,4 +160,31 @@ TEST(Scenario, ReadsRaces) {
   EXPECT_EQ(session.scenario.races[2].path, "C:\\WINDOWS\\TEMP");
   EXPECT_EQ(session.scenario.races[2].argument, "C:\\Evil");
   EXPECT_EQ(session.scenario.races[3].action, A::Rename);
+}
+
+TEST(Scenario, ReadsHolds) {
+  struct Row {
+    const char* line;
+    std::string path;
+    long calls = 0;
+    bool always = false;
+  };
+  const Row rows[] = {
+      {.line = "after=CopyFileA#1 hold C:\\WINDOWS\\TEMP\\obuninst.tmp=3",
+       .path = "C:\\WINDOWS\\TEMP\\obuninst.tmp",
+       .calls = 3},
+      {.line = "after=Sleep#2 HOLD C:\\a.tmp = Always", .path = "C:\\a.tmp", .always = true},
+      {.line = "after=Sleep#2 hold C:\\odd=name.tmp=12", .path = "C:\\odd=name.tmp", .calls = 12},
+  };
+  for (const Row& row : rows) {
+    emu::Session session = test::NewSession();
+    Apply("[race]\n" + std::string(row.line) + "\n", session);
+    ASSERT_EQ(session.scenario.races.size(), 1u) << row.line;
+    const emu::Race& race = session.scenario.races[0];
+    EXPECT_EQ(race.action, emu::Race::Action::Hold) << row.line;
+    EXPECT_EQ(race.path, row.path) << row.line;
+    EXPECT_EQ(race.holdCalls, row.calls) << row.line;
+    EXPECT_EQ(race.holdAlways, row.always) << row.line;
+    EXPECT_EQ(emu::HoldLength(race), row.always ? "always" : std::to_string(row.calls));
+  }
 }

@@ -3,9 +3,11 @@
 // associations.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/emulated/system_dlls.h"
 #include "support/case_name.h"
 #include "support/installed_machine.h"
 #include "support/machine_lines.h"
@@ -275,5 +277,37 @@ TEST_P(OwnName, TheCopyIsRecognisedWhateverCaseItsPathIsReportedIn) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, OwnName, testing::ValuesIn(kOwnNameCases),
                          [](const auto& info) { return test::CaseName(info.param.behaviour); });
+
+// Where SetDefaultDllDirectories is missing, every DLL that the system itself loads by bare name
+// (the emulator's table) must already be loaded from the system folder when the load comes:
+// with all of them planted beside the launcher and beside the temp copy, the run maps none.
+class PlantedSystemDlls : public testing::TestWithParam<emu::WindowsVersion> {};
+
+TEST_P(PlantedSystemDlls, AreNeverMapped) {
+  emu::Session session = test::InstalledMachine();
+  session.scenario.windows = GetParam();
+  std::set<std::string> names = {"profapi.dll"};  // userenv's own import
+  for (const emu::SystemLoad& load : emu::SystemLoadsByName()) names.insert(load.dll);
+  for (const std::string& name : names) {
+    session.machine.files.CreateFile(kFolder + name, {'M', 'Z'});
+    session.machine.files.CreateFile("C:\\WINDOWS\\TEMP\\" + name, {'M', 'Z'});
+  }
+
+  test::RunUninstall(session);
+
+  EXPECT_EQ(EventsOf(session, emu::Event::Kind::ForeignDll), std::vector<std::string>{});
+  ASSERT_FALSE(test::Boxes(session).empty()) << "the boxes show on every Windows";
+  EXPECT_EQ(test::Boxes(session).back(), test::Box(2, "MB_OK", "IDOK", test::kSuccess));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, PlantedSystemDlls,
+                         testing::Values(emu::WindowsVersion::Nt, emu::WindowsVersion::Seven,
+                                         emu::WindowsVersion::Xp, emu::WindowsVersion::Nine),
+                         [](const auto& info) {
+                           return std::string(emu::WindowsVersion::Nt == info.param      ? "Nt"
+                                              : emu::WindowsVersion::Seven == info.param ? "Seven"
+                                              : emu::WindowsVersion::Xp == info.param    ? "Xp"
+                                                                                         : "Nine");
+                         });
 
 }  // namespace

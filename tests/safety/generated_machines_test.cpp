@@ -46,7 +46,11 @@ TEST_P(GeneratedMachines, EveryRunKeepsTheInvariants) {
     safety::RaceRun run = safety::RunAndJudgeRace(session, facts, {true}, safety::Ways::Three);
     if (run.foreign) run.verdict.violations.push_back("foreign code started as the worker");
     racesCame += run.came ? 1 : 0;
-    figures.Add(name + " (" + safety::Describe(session.scenario.races[0]) + ")", run.verdict);
+    std::string races;
+    for (const auto& race : session.scenario.races) {
+      races += (races.empty() ? "" : ", ") + safety::Describe(race);
+    }
+    figures.Add(name + " (" + races + ")", run.verdict);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

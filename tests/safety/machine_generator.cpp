@@ -628,6 +628,23 @@ class Generator {
 
 namespace {
 
+// The launcher's calls from its first look at the copy to the worker's start, with how many of
+// each it makes there at most (a later number than it makes is never reached).
+struct Moment {
+  const char* operation;
+  int most;
+};
+constexpr Moment kMoments[] = {{"GetFileAttributesA", 3}, {"DeleteFileA", 1}, {"CopyFileA", 1},
+                               {"CreateFileA", 2},        {"ReadFile", 4},    {"CloseHandle", 2},
+                               {"CreateProcessA", 1}};
+
+std::string TempCopy(const emu::Session& session) {
+  std::string copy = session.scenario.tempPath;
+  if (copy.empty()) return "";
+  if (copy.back() != '\\') copy += '\\';
+  return copy + "obuninst.tmp";
+}
+
 // Another program acting on the temp copy or its folder between two calls of the launcher,
 // on some machines. Drawn from a generator of its own, so that the machines without a race are
 // the same as they were before races were drawn.
@@ -637,15 +654,6 @@ void MaybeAddRace(emu::Session& session, std::uint64_t seed) {
     return std::uniform_int_distribution<int>(low, high)(rng);
   };
   if (between(0, 9) != 0) return;
-  // The launcher's calls from its first look at the copy to the worker's start, with how
-  // many of each it makes there at most (a later number than it makes is never reached).
-  struct Moment {
-    const char* operation;
-    int most;
-  };
-  static const Moment kMoments[] = {
-      {"GetFileAttributesA", 3}, {"DeleteFileA", 1}, {"CopyFileA", 1},     {"CreateFileA", 2},
-      {"ReadFile", 4},           {"CloseHandle", 2}, {"CreateProcessA", 1}};
   const Moment& moment = kMoments[static_cast<std::size_t>(between(0, std::size(kMoments) - 1))];
   std::string copy = session.scenario.tempPath;
   if (copy.empty()) return;
@@ -685,11 +693,51 @@ void MaybeAddRace(emu::Session& session, std::uint64_t seed) {
   session.scenario.races = {race};
 }
 
+// A virus scanner that opens the fresh temp copy and holds it for a few of the launcher's
+// calls, or for the rest of the run, on some machines; added to whatever race the machine has.
+// Drawn from a generator of its own, so every other machine is the one it was before.
+void MaybeAddHold(emu::Session& session, std::uint64_t seed) {
+  std::mt19937_64 rng(seed ^ 0x686f6c6473ull);
+  auto between = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(rng);
+  };
+  if (between(0, 11) != 0) return;
+  const std::string copy = TempCopy(session);
+  if (copy.empty()) return;
+  const Moment& moment = kMoments[static_cast<std::size_t>(between(0, std::size(kMoments) - 1))];
+  emu::Race hold{.operation = moment.operation,
+                 .call = between(1, moment.most),
+                 .action = emu::Race::Action::Hold,
+                 .path = copy};
+  if (between(0, 3) == 0) {
+    hold.holdAlways = true;
+  } else {
+    hold.holdCalls = between(1, 8);
+  }
+  session.scenario.races.push_back(hold);
+}
+
+// Windows XP before SP2 and 7 without SetDefaultDllDirectories on some machines that are
+// neither 9x nor 7 already, from a generator of their own.
+void MaybeChooseXpOrSeven(emu::Session& session, std::uint64_t seed) {
+  std::mt19937_64 rng(seed ^ 0x78703773ull);
+  auto between = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(rng);
+  };
+  const int draw = between(0, 9);
+  if (session.scenario.windows != emu::WindowsVersion::Nt || draw > 1) return;
+  session.scenario.windows = draw == 0 ? emu::WindowsVersion::Xp : emu::WindowsVersion::Seven;
+}
+
 }  // namespace
 
 emu::Session GenerateMachine(std::uint64_t seed, const GeneratorOptions& options) {
   emu::Session session = Generator(seed, options).Build();
-  if (options.races) MaybeAddRace(session, seed);
+  MaybeChooseXpOrSeven(session, seed);
+  if (options.races) {
+    MaybeAddRace(session, seed);
+    MaybeAddHold(session, seed);
+  }
   return session;
 }
 

@@ -3,8 +3,8 @@
 // extensions owned by others, odd install and temp locations (a drive root, blanks, paths just
 // under and just over MAX_PATH), Shell Folders values with and without backslashes, empty or
 // huge values, deep and wide key trees, files in use, keys that cannot be deleted, planted
-// links, read-only files and Windows 9x with and without a WININIT.INI. The same seed always
-// gives the same machine.
+// links, read-only files, Windows 9x with and without a WININIT.INI, XP before SP2 and 7
+// without SetDefaultDllDirectories. The same seed always gives the same machine.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,8 @@ struct GeneratorOptions {
   int maxTreeDepth = 500;
   int maxTreeWidth = 400;
   // One machine in ten also gets another program acting on the temp copy or its folder
-  // between two calls of the launcher (a scenario's [race]).
+  // between two calls of the launcher (a scenario's [race]), and one in twelve a virus
+  // scanner holding the copy for a few calls or for ever.
   bool races = false;
 };
 

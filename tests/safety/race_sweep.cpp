@@ -12,6 +12,9 @@ namespace {
 using Action = emu::Race::Action;
 
 constexpr std::size_t kReportsKept = 20;
+// A scanner's short hold: the product's next few calls, as long as a scan of a small file lasts
+// against a program that goes straight on.
+constexpr long kHoldCalls = 3;
 const emu::Bytes kForeignBytes = {'M', 'Z', 'f', 'o', 'r', 'e', 'i', 'g', 'n'};
 
 std::string OperationOf(const std::string& text) {
@@ -54,6 +57,11 @@ std::vector<emu::Race> RacesFor(const std::string& call, const RaceTargets& targ
     add(Action::Delete, file);
     add(Action::Link, file, kForeignExe);
     add(Action::Rename, file, file + ".away");
+    // A virus scanner reading the fresh copy: for a moment, and for ever.
+    add(Action::Hold, file);
+    races.back().holdCalls = kHoldCalls;
+    add(Action::Hold, file);
+    races.back().holdAlways = true;
   }
   for (const auto& folder : targets.folders) {
     add(Action::Replace, folder, kForeignExe);  // a folder cannot be: always skipped
@@ -67,8 +75,9 @@ std::vector<emu::Race> RacesFor(const std::string& call, const RaceTargets& targ
 }  // namespace
 
 std::string Describe(const emu::Race& race) {
+  const std::string argument = race.action == Action::Hold ? emu::HoldLength(race) : race.argument;
   return std::string(emu::ActionName(race.action)) + " " + race.path +
-         (race.argument.empty() ? "" : "=" + race.argument) + " after " + race.operation + "#" +
+         (argument.empty() ? "" : "=" + argument) + " after " + race.operation + "#" +
          std::to_string(race.call);
 }
 
@@ -81,6 +90,8 @@ RaceRun RunAndJudgeRace(emu::Session& session, const ImageFacts& facts, const Ju
                         Ways ways) {
   std::vector<std::string> raced;
   for (const auto& race : session.scenario.races) {
+    // A scanner's hold changes nothing: what the product did to the file is judged as ever.
+    if (race.action == Action::Hold) continue;
     raced.push_back(RealUpperPath(session, race.path));
     if (race.action == Action::Rename) raced.push_back(RealUpperPath(session, race.argument));
   }

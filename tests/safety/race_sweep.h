@@ -21,7 +21,8 @@ inline constexpr const char* kForeignFolder = "C:\\Evil";
 inline constexpr const char* kForeignExe = "C:\\Evil\\evil.exe";
 void AddForeignFiles(emu::Session& session);
 
-// A race as a run's name shows it: "delete C:\\WINDOWS\\TEMP\\obuninst.tmp after CopyFileA#1".
+// A race as a run's name shows it: "delete C:\\WINDOWS\\TEMP\\obuninst.tmp after CopyFileA#1",
+// "hold C:\\WINDOWS\\TEMP\\obuninst.tmp=always after CopyFileA#1".
 std::string Describe(const emu::Race& race);
 
 struct RaceFigures {
@@ -54,10 +55,10 @@ std::vector<std::string> CallsFromCopyToStart(const emu::Session& cleanRun,
                                               const std::string& copyPath);
 
 // One run for every call, target and action (replace with a foreign exe, delete, link
-// elsewhere, rename away), each judged as every safety run is, outside what the race itself
-// changed, and for handles leaked or closed twice; foreign starts are counted apart. With
-// Ways::Three every run also goes through both exes, which must meet each race as the host
-// build does.
+// elsewhere, rename away; for a file also a scanner's hold, for 3 calls and for ever), each judged
+// as every safety run is, outside what the race itself changed, and for handles leaked or closed
+// twice; foreign starts are counted apart. With Ways::Three every run also goes through both exes,
+// which must meet each race as the host build does.
 void SweepRaces(const std::string& name, const MachineMaker& make, const RaceTargets& targets,
                 RaceFigures& figures, Ways ways = Ways::HostOnly);
 

@@ -64,12 +64,20 @@ class Judge {
     CheckMessagesAndOutcome();
     CheckRestartDeletions();
     CheckWininit();
+    CheckForeignDlls();
     if (options.requireCompleteRemoval && !fault_ && verdict_.succeeded) CheckCompleteRemoval();
     return std::move(verdict_);
   }
 
  private:
   void Violation(std::string text) { verdict_.violations.push_back(std::move(text)); }
+
+  // On XP before SP2 a process that could not load common controls 6 shows no box at all:
+  // MessageBoxA answers 0, and nothing can tell the user anything.
+  bool BoxesCannotShow(int process) const {
+    return emu::BoxesNeedComctl32(session_.scenario) && fault_ && fault_->process == process &&
+           fault_->Is("LoadLibraryA(" + Quote("comctl32.dll") + ")");
+  }
 
   bool WorkerFault(const std::string& prefix) const {
     return fault_ && fault_->process == kWorker && fault_->Is(prefix);
@@ -210,8 +218,10 @@ class Judge {
     for (const auto& box : launcher) {
       if (box.style == "MB_OKCANCEL") Violation("the launcher showed an in-use prompt");
     }
+    // A launcher that can show no box has its confirmation answered 0, which is no Yes.
     const bool declined =
-        !launcher.empty() && launcher[0].style == "MB_YESNO" && launcher[0].answer != "IDYES";
+        (!launcher.empty() && launcher[0].style == "MB_YESNO" && launcher[0].answer != "IDYES") ||
+        (launcher.empty() && BoxesCannotShow(1));
     const auto differences = Differences(before_, after_);
 
     if (!verdict_.workerStarted) {
@@ -241,6 +251,12 @@ class Judge {
         Violation("an in-use prompt for no program file: " + box.text);
       }
     }
+    if (closing.empty() && BoxesCannotShow(kWorker)) {
+      if (!facts_.uninstaller.visible || Present(after_, facts_.uninstaller.id)) {
+        CheckWorkerRemovedNothing(differences);
+      }
+      return;
+    }
     if (closing.size() != 1) {
       Violation("the worker showed " + std::to_string(closing.size()) + " closing messages");
       return;
@@ -256,6 +272,16 @@ class Judge {
     }
     if (!facts_.uninstaller.visible || Present(after_, facts_.uninstaller.id)) {
       CheckWorkerRemovedNothing(differences);
+    }
+  }
+
+  // A DLL mapped from anywhere but the system folder runs its code in the product's process,
+  // the elevated worker's among them: whoever could write there took the machine over.
+  void CheckForeignDlls() {
+    for (const auto& event : session_.record.events) {
+      if (event.kind != emu::Event::Kind::ForeignDll) continue;
+      Violation("process " + std::to_string(event.process) +
+                " loaded a DLL that is not the system's: " + event.path);
     }
   }
 

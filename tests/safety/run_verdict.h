@@ -1,6 +1,7 @@
 // Judges one whole uninstall run against the safety invariants: nothing outside the footprint
 // touched, every process ends with 0 and at most one closing message, the closing message
-// tells the truth, no registry key left open, nothing scheduled for deletion but the copy.
+// tells the truth, no registry key left open, nothing scheduled for deletion but the copy, no
+// DLL loaded from outside the system folder.
 #pragma once
 
 #include <string>

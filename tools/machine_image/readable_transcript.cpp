@@ -49,6 +49,10 @@ class TranscriptPrinter {
         out_ << Tag(event.process) << "tells the shell: " << event.what
              << (event.what == "SHCNE_ASSOCCHANGED" ? " (file associations changed)" : "") << "\n";
         break;
+      case Kind::ForeignDll:
+        out_ << Tag(event.process)
+             << "loaded a DLL that is not the system's: " << AnsiToUtf8(event.path) << "\n";
+        break;
       case Kind::Sleep:
         break;
     }

@@ -222,7 +222,7 @@ class ScenarioParser {
   }
 
   // after=OPERATION#N ACTION PATH[=ARG]: PATH and ARG split at the first '=' (a delete takes
-  // no ARG, so its PATH is the whole rest).
+  // no ARG, so its PATH is the whole rest; a hold's PATH=K splits at the last).
   void RaceEntry(const std::string& text) {
     const std::string usage = " (expected after=OPERATION#N ACTION PATH[=ARG])";
     if (LowerAscii(text.substr(0, 6)) != "after=") Fail("a race starts with after=" + usage);
@@ -253,12 +253,26 @@ class ScenarioParser {
       race.action = emu::Race::Action::Link;
     } else if (action == "rename") {
       race.action = emu::Race::Action::Rename;
+    } else if (action == "hold") {
+      race.action = emu::Race::Action::Hold;
     } else {
-      Fail("unknown race action \"" + action + "\" (known: replace, delete, link, rename)");
+      Fail("unknown race action \"" + action + "\" (known: replace, delete, link, rename, hold)");
     }
     const std::string target = Trim(rest);
     if (race.action == emu::Race::Action::Delete) {
       race.path = target;
+    } else if (race.action == emu::Race::Action::Hold) {
+      // PATH=K, split at the last '=' as [locked] splits: K is a number of calls or "always".
+      const std::size_t equals = target.rfind('=');
+      if (equals == std::string::npos) Fail("hold needs PATH=K (K calls, or always)" + usage);
+      race.path = Trim(std::string_view(target).substr(0, equals));
+      const std::string length = Trim(std::string_view(target).substr(equals + 1));
+      if (LowerAscii(length) == "always") {
+        race.holdAlways = true;
+      } else {
+        race.holdCalls = Count(length, "a hold's number of calls");
+        if (race.holdCalls < 1) Fail("a hold lasts 1 call or more, or always");
+      }
     } else {
       const std::size_t equals = target.find('=');
       if (equals == std::string::npos) Fail(action + " needs PATH=ARG" + usage);

@@ -34,6 +34,8 @@ std::string EventLine(const emu::Event& event) {
       return "{\"event\":\"exit\"" + process + Field("code", std::to_string(event.code)) + "}";
     case Kind::ShellNotify:
       return "{\"event\":\"shell_notify\"" + process + Field("what", text(event.what)) + "}";
+    case Kind::ForeignDll:
+      return "{\"event\":\"foreign_dll\"" + process + Field("path", text(event.path)) + "}";
   }
   return "{}";
 }

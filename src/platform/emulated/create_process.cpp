@@ -1,6 +1,7 @@
 // CreateProcessA: the new process is queued and runs after its parent has ended (Run), and
 // the process and thread handles it returns (CloseHandle: file_handle_api.cpp).
 #include "file_handles.h"
+#include "loader.h"
 #include "paths.h"
 #include "platform_api.h"
 #include "state.h"
@@ -76,6 +77,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
     currentDir = folder.RealPath();
   }
 
+  MakeSystemLoads("CreateProcessA");
   std::string commandLine = lpCommandLine ? FromProgram(lpCommandLine) : application;
   bool product =
       !Kernel(session).productImage || file.node->content == *Kernel(session).productImage;

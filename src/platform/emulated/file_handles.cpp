@@ -73,7 +73,8 @@ std::string DescribeConflict(const KernelState::FileHandle& holder, std::uint32_
   if ((access & kReadAccess) && !(shared & kReadAccess)) missing = "FILE_SHARE_READ";
   if ((access & kWriteAccess) && !(shared & kWriteAccess)) missing = "FILE_SHARE_WRITE";
   if ((access & kDeleteAccess) && !(shared & kDeleteAccess)) missing = "FILE_SHARE_DELETE";
-  std::string text = "held open by process " + std::to_string(holder.process);
+  std::string text = holder.process == 0 ? std::string("held open by a virus scanner")
+                                         : "held open by process " + std::to_string(holder.process);
   if (!missing.empty()) return text + " without " + missing;
   return text + " for " + AccessText(holder.access);
 }

@@ -1,5 +1,7 @@
 #include "kernel_state.h"
 
+#include <algorithm>
+
 namespace emu {
 namespace detail {
 
@@ -40,8 +42,10 @@ std::size_t OpenKernelHandleCount(const Session& session) {
   return Kernel(session).kernelHandles.size();
 }
 
+// The product's own: another program's handle (a scanner's hold) is not the product's to close.
 std::size_t OpenFileCount(const Session& session) {
-  return Kernel(session).fileHandles.size();
+  return static_cast<std::size_t>(std::ranges::count_if(
+      Kernel(session).fileHandles, [](const auto& entry) { return entry.second.process != 0; }));
 }
 
 std::uint64_t ClockMs(const Session& session) {

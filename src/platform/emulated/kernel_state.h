@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,7 @@ struct KernelState {
   // Files opened by CreateFileA and not yet closed. A file whose last name went while it was
   // open lives on in detachedFiles, as Windows keeps an open file's data.
   struct FileHandle {
-    int process = 0;
+    int process = 0;  // 0: another program's (a virus scanner of a race)
     FsNode* file = nullptr;
     std::string path;          // the real path it was opened at, links followed
     std::uint32_t access = 0;  // detail::kReadAccess | kWriteAccess | kDeleteAccess
@@ -54,8 +55,23 @@ struct KernelState {
   int filesOpened = 0;
   std::vector<std::shared_ptr<FsNode>> detachedFiles;  // shared: a session stays copyable
 
+  // Loaded modules by process id (the loader: loader.cpp), the system's loads by name already
+  // made in each process, and how many foreign modules the run mapped (for their handles).
+  std::map<int, std::vector<LoadedModule>> modules;
+  std::map<int, std::set<std::string>> systemLoadsMade;
+  long foreignModules = 0;
+
   // Races: calls made so far of each traced operation.
   std::map<std::string, long> operationCalls;
+  // Files a virus scanner holds open (a race's hold): its handle in fileHandles (process 0)
+  // and the product's calls it stays for.
+  struct Hold {
+    std::uintptr_t handle = 0;
+    long callsLeft = 0;
+    bool always = false;
+  };
+  std::vector<Hold> holds;
+  std::uintptr_t nextScannerHandle = 0xFF000000;  // apart from the product's handle values
   // Fault sweeps: calls so far whose failure the caller checks (Faults::failCallNumber).
   long checkedCalls = 0;
 };

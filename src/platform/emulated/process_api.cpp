@@ -4,6 +4,7 @@
 
 #include "handles.h"
 #include "kernel_state.h"
+#include "loader.h"
 #include "platform_api.h"
 #include "state.h"
 #include "trace_format.h"
@@ -74,15 +75,18 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   return NULL;
 }
 
-// Export names are case-sensitive. An ordinal (a "name" below 0x10000) names nothing here.
+// Export names are case-sensitive. An ordinal (a "name" below 0x10000) names nothing here. Of
+// the modules a program loads, only shell32's SHChangeNotify is served; another loaded module
+// has no export the emulator knows (ERROR_PROC_NOT_FOUND).
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  emu::Session& session = CurrentSession();
+  const emu::LoadedModule* loaded = emu::detail::FindModule(session, CurrentProcess().id, hModule);
   bool ordinal = reinterpret_cast<std::uintptr_t>(lpProcName) < 0x10000;
   std::string call =
       "GetProcAddress(" +
       std::string(hModule == emu::detail::Kernel32Module() ? "KERNEL32"
-                  : hModule == emu::detail::Shell32Module()
-                      ? "SHELL32"
-                      : emu::detail::Hex(reinterpret_cast<std::uintptr_t>(hModule))) +
+                  : loaded ? emu::detail::ModuleName(session, *loaded)
+                           : emu::detail::Hex(reinterpret_cast<std::uintptr_t>(hModule))) +
       ", " +
       (ordinal ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpProcName))
                : Quote(lpProcName)) +
@@ -92,7 +96,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     Trace(call + "NULL (ERROR_PROC_NOT_FOUND)");
     return NULL;
   }
-  if (hModule == emu::detail::Shell32Module() && !ordinal && CurrentProcess().shell32Loads > 0) {
+  if (hModule == emu::detail::Shell32Module() && loaded && !ordinal) {
     if (FARPROC found = emu::detail::Shell32Export(lpProcName)) {
       Trace(call + lpProcName);
       return found;
@@ -101,14 +105,13 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   // Windows 9x has no SetDefaultDllDirectories, nor XP, Vista and 7 before the KB2533623 update.
   if (hModule == emu::detail::Kernel32Module() && !ordinal &&
       std::strcmp(lpProcName, "SetDefaultDllDirectories") == 0 &&
-      emu::OffersSetDefaultDllDirectories(CurrentSession().scenario)) {
+      emu::OffersSetDefaultDllDirectories(session.scenario)) {
     Trace(call + "SetDefaultDllDirectories");
     return reinterpret_cast<FARPROC>(
         reinterpret_cast<void (*)()>(&EmulatedSetDefaultDllDirectories));
   }
   bool knownModule = hModule == emu::detail::Kernel32Module() || hModule == NULL ||
-                     hModule == emu::detail::ProcessInstance() ||
-                     (hModule == emu::detail::Shell32Module() && CurrentProcess().shell32Loads > 0);
+                     hModule == emu::detail::ProcessInstance() || loaded;
   DWORD error = knownModule ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND;
   SetError(error);
   Trace(call + "NULL (" + ErrorName(error) + ")");

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kernel_state.h"
+#include "loader.h"
 #include "platform_api.h"
 #include "state.h"
 #include "trace_format.h"
@@ -34,6 +35,7 @@ std::optional<emu::Root> PredefinedRoot(HKEY handle) {
 // Handles belong to the process that opened them. A handle whose key was deleted (through it
 // or another handle) stays valid for closing but every other use is ERROR_KEY_DELETED (NT).
 OpenKey Resolve(HKEY handle) {
+  emu::detail::MakeSystemLoads("registry");  // advapi32's loads on the first call that gets here
   emu::Session& session = emu::detail::CurrentSession();
   if (auto root = PredefinedRoot(handle)) {
     return {&session.machine.registry.RootKey(*root), emu::RootName(*root)};

@@ -10,12 +10,12 @@
 namespace emu {
 
 struct Event {
-  enum class Kind { Start, Message, Sleep, RestartDelete, Exit, ShellNotify } kind;
+  enum class Kind { Start, Message, Sleep, RestartDelete, Exit, ShellNotify, ForeignDll } kind;
   int process = 0;
   std::string image, commandLine, currentDir;  // Start
   std::string caption, text, style, answer;    // Message: style "MB_OK", answer "IDOK", ...
   std::uint32_t ms = 0;                        // Sleep
-  std::string path;                            // RestartDelete
+  std::string path;                            // RestartDelete; ForeignDll: the DLL mapped
   int code = 0;                                // Exit
   std::string what;                            // ShellNotify: "SHCNE_ASSOCCHANGED"
 };

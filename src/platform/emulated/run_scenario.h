@@ -42,16 +42,24 @@ std::string CanonicalTracedOperation(std::string_view name);
 
 // Another program acting between two calls of the product: right after the Nth call (1-based,
 // counted over the whole run) of `operation` returns, `action` is tried on `path`.
+// Hold: a virus scanner opens the file at `path` (links followed) without sharing and keeps it
+// open while the product makes its next holdCalls calls (traced calls of any operation, Sleep
+// included), or for the rest of the run.
 struct Race {
-  enum class Action { Replace, Delete, Link, Rename };
+  enum class Action { Replace, Delete, Link, Rename, Hold };
   std::string operation;  // as it shows in the trace: "CopyFileA"
   long call = 1;
   Action action = Action::Delete;
-  std::string path;      // what is acted on (a link itself, not its target)
-  std::string argument;  // replace: the file whose bytes go there; link: the target;
-                         // rename: the new full path
+  std::string path;           // what is acted on (a link itself, not its target)
+  std::string argument = {};  // replace: the file whose bytes go there; link: the target;
+                              // rename: the new full path
+  long holdCalls = 0;         // hold: calls it lasts
+  bool holdAlways = false;
 };
-const char* ActionName(Race::Action action);  // "replace", "delete", "link", "rename"
+// "replace", "delete", "link", "rename", "hold"
+const char* ActionName(Race::Action action);
+// hold's K as scenario.ini spells it: "3", "always".
+std::string HoldLength(const Race& race);
 
 // Which Windows the machine is, where the product can tell:
 // - Nt: Windows 10 version 1903 or later: SetDefaultDllDirectories exists, and a program whose

@@ -32,7 +32,9 @@ struct Process {
   // Kernel handles it still held when it ended: Windows closes them then, but a program that
   // leaves them to that leaks them for as long as it runs.
   int handlesOpenAtExit = 0;
-  int shell32Loads = 0;         // LoadLibraryA of shell32 not yet given back with FreeLibrary
+  // Loads of the system's shell32 not yet given back with FreeLibrary (its module's count in
+  // LoadedModules, kept here for the tests that ask about shell32 alone).
+  int shell32Loads = 0;
   std::uint32_t lastError = 0;  // GetLastError
   // The ANSI code page of its "A" calls, fixed at its start (StartProgram in state.h): the
   // system's, or UTF-8 (65001) where the manifest of the file it runs declares it.
@@ -46,6 +48,16 @@ struct Process {
   // page): the resources of the exe that runs, when a runner of real exes supplies them;
   // otherwise the string table compiled from res/.
   std::shared_ptr<const std::map<std::uint32_t, std::string>> resourceStrings;
+};
+
+// A module a process has loaded (LoadLibraryA, or the system's own loads on its behalf): where
+// from, and how many loads FreeLibrary has not yet given back.
+struct LoadedModule {
+  std::string baseName;  // upper-cased: "UXTHEME.DLL"
+  std::string path;      // the full path it was mapped from
+  std::uintptr_t handle = 0;
+  int loads = 0;
+  bool foreign = false;  // not the system's own: found outside the system folder
 };
 
 struct Window {
@@ -136,5 +148,7 @@ std::size_t OpenKernelHandleCount(const Session& session);  // process and threa
 std::size_t OpenFileCount(const Session& session);          // files CreateFileA left open
 std::uint64_t ClockMs(const Session& session);  // virtual time that passed, advanced by Sleep
 long CheckedCallCount(const Session& session);  // calls a fault sweep may fail, made so far
+// The modules a process has loaded now, in the order first loaded.
+const std::vector<LoadedModule>& LoadedModules(const Session& session, int process);
 
 }  // namespace emu

@@ -1,8 +1,9 @@
-// The Windows and system folders, and shell32 as a program loads it at run time: LoadLibraryA,
-// FreeLibrary and the one export the product asks for, SHChangeNotify.
+// The Windows and system folders, and the DLLs a program loads at run time: LoadLibraryA,
+// FreeLibrary and the one export of shell32 the product asks for, SHChangeNotify.
 #include <cstring>
 
 #include "handles.h"
+#include "loader.h"
 #include "platform_api.h"
 #include "state.h"
 #include "trace_format.h"
@@ -12,13 +13,8 @@ namespace {
 using emu::detail::CurrentProcess;
 using emu::detail::CurrentSession;
 using emu::detail::Quote;
+using emu::detail::SystemFolder;
 using emu::detail::Trace;
-
-// Windows 95, 98 and ME keep their system files in SYSTEM, NT in system32.
-std::string SystemFolder(const emu::Session& session) {
-  return session.scenario.windowsFolder +
-         (emu::IsWindows9x(session.scenario) ? "\\SYSTEM" : "\\system32");
-}
 
 // Both folder calls: the path without a trailing backslash, in the caller's code page, and its
 // length in bytes; a buffer too small gets nothing and the result is the size needed,
@@ -77,9 +73,9 @@ UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
   return ReportFolder("GetSystemDirectoryA", SystemFolder(CurrentSession()), lpBuffer, uSize);
 }
 
-// Only shell32, and only by its full path in the system folder: a bare name would be looked
-// for in the program's own folder first, which for the worker is the temp folder, so a program
-// that asks by name is not served here. Each load counts; FreeLibrary gives one back.
+// The loader's model (loader.cpp): a path loads a DLL of the system folder that this Windows
+// has; a bare name goes through the activation context, the loaded modules, KnownDLLs and the
+// search order. Each load counts; FreeLibrary gives one back.
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   using namespace emu::detail;
   std::string call = "LoadLibraryA(" + QuoteArg(lpLibFileName) + ") = ";
@@ -91,13 +87,12 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   if (InjectedFailure("LoadLibraryA")) return fail(ERROR_MOD_NOT_FOUND);
   if (!lpLibFileName) return fail(ERROR_INVALID_PARAMETER);
   emu::Session& session = CurrentSession();
-  const std::string wanted = emu::CanonicalPath(FromProgram(lpLibFileName));
-  if (wanted.empty() || !emu::SameName(wanted, SystemFolder(session) + "\\shell32.dll")) {
-    return fail(ERROR_MOD_NOT_FOUND);
-  }
-  ++CurrentProcess().shell32Loads;
-  Trace(call + "SHELL32");
-  return Shell32Module();
+  const int process = CurrentProcess().id;
+  const LoadOutcome outcome = LoadModule(session, process, FromProgram(lpLibFileName));
+  if (outcome.error) return fail(outcome.error);
+  auto handle = reinterpret_cast<HMODULE>(outcome.handle);
+  Trace(call + ModuleName(session, *FindModule(session, process, handle)));
+  return handle;
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
@@ -108,13 +103,16 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     Trace(call + FailedWith(ERROR_INVALID_HANDLE));
     return FALSE;
   }
-  emu::Process& process = CurrentProcess();
-  if (hLibModule != Shell32Module() || process.shell32Loads == 0) {
+  emu::Session& session = CurrentSession();
+  const int process = CurrentProcess().id;
+  const emu::LoadedModule* module = FindModule(session, process, hLibModule);
+  if (!module) {
     SetError(ERROR_INVALID_HANDLE);
     Trace(call + FailedWith(ERROR_INVALID_HANDLE));
     return FALSE;
   }
-  --process.shell32Loads;
-  Trace(call + "TRUE (SHELL32)");
+  const std::string name = ModuleName(session, *module);
+  FreeModule(session, process, hLibModule);
+  Trace(call + "TRUE (" + name + ")");
   return TRUE;
 }

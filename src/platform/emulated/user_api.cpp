@@ -3,6 +3,7 @@
 
 #include "handles.h"
 #include "kernel_state.h"
+#include "loader.h"
 #include "platform_api.h"
 #include "state.h"
 #include "string_table.h"
@@ -140,6 +141,19 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     Trace("(message box " + std::to_string(session.record.messageBoxes + 1) + ": the run stops)");
     throw emu::detail::RunStopped{};
   }
+  // XP before SP2: the program's manifest asks for common controls 6, whose dialog classes
+  // exist only once the program has loaded comctl32.dll by name (user32 of that XP does not
+  // load it on demand), so the box's window cannot be made and nothing shows. The classes go
+  // again when comctl32 is freed (its DllMain unregisters them).
+  if (emu::BoxesNeedComctl32(session.scenario) &&
+      !emu::detail::HasCommonControls6(session, CurrentProcess().id)) {
+    SetError(ERROR_CANNOT_FIND_WND_CLASS);
+    Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + QuoteArg(lpText) +
+          ", " + QuoteArg(lpCaption) + ", " + ButtonsOf(uType).style +
+          ") = 0 (ERROR_CANNOT_FIND_WND_CLASS: common controls 6 not loaded, no box shown)");
+    return 0;
+  }
+  emu::detail::MakeSystemLoads("MessageBoxA");
   ++session.record.messageBoxes;
   Buttons buttons = ButtonsOf(uType);
   emu::Answer answer = emu::Answer::First;

@@ -52,7 +52,10 @@ INSTANTIATE_TEST_SUITE_P(
              "[attributes]\nC:\\Program Files\\Orbelle\\Orbelle.hlp=readonly,hidden\n",
              "hidden or system"},
         Case{"windows_9x", "[run]\nwindows=9x\n", "windows=9x"},
-        Case{"other_windows_folder", "[run]\nwindows_folder=D:\\WINNT\n", "windows_folder"}),
+        Case{"other_windows_folder", "[run]\nwindows_folder=D:\\WINNT\n", "windows_folder"},
+        Case{"scanner_hold",
+             "[race]\nafter=CopyFileA#1 hold C:\\Program Files\\Orbelle\\Orbelle.hlp=4\n",
+             "[race] hold C:\\Program Files\\Orbelle\\Orbelle.hlp=4"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(MirrorShellFolders, CopiesShellFoldersWhereUserShellFoldersDiffer) {

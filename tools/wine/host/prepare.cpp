@@ -84,6 +84,12 @@ std::vector<std::string> UnrealisableParts(const emu::Session& session) {
   for (const auto& [path, lock] : session.scenario.faults.locked) {
     if (!lock.always) parts.push_back("[locked] " + path + " for a number of attempts");
   }
+  // A scanner that lets go after so many of the program's calls needs the emulator's count.
+  for (const auto& race : session.scenario.races) {
+    if (race.action == emu::Race::Action::Hold) {
+      parts.push_back("[race] hold " + race.path + "=" + emu::HoldLength(race));
+    }
+  }
   return parts;
 }
 
