@@ -21,8 +21,11 @@ struct ShortcutCase {
   BOOL expected;
   std::set<std::string> removed;
   std::vector<std::string> locked = {};
+  // Windows 7 reads the manifest's UTF-8 code page not: a name outside 1252 comes back with '?'.
+  emu::WindowsVersion windows = emu::WindowsVersion::Nt;
 };
 
+const std::string kCyrillicDesktop = "C:\\Users\\Иван\\Desktop";
 const std::string kLongFolder = "C:\\" + std::string(505, 'd');  // with "\Orbelle.lnk": 520 bytes
 
 const ShortcutCase kShortcutCases[] = {
@@ -80,6 +83,19 @@ const ShortcutCase kShortcutCases[] = {
      "Desktop",
      FALSE,
      {}},
+    {.behaviour = "a folder named outside the code page is found where the UTF-8 page is in force",
+     .machine = {FolderValue("Desktop", kCyrillicDesktop), kCyrillicDesktop + "\\Orbelle.lnk"},
+     .valueName = "Desktop",
+     .expected = TRUE,
+     .removed = {kCyrillicDesktop + "\\Orbelle.lnk"}},
+    // Read back with a '?' for each letter the page lacks, the path names no file: Windows
+    // answers ERROR_INVALID_NAME, which is no proof that the shortcut is gone.
+    {.behaviour = "a folder that lost its letters to the code page fails and touches nothing",
+     .machine = {FolderValue("Desktop", kCyrillicDesktop), kCyrillicDesktop + "\\Orbelle.lnk"},
+     .valueName = "Desktop",
+     .expected = FALSE,
+     .removed = {},
+     .windows = emu::WindowsVersion::Seven},
 };
 
 const std::string kGroup = "C:\\WINDOWS\\Start Menu\\Programs\\Halcyra\\Orbelle\\";
@@ -154,6 +170,7 @@ void RunShellCase(const Case& c, const std::vector<std::string>& locked, Call ca
   emu::Session session = test::MakeSession(c.machine);
   session.machine.files.CreateFolder("C:\\WINDOWS\\TEMP\\");
   for (const auto& path : locked) session.scenario.faults.locked[emu::UpperName(path)] = {true, 0};
+  if constexpr (requires { c.windows; }) session.scenario.windows = c.windows;
   auto before = test::Snapshot(session);
 
   BOOL result;
