@@ -506,10 +506,11 @@ class Generator {
   void MaybeCyrillicUser() {
     if (!Chance(0.125)) return;
     // "Пётр", "Наталья Иванова", "Ёжик"
-    static const char* const kUsers[] = {"\xD0\x9F\xD1\x91\xD1\x82\xD1\x80",
-                                         "\xD0\x9D\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD1\x8C\xD1\x8F "
-                                         "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB0",
-                                         "\xD0\x81\xD0\xB6\xD0\xB8\xD0\xBA"};
+    static const char* const kUsers[] = {
+        "\xD0\x9F\xD1\x91\xD1\x82\xD1\x80",
+        ("\xD0\x9D\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD1\x8C\xD1\x8F "
+         "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB0"),
+        "\xD0\x81\xD0\xB6\xD0\xB8\xD0\xBA"};
     session_.scenario.codePage = Chance(0.5) ? 1251 : 1252;
     const std::string profile = std::string("C:\\Documents and Settings\\") + Pick(kUsers);
     session_.scenario.tempPath = profile + "\\Local Settings\\Temp\\";
