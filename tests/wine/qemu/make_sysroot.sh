@@ -35,10 +35,19 @@ list_packages() {
     grep -E '^[a-z0-9][^ <]*:i386$' | sort -u
 }
 
-# Runs apt-get update; the lists of the architectures dpkg knows are what it fetches.
+# Runs apt-get update; the lists of the architectures dpkg knows are what it fetches. A mirror
+# in the middle of a sync refuses an index for a while ("File has unexpected size"): the update
+# is tried three times, and then the lists it did fetch are used, since the count of i386
+# packages found below tells whether they are enough.
 refresh_lists() {
-  qemu_as_root apt-get update -qq >"$dir/apt-update.log" 2>&1 ||
-    { qemu_log "apt-get update failed:"; cat "$dir/apt-update.log" >&2; return 1; }
+  local attempt
+  for attempt in 1 2 3; do
+    qemu_as_root apt-get update -qq >"$dir/apt-update.log" 2>&1 && return 0
+    ((attempt < 3)) && sleep 15
+  done
+  qemu_log "apt-get update failed three times; going on with the lists it fetched:"
+  cat "$dir/apt-update.log" >&2
+  return 0
 }
 
 download_packages() {
