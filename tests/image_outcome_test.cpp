@@ -13,6 +13,7 @@
 #include "outcome_folder.h"
 #include "session.h"
 #include "support/new_session.h"
+#include "support/temp_folder.h"
 #include "transcript_json.h"
 
 namespace fs = std::filesystem;
@@ -20,44 +21,21 @@ namespace mi = machine_image;
 
 namespace {
 
-class TempFolder {
- public:
-  TempFolder() {
-    path_ =
-        fs::temp_directory_path() /
-        ("image_outcome_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-void WriteText(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
 
 }  // namespace
 
 TEST(ImageDrives, LoadsFilesFoldersAndKeepMarkersButNoLinks) {
   TempFolder image;
-  WriteText(image.path() / "drive_c/Program Files/Orbelle/Orbelle.exe", "exe");
-  WriteText(image.path() / "drive_c/WINDOWS/TEMP/.keep", "");
-  WriteText(image.path() / "drive_c/Caf\xC3\xA9/menu.txt", "x");
-  WriteText(image.path() / "drive_d/.keep", "");
+  WriteBytes(image.path() / "drive_c/Program Files/Orbelle/Orbelle.exe", "exe");
+  WriteBytes(image.path() / "drive_c/WINDOWS/TEMP/.keep", "");
+  WriteBytes(image.path() / "drive_c/Caf\xC3\xA9/menu.txt", "x");
+  WriteBytes(image.path() / "drive_d/.keep", "");
   fs::create_symlink("/etc/passwd", image.path() / "drive_c/passwd");
   fs::create_directory_symlink("/etc", image.path() / "drive_c/etc");
-  WriteText(image.path() / "notes.md", "not a drive");
+  WriteBytes(image.path() / "notes.md", "not a drive");
 
   emu::Session session = test::NewSession();
   mi::LoadDrives(mi::ReadImageFolder(image.path()), session.machine.files);
@@ -88,8 +66,8 @@ TEST(ImageDrives, RefusesNamesWindowsWouldTakeForOne) {
   };
   for (const Row& row : rows) {
     TempFolder image;
-    WriteText(image.path() / row.first, "");
-    WriteText(image.path() / row.second, "");
+    WriteBytes(image.path() / row.first, "");
+    WriteBytes(image.path() / row.second, "");
     emu::Session session = test::NewSession();
     EXPECT_THROW(mi::LoadDrives(mi::ReadImageFolder(image.path()), session.machine.files),
                  mi::ImageError)
@@ -100,8 +78,8 @@ TEST(ImageDrives, RefusesNamesWindowsWouldTakeForOne) {
 TEST(ImageDrives, KeepsNamesThatDifferOutsideEveryCodePage) {
   // Two CJK names would both be "?" to an ANSI program, but they are two files on Windows.
   TempFolder image;
-  WriteText(image.path() / "drive_c/Folder/\xE6\x97\xA5.txt", "1");
-  WriteText(image.path() / "drive_c/Folder/\xE6\x9C\xAC.txt", "2");
+  WriteBytes(image.path() / "drive_c/Folder/\xE6\x97\xA5.txt", "1");
+  WriteBytes(image.path() / "drive_c/Folder/\xE6\x9C\xAC.txt", "2");
   emu::Session session = test::NewSession();
   mi::LoadDrives(mi::ReadImageFolder(image.path()), session.machine.files);
   EXPECT_EQ(session.machine.files.Find("C:\\Folder")->children.size(), 2u);
@@ -115,7 +93,7 @@ TEST(ImageDrives, WritesDrivesBackWithEmptyFoldersAndLinks) {
   session.machine.files.CreateFile("C:\\link.tmp").linkTarget = "C:\\WINDOWS";
   TempFolder out;
   mi::WriteDrives(session.machine.files, out.path());
-  EXPECT_EQ(ReadText(out.path() / "drive_c/Program Files/Orbelle/garden.wrl"), "w");
+  EXPECT_EQ(ReadBytes(out.path() / "drive_c/Program Files/Orbelle/garden.wrl"), "w");
   EXPECT_TRUE(fs::is_directory(out.path() / "drive_c/WINDOWS/TEMP"));
   EXPECT_TRUE(fs::exists(out.path() / "drive_c/Caf\xC3\xA9/x.txt"));
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out.path() / "drive_c/link.tmp")));
@@ -145,7 +123,7 @@ TEST(OutcomeFolder, AcceptsOnlyAMissingOrEmptyFolderOrAnEarlierOutcome) {
     const fs::path out = temp.path() / "out";
     fs::create_directories(out);
     for (const std::string& file : row.files) {
-      if (!file.empty()) WriteText(out / file, "before");
+      if (!file.empty()) WriteBytes(out / file, "before");
     }
     bool accepted = true;
     try {
@@ -157,7 +135,7 @@ TEST(OutcomeFolder, AcceptsOnlyAMissingOrEmptyFolderOrAnEarlierOutcome) {
   }
   TempFolder temp;
   EXPECT_NO_THROW(mi::CheckOutcomeFolder(temp.path() / "missing"));
-  WriteText(temp.path() / "plain", "");
+  WriteBytes(temp.path() / "plain", "");
   EXPECT_THROW(mi::CheckOutcomeFolder(temp.path() / "plain"), mi::OutcomeFolderError);
 }
 
@@ -166,8 +144,8 @@ TEST(OutcomeFolder, ReplacesAnEarlierOutcomeAndCreatesAMissingFolder) {
   const fs::path out = temp.path() / "a" / "b";
   emu::Session session = test::NewSession();
   session.machine.files.CreateFile("C:\\new.txt");
-  WriteText(out / "drive_c/old.txt", "old");
-  WriteText(out / "drive_e/gone.txt", "old");
+  WriteBytes(out / "drive_c/old.txt", "old");
+  WriteBytes(out / "drive_e/gone.txt", "old");
   mi::WriteOutcome(session, out);
   EXPECT_TRUE(fs::exists(out / "drive_c/new.txt"));
   EXPECT_FALSE(fs::exists(out / "drive_c/old.txt"));

@@ -16,6 +16,7 @@
 #include "reg_writer.h"
 #include "session.h"
 #include "support/new_session.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 namespace mi = machine_image;
@@ -26,34 +27,9 @@ const std::string kPetr = "\xD0\x9F\xD1\x91\xD1\x82\xD1\x80";            // "П�
 const std::string kFolder = "\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0";  // "Папка"
 const std::string kV5 = "Windows Registry Editor Version 5.00";
 
-class TempFolder {
- public:
-  explicit TempFolder(const std::string& role) {
-    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    for (char& c : test) c = c == '/' ? '_' : c;
-    path_ =
-        fs::temp_directory_path() /
-        ("image_unicode_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + test + "_" + role);
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-void WriteBytes(const fs::path& file, const std::string& bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
 
 // The registry of the Cyrillic user, as regedit of Windows 2000 and later writes it (UTF-8
 // text here; each row below stores it in its own encoding).
