@@ -1,82 +1,57 @@
 #include "transcript_json.h"
 
-#include <cstdio>
-
-#include "encoding.h"
+#include <nlohmann/json.hpp>
 
 namespace machine_image {
-namespace {
-
-std::string Field(const char* name, const std::string& jsonValue) {
-  return std::string(",\"") + name + "\":" + jsonValue;
-}
-
-}  // namespace
 
 std::string EventLine(const emu::Event& event) {
   using Kind = emu::Event::Kind;
-  const auto text = [](const std::string& value) { return JsonString(value); };
-  const std::string process = Field("process", std::to_string(event.process));
+  // ordered_json keeps the fields in the order they are set, which is the order outside
+  // readers of transcript.jsonl expect.
+  nlohmann::ordered_json line;
+  const auto start = [&](const char* name) {
+    line["event"] = name;
+    line["process"] = event.process;
+  };
   switch (event.kind) {
     case Kind::Start:
-      return "{\"event\":\"start\"" + process + Field("image", text(event.image)) +
-             Field("command_line", text(event.commandLine)) +
-             Field("current_dir", text(event.currentDir)) + "}";
+      start("start");
+      line["image"] = event.image;
+      line["command_line"] = event.commandLine;
+      line["current_dir"] = event.currentDir;
+      break;
     case Kind::Message:
-      return "{\"event\":\"message\"" + process + Field("caption", text(event.caption)) +
-             Field("text", text(event.text)) + Field("style", text(event.style)) +
-             Field("answer", text(event.answer)) + "}";
+      start("message");
+      line["caption"] = event.caption;
+      line["text"] = event.text;
+      line["style"] = event.style;
+      line["answer"] = event.answer;
+      break;
     case Kind::Sleep:
-      return "{\"event\":\"sleep\"" + process + Field("ms", std::to_string(event.ms)) + "}";
+      start("sleep");
+      line["ms"] = event.ms;
+      break;
     case Kind::RestartDelete:
-      return "{\"event\":\"restart_delete\"" + process + Field("path", text(event.path)) + "}";
+      start("restart_delete");
+      line["path"] = event.path;
+      break;
     case Kind::Exit:
-      return "{\"event\":\"exit\"" + process + Field("code", std::to_string(event.code)) + "}";
+      start("exit");
+      line["code"] = event.code;
+      break;
     case Kind::ShellNotify:
-      return "{\"event\":\"shell_notify\"" + process + Field("what", text(event.what)) + "}";
+      start("shell_notify");
+      line["what"] = event.what;
+      break;
     case Kind::ForeignDll:
-      return "{\"event\":\"foreign_dll\"" + process + Field("path", text(event.path)) + "}";
+      start("foreign_dll");
+      line["path"] = event.path;
+      break;
   }
-  return "{}";
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      default:
-        if (byte < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-          out += escape;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
+  if (line.is_null()) return "{}";
+  // The machine's text is UTF-8 decoded from each process's code page, so it is always valid;
+  // should a byte sequence ever not be, it is written as U+FFFD rather than stopping the run.
+  return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string TranscriptJsonl(const std::vector<emu::Event>& events) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "session.h"
@@ -14,7 +13,5 @@ namespace machine_image {
 std::string TranscriptJsonl(const std::vector<emu::Event>& events);
 // One event of it, without the line end.
 std::string EventLine(const emu::Event& event);
-// A JSON string literal (quotes included) for the machine's text (UTF-8).
-std::string JsonString(std::string_view text);
 
 }  // namespace machine_image

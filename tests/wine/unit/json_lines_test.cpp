@@ -21,7 +21,8 @@ TEST(JsonLines, ReadsStringsNumbersAndArrays) {
 }
 
 TEST(JsonLines, BadLineNamesFileAndLine) {
-  for (const char* bad : {"{\"a\":}", "{\"a\":\"b\"", "{\"a\":\"b\"} x", "[1]"}) {
+  for (const char* bad : {"{\"a\":}", "{\"a\":\"b\"", "{\"a\":\"b\"} x", "[1]", "{\"a\":true}",
+                          "{\"a\":[1]}", "{\"a\":1.5}"}) {
     try {
       ReadJsonLines("t.jsonl", std::string("{}\n") + bad + "\n");
       ADD_FAILURE() << "accepted " << bad;
