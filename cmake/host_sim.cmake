@@ -20,7 +20,7 @@ target_link_libraries(uninstall-sim PRIVATE machine_image product emulator pe_ru
 target_compile_options(uninstall-sim PRIVATE ${WARNINGS})
 
 # Exit statuses of the command line, run for real: see tools/uninstall_sim/sim_exit_test.cmake.
-foreach(case IN ITEMS usage missing_out bad_reg bad_scenario bad_race foreign_out default_image
+foreach(case IN ITEMS usage two_folders missing_out bad_reg bad_scenario bad_race foreign_out default_image
                       rerun stopped race_swapped_copy race_held_copy help exe_missing exe_win32
                       exe_win64)
   add_test(NAME uninstall_sim_${case}

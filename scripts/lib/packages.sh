@@ -5,8 +5,8 @@
 # The host build of uninstall-sim: it links the CPU-emulator runner (Unicorn 2) that runs the
 # real exes for uninstall-sim --exe and the three-way runs, and its check of each instruction
 # against the 80386 (Zydis' decoder). The host tools read and write JSON lines with nlohmann's
-# JSON library.
-HOST_PACKAGES=(cmake make g++ libunicorn-dev libzydis-dev nlohmann-json3-dev)
+# JSON library, and the tools parse their command lines with CLI11.
+HOST_PACKAGES=(cmake make g++ libunicorn-dev libzydis-dev nlohmann-json3-dev libcli11-dev)
 # The host build's tests (GoogleTest); without it the host build leaves them out.
 UNIT_TEST_PACKAGES=(libgtest-dev)
 # The Windows presets (win32, win64): Uninstall.exe and the Wine suite's helpers, cross-built

@@ -9,6 +9,7 @@
 // Exit status: 0 the run completed; 2 bad input (usage, a bad image, an OUT_DIR that holds
 // something else), nothing written; 3 the run was stopped after kMaxMessageBoxes boxes, the
 // outcome so far written; 1 the host refused to write the outcome.
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -55,37 +56,32 @@ struct Options {
   std::optional<fs::path> exe;
 };
 
-// Returns an error message, or "" when the arguments are good.
-std::string ParseArguments(const std::vector<std::string>& args, Options& options) {
-  bool haveOut = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--out") {
-      if (i + 1 == args.size()) return "--out needs a folder";
-      options.outDir = args[++i];
-      haveOut = true;
-    } else if (arg.rfind("--out=", 0) == 0) {
-      options.outDir = arg.substr(6);
-      haveOut = true;
-    } else if (arg == "--trace") {
-      options.trace = true;
-    } else if (arg == "--help") {
-      options.help = true;
-      return "";
-    } else if (arg == "--exe") {
-      if (i + 1 == args.size()) return "--exe needs an exe";
-      options.exe = args[++i];
-    } else if (arg.rfind("--exe=", 0) == 0) {
-      options.exe = arg.substr(6);
-    } else if (!arg.empty() && arg[0] == '-') {
-      return "unknown option " + arg;
-    } else if (options.machineDir) {
-      return "more than one session folder: " + options.machineDir->string() + " and " + arg;
-    } else {
-      options.machineDir = arg;
-    }
+// Returns an error message, or "" when the arguments are good. --help prints kUsage rather
+// than CLI11's own page, and options it does not know come back as extras so that the message
+// names them the way this tool always has.
+std::string ParseArguments(int argc, char** argv, Options& options) {
+  CLI::App app("uninstall-sim");
+  app.set_help_flag();
+  app.allow_extras();
+  std::string machineDir, exe;
+  app.add_flag("--help", options.help);
+  app.add_flag("--trace", options.trace);
+  app.add_option("--out", options.outDir);
+  app.add_option("--exe", exe);
+  app.add_option("MACHINE_DIR", machineDir);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return error.what();
   }
-  if (!haveOut || options.outDir.empty()) return "missing --out OUT_DIR";
+  if (options.help) return "";
+  for (const std::string& extra : app.remaining()) {
+    if (extra.starts_with('-')) return "unknown option " + extra;
+    return "more than one session folder: " + machineDir + " and " + extra;
+  }
+  if (app.count("MACHINE_DIR") != 0) options.machineDir = machineDir;
+  if (app.count("--exe") != 0) options.exe = exe;
+  if (options.outDir.empty()) return "missing --out OUT_DIR";
   return "";
 }
 
@@ -117,8 +113,7 @@ void PrintHeading(const machine_image::ImageSource& source, const emu::Session& 
 
 int main(int argc, char** argv) {
   Options options;
-  const std::string usageError =
-      ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options);
+  const std::string usageError = ParseArguments(argc, argv, options);
   if (!usageError.empty()) {
     std::cerr << "uninstall-sim: " << usageError << "\n" << kUsage;
     return kBadInput;

@@ -58,6 +58,12 @@ if(CASE STREQUAL "usage")
   expect_in("${sim_stderr}" "unknown option --bogus" "usage error message")
   expect_missing(${OUT})
 
+elseif(CASE STREQUAL "two_folders")
+  run_sim(2 ${IMAGES}/bad_reg_line ${IMAGES}/bad_scenario --out ${OUT})
+  expect_in("${sim_stderr}" "more than one session folder: [^\n]*bad_reg_line and [^\n]*bad_scenario"
+            "both folders named")
+  expect_missing(${OUT})
+
 elseif(CASE STREQUAL "missing_out")
   run_sim(2 ${SOURCE_DIR}/examples/machines/installed)
   expect_in("${sim_stderr}" "missing --out" "usage error message")

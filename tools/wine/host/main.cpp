@@ -13,10 +13,9 @@
 //
 // Exit status: 0 done (and the runs agree), 1 the runs differ or the Wine run had a problem,
 // 2 bad usage or input.
-#include <algorithm>
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -42,65 +41,25 @@ constexpr int kAgree = 0;
 constexpr int kDiffer = 1;
 constexpr int kBadInput = 2;
 
-struct Arguments {
-  std::string command;
-  std::map<std::string, std::string> values;
-  std::vector<std::string> flags;
-
-  bool Has(const std::string& flag) const {
-    for (const std::string& f : flags) {
-      if (f == flag) return true;
-    }
-    return false;
-  }
-  std::string Need(const std::string& name) const {
-    const auto found = values.find(name);
-    if (found == values.end()) throw std::invalid_argument("missing --" + name);
-    return found->second;
-  }
+// What sim-image and check are given; prepare's options are PrepareOptions.
+struct SimImageArguments {
+  fs::path image, results, out;
 };
 
-Arguments Parse(int argc, char** argv) {
-  static const std::vector<std::string> kFlags = {"handshake", "summary"};
-  Arguments args;
-  if (argc < 2) throw std::invalid_argument("missing command");
-  args.command = argv[1];
-  for (int i = 2; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.rfind("--", 0) != 0) throw std::invalid_argument("unexpected " + arg);
-    const std::string name = arg.substr(2);
-    if (std::find(kFlags.begin(), kFlags.end(), name) != kFlags.end()) {
-      args.flags.push_back(name);
-    } else if (i + 1 < argc) {
-      args.values[name] = argv[++i];
-    } else {
-      throw std::invalid_argument(arg + " needs a value");
-    }
-  }
-  return args;
-}
+struct CheckArguments {
+  WineRun run;
+  fs::path outcome, sim;
+  bool summary = false;
+};
 
-int Prepare(const Arguments& args) {
-  PrepareOptions options;
-  options.image = args.Need("image");
-  options.prefix = args.Need("prefix");
-  options.exe = args.Need("exe");
-  options.handshake = args.Has("handshake");
-  if (args.values.contains("timeout-ms"))
-    options.timeoutMs = std::stoul(args.values.at("timeout-ms"));
-  Prepare(options);
-  return kAgree;
-}
-
-int SimImage(const Arguments& args) {
-  const fs::path results = args.Need("results");
-  const fs::path events = results / "events.jsonl";
+int SimImage(const SimImageArguments& args) {
+  const fs::path events = args.results / "events.jsonl";
   std::string temp;
   for (const JsonObject& line : ReadJsonLines(events.string(), ReadFileBytes(events))) {
     if (line.at("event").text == "temp") temp = line.at("path").text;
   }
   if (temp.empty()) throw std::runtime_error(events.string() + ": no temporary folder reported");
-  WriteSimImage(args.Need("image"), temp, args.Need("out"));
+  WriteSimImage(args.image, temp, args.out);
   return kAgree;
 }
 
@@ -122,23 +81,19 @@ void LoadSimulated(const fs::path& folder, emu::Session& session) {
   }
 }
 
-int Check(const Arguments& args) {
-  WineRun run;
-  run.image = args.Need("image");
-  run.prefix = args.Need("prefix");
-  run.template_ = args.Need("template");
-  run.results = args.Need("results");
-  const fs::path outcomeDir = args.Need("outcome");
+int Check(const CheckArguments& args) {
+  const WineRun& run = args.run;
+  const fs::path& outcomeDir = args.outcome;
 
   emu::Session simulated;
-  const bool compare = args.values.contains("sim");
-  if (compare) LoadSimulated(args.values.at("sim"), simulated);
+  const bool compare = !args.sim.empty();
+  if (compare) LoadSimulated(args.sim, simulated);
 
   WineOutcome outcome;
   BuildWineOutcome(run, compare ? &simulated : nullptr, outcome);
   machine_image::WriteOutcome(outcome.session, outcomeDir);
 
-  if (args.Has("summary")) {
+  if (args.summary) {
     emu::Session image;
     std::vector<std::string> warnings;
     machine_image::LoadMachine(machine_image::ReadImageFolder(run.image), image, warnings);
@@ -181,16 +136,51 @@ int Check(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  CLI::App app("wine-harness");
+  app.require_subcommand(1);
+  PrepareOptions prepare;
+  CLI::App* prepareCommand = app.add_subcommand("prepare", "lay an image on a fresh prefix");
+  prepareCommand->add_option("--image", prepare.image)->required();
+  prepareCommand->add_option("--prefix", prepare.prefix)->required();
+  prepareCommand->add_option("--exe", prepare.exe)->required();
+  prepareCommand->add_flag("--handshake", prepare.handshake);
+  prepareCommand->add_option("--timeout-ms", prepare.timeoutMs);
+  SimImageArguments simImage;
+  CLI::App* simImageCommand =
+      app.add_subcommand("sim-image", "the image with the temporary folder Wine reported");
+  simImageCommand->add_option("--image", simImage.image)->required();
+  simImageCommand->add_option("--results", simImage.results)->required();
+  simImageCommand->add_option("--out", simImage.out)->required();
+  CheckArguments check;
+  CLI::App* checkCommand = app.add_subcommand("check", "the machine after the Wine run");
+  checkCommand->add_option("--image", check.run.image)->required();
+  checkCommand->add_option("--prefix", check.run.prefix)->required();
+  checkCommand->add_option("--template", check.run.template_)->required();
+  checkCommand->add_option("--results", check.run.results)->required();
+  checkCommand->add_option("--outcome", check.outcome)->required();
+  checkCommand->add_option("--sim", check.sim);
+  checkCommand->add_flag("--summary", check.summary);
   try {
-    const Arguments args = Parse(argc, argv);
-    if (args.command == "prepare") return Prepare(args);
-    if (args.command == "sim-image") return SimImage(args);
-    if (args.command == "check") return Check(args);
-    throw std::invalid_argument("unknown command " + args.command);
-  } catch (const std::invalid_argument& error) {
-    std::cerr << "wine-harness: " << error.what() << "\n"
+    app.parse(argc, argv);
+  } catch (const CLI::Success& done) {
+    return app.exit(done);  // --help
+  } catch (const CLI::ParseError& error) {
+    // CLI11 would only say that a command is needed; name the word it did not know.
+    bool unknownCommand = argc > 1 && argv[1][0] != '-';
+    for (const CLI::App* command : {prepareCommand, simImageCommand, checkCommand})
+      unknownCommand = unknownCommand && command->get_name() != argv[1];
+    std::cerr << "wine-harness: "
+              << (unknownCommand ? "unknown command " + std::string(argv[1]) : error.what()) << "\n"
               << "usage: wine-harness prepare|sim-image|check --NAME VALUE ...\n";
     return kBadInput;
+  }
+  try {
+    if (prepareCommand->parsed()) {
+      Prepare(prepare);
+      return kAgree;
+    }
+    if (simImageCommand->parsed()) return SimImage(simImage);
+    return Check(check);
   } catch (const std::exception& error) {
     std::cerr << "wine-harness: " << error.what() << "\n";
     return kBadInput;
