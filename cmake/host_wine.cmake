@@ -43,6 +43,7 @@ if(NOT ORBELLE_WINE_TESTS OR NOT MINGW_X86_64_GXX OR NOT MINGW_I686_GXX)
 endif()
 
 include(ExternalProject)
+find_path(JSON_INCLUDE_DIR nlohmann/json.hpp REQUIRED)
 set(WINE_BUILD ${CMAKE_BINARY_DIR}/wine/build)
 foreach(arch IN ITEMS x86_64 i686)
   # BUILD_ALWAYS: the sub-build decides what changed, so an edited source is never missed.
@@ -51,6 +52,7 @@ foreach(arch IN ITEMS x86_64 i686)
     BINARY_DIR ${WINE_BUILD}/guest-${arch}
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                -DCMAKE_BUILD_TYPE=Release
+               -DJSON_INCLUDE_DIR=${JSON_INCLUDE_DIR}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
 endforeach()

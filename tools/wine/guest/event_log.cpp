@@ -16,9 +16,9 @@ EventLog::~EventLog() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-void EventLog::Line(const std::string& json) {
+void EventLog::Line(const nlohmann::ordered_json& line) {
   if (file_ == nullptr) return;
-  std::fputs(json.c_str(), file_);
+  std::fputs(line.dump().c_str(), file_);
   std::fputc('\n', file_);
   // The host reads the log after a timeout too; what was written must be on disk.
   std::fflush(file_);
@@ -26,43 +26,44 @@ void EventLog::Line(const std::string& json) {
 
 void EventLog::Start(int process, const std::wstring& image, const std::wstring& commandLine,
                      const std::wstring& currentDir) {
-  Line("{\"event\":\"start\",\"process\":" + std::to_string(process) +
-       ",\"image\":" + JsonString(image) + ",\"command_line\":" + JsonString(commandLine) +
-       ",\"current_dir\":" + JsonString(currentDir) + "}");
+  Line({{"event", "start"},
+        {"process", process},
+        {"image", ToUtf8(image)},
+        {"command_line", ToUtf8(commandLine)},
+        {"current_dir", ToUtf8(currentDir)}});
 }
 
 void EventLog::Message(int process, const std::wstring& caption, const std::wstring& text,
                        const std::vector<BoxButton>& buttons, int answer) {
-  std::string list;
-  for (const BoxButton& button : buttons) {
-    if (!list.empty()) list += ",";
-    list += JsonString(button.text);
-  }
-  Line("{\"event\":\"message\",\"process\":" + std::to_string(process) +
-       ",\"caption\":" + JsonString(caption) + ",\"text\":" + JsonString(text) + ",\"style\":\"" +
-       StyleName(buttons) + "\",\"answer\":\"" + AnswerName(answer) + "\",\"buttons\":[" + list +
-       "]}");
+  nlohmann::ordered_json texts = nlohmann::ordered_json::array();
+  for (const BoxButton& button : buttons) texts.push_back(ToUtf8(button.text));
+  Line({{"event", "message"},
+        {"process", process},
+        {"caption", ToUtf8(caption)},
+        {"text", ToUtf8(text)},
+        {"style", StyleName(buttons)},
+        {"answer", AnswerName(answer)},
+        {"buttons", texts}});
 }
 
 void EventLog::Exit(int process, unsigned long code) {
-  Line("{\"event\":\"exit\",\"process\":" + std::to_string(process) +
-       ",\"code\":" + std::to_string(code) + "}");
+  Line({{"event", "exit"}, {"process", process}, {"code", code}});
 }
 
 void EventLog::RestartDelete(const std::wstring& path) {
-  Line("{\"event\":\"restart_delete\",\"path\":" + JsonString(path) + "}");
+  Line({{"event", "restart_delete"}, {"path", ToUtf8(path)}});
 }
 
 void EventLog::Temp(const std::wstring& path) {
-  Line("{\"event\":\"temp\",\"path\":" + JsonString(path) + "}");
+  Line({{"event", "temp"}, {"path", ToUtf8(path)}});
 }
 
 void EventLog::Timing(unsigned long runMs) {
-  Line("{\"event\":\"timing\",\"run_ms\":" + std::to_string(runMs) + "}");
+  Line({{"event", "timing"}, {"run_ms", runMs}});
 }
 
 void EventLog::Note(const std::wstring& text) {
-  Line("{\"event\":\"harness_error\",\"text\":" + JsonString(text) + "}");
+  Line({{"event", "harness_error"}, {"text", ToUtf8(text)}});
 }
 
 const char* AnswerName(int id) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ class EventLog {
   void Note(const std::wstring& text);  // a harness problem: the host side fails the case
 
  private:
-  void Line(const std::string& json);
+  void Line(const nlohmann::ordered_json& line);
   std::FILE* file_ = nullptr;
 };
 

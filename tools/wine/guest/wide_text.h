@@ -8,7 +8,5 @@ namespace guest {
 
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
-// A JSON string literal, quotes included.
-std::string JsonString(std::wstring_view text);
 
 }  // namespace guest
