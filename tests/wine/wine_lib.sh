@@ -69,8 +69,11 @@ wine_case_prefix() {
 }
 
 # wine_drop_prefix CASE_DIR: the prefix in use, a gigabyte and more, goes once its case is done
-# with it; what the case wrote beside it stays.
+# with it; what the case wrote beside it stays. A server Wine started on its own lingers a few
+# seconds after the last program and writes the registry into the prefix as it ends; removing
+# the prefix under it fails, so it is waited for first.
 wine_drop_prefix() {
+  timeout 30 "$WINESERVER" -w >/dev/null 2>&1
   cd "$1" && rm -rf "$WINEPREFIX"
 }
 
