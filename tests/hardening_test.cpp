@@ -17,9 +17,7 @@
 namespace {
 
 using test::Box;
-using test::ConfirmText;
 using test::kInternalError;
-using test::kSuccess;
 
 const std::string kFolder = "C:\\Program Files\\Orbelle";
 const std::string kExe = kFolder + "\\Uninstall.exe";
@@ -45,10 +43,8 @@ struct HardeningCase {
   Copy copy;         // what stands at the copy's name afterwards
 };
 
-const auto kUninstalledBoxes = std::vector<std::string>{
-    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)};
-const auto kLauncherFailedBoxes = std::vector<std::string>{
-    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)};
+const auto kUninstalledBoxes = test::UninstalledBoxes();
+const auto kLauncherFailedBoxes = test::LauncherFailedBoxes();
 
 const HardeningCase kCases[] = {
     {"a link planted at the copy's name is removed, not followed",

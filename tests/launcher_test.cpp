@@ -37,18 +37,13 @@ struct LauncherCase {
 const std::string kLongTemp = "C:\\" + std::string(246, 't') + "\\";  // 250 characters
 const std::string kLongExeFolder = "C:\\" + std::string(250, 'x');
 
-const std::vector<std::string> kUninstalledBoxes = {
-    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)};
-const std::vector<std::string> kLauncherFailedBoxes = {
-    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)};
-
 const LauncherCase kCases[] = {
     {.behaviour = "No changes nothing and shows nothing more",
      .answers = {emu::Answer::Second},
      .boxes = {Box(1, "MB_YESNO", "IDNO", ConfirmText(kFolder))},
      .outcome = Outcome::Unchanged},
     {.behaviour = "Yes copies, starts the worker with the install folder and uninstalls everything",
-     .boxes = kUninstalledBoxes,
+     .boxes = test::UninstalledBoxes(),
      .started = {kWorker + "|" + kHandOff},
      .outcome = Outcome::FullUninstall},
     {.behaviour = "an executable at a drive root shows and hands over the drive alone",
@@ -58,12 +53,12 @@ const LauncherCase kCases[] = {
      .outcome = Outcome::FullUninstall},
     {.behaviour = "a temp folder without a backslash gets one before the copy's name",
      .install = {.temp = "C:\\TEMP"},
-     .boxes = kUninstalledBoxes,
+     .boxes = test::UninstalledBoxes(),
      .started = {"C:\\TEMP\\obuninst.tmp|\"C:\\TEMP\\obuninst.tmp\" " + kFolder + "|C:\\TEMP"},
      .outcome = Outcome::FullUninstall},
     {.behaviour = "a temp folder with blanks still hands over the install folder exactly",
      .install = {.temp = "C:\\Documents and Settings\\pat\\Local Settings\\Temp\\"},
-     .boxes = kUninstalledBoxes,
+     .boxes = test::UninstalledBoxes(),
      .started =
          {"C:\\Documents and Settings\\pat\\Local Settings\\Temp\\obuninst.tmp|\"C:\\Documents and "
           "Settings\\pat\\Local Settings\\Temp\\obuninst.tmp\" " +
@@ -71,33 +66,33 @@ const LauncherCase kCases[] = {
      .outcome = Outcome::FullUninstall},
     {.behaviour = "an existing copy is replaced",
      .extraFiles = {kWorker},
-     .boxes = kUninstalledBoxes,
+     .boxes = test::UninstalledBoxes(),
      .started = {kWorker + "|" + kHandOff},
      .outcome = Outcome::FullUninstall},
     {.behaviour = "a copy in use cannot be replaced: internal error, nothing removed",
      .lockedAlways = {kWorker},
      .extraFiles = {kWorker},
-     .boxes = kLauncherFailedBoxes,
+     .boxes = test::LauncherFailedBoxes(),
      .outcome = Outcome::Unchanged},
     {.behaviour = "a failed copy: internal error, nothing removed",
      .failing = {"CopyFileA"},
-     .boxes = kLauncherFailedBoxes,
+     .boxes = test::LauncherFailedBoxes(),
      .outcome = Outcome::Unchanged},
     {.behaviour = "no temp folder: internal error, nothing removed",
      .failing = {"GetTempPathA"},
-     .boxes = kLauncherFailedBoxes,
+     .boxes = test::LauncherFailedBoxes(),
      .outcome = Outcome::Unchanged},
     {.behaviour = "a temp folder longer than the buffer: internal error, nothing removed",
      .install = {.temp = "C:\\" + std::string(260, 't') + "\\"},
-     .boxes = kLauncherFailedBoxes,
+     .boxes = test::LauncherFailedBoxes(),
      .outcome = Outcome::Unchanged},
     {.behaviour = "a copy path of 260 characters or more: internal error, nothing removed",
      .install = {.temp = kLongTemp},
-     .boxes = kLauncherFailedBoxes,
+     .boxes = test::LauncherFailedBoxes(),
      .outcome = Outcome::Unchanged},
     {.behaviour = "a failed start leaves the copy behind and the machine-wide entries in place",
      .failing = {"CreateProcessA"},
-     .boxes = kLauncherFailedBoxes,
+     .boxes = test::LauncherFailedBoxes(),
      .outcome = Outcome::CopyLeftBehind},
     {.behaviour = "no own path: internal error before any question",
      .failing = {"GetModuleFileNameA"},

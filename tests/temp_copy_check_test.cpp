@@ -12,10 +12,6 @@
 
 namespace {
 
-using test::Box;
-using test::ConfirmText;
-using test::kInternalError;
-using test::kSuccess;
 using Action = emu::Race::Action;
 
 const std::string kFolder = "C:\\Program Files\\Orbelle";
@@ -141,9 +137,7 @@ TEST_P(TempCopyCheck, StartsOnlyTheLaunchersOwnBytes) {
 
   const bool uninstalled = c.ends == Ends::Uninstalled;
   EXPECT_EQ(test::Boxes(session),
-            (std::vector<std::string>{Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)),
-                                      uninstalled ? Box(2, "MB_OK", "IDOK", kSuccess)
-                                                  : Box(1, "MB_OK", "IDOK", kInternalError)}));
+            uninstalled ? test::UninstalledBoxes() : test::LauncherFailedBoxes());
   ASSERT_EQ(emu::Processes(session).size(), uninstalled ? 2u : 1u) << "a worker starts only here";
   for (const auto& process : emu::Processes(session)) EXPECT_TRUE(process.runsProduct);
   for (const auto& outcome : session.record.raceOutcomes) {
