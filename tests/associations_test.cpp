@@ -6,6 +6,7 @@
 
 #include "support/case_name.h"
 #include "support/machine_lines.h"
+#include "support/product_call.h"
 
 namespace {
 
@@ -21,9 +22,9 @@ const std::set<std::string> kProductClassGone = {
 
 struct AssociationCase {
   const char* behaviour;
-  bool withClass;
+  bool withClass = true;  // the product's class key is there
   test::Lines extensions;
-  BOOL expected;
+  BOOL expected = TRUE;
   std::set<std::string> removed = {};  // besides the class tree when it goes
   std::set<std::string> added = {};
   bool classDenied = false;
@@ -34,100 +35,71 @@ struct AssociationCase {
 };
 
 const AssociationCase kCases[] = {
-    {"the previous class is given back, UndoClass and ShellNew go, other subkeys stay",
-     true,
-     {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl|Content Type|model/vrml",
-      "HKCR\\.wrl\\UndoClass|@|wrlfile", "HKCR\\.wrl\\ShellNew|NullFile|",
-      "HKCR\\.wrl\\OpenWithList\\viewer.exe"},
-     TRUE,
-     {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass", "HKCR\\.wrl\\UndoClass|@|wrlfile",
-      "HKCR\\.wrl\\ShellNew", "HKCR\\.wrl\\ShellNew|NullFile|"},
-     {"HKCR\\.wrl|@|wrlfile"}},
-    {"without UndoClass the extension key goes with all its subkeys",
-     true,
-     {"HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\ShellNew\\Deeper|x|y"},
-     TRUE,
-     {"HKCR\\.wrz", "HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\ShellNew", "HKCR\\.wrz\\ShellNew\\Deeper",
-      "HKCR\\.wrz\\ShellNew\\Deeper|x|y"},
-     {}},
-    {"an UndoClass that was never given a value counts as empty: the extension goes",
-     true,
-     {"HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass"},
-     TRUE,
-     {"HKCR\\.vrml", "HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass"},
-     {}},
-    {"an empty UndoClass: the extension goes",
-     true,
-     {"HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass|@|"},
-     TRUE,
-     {"HKCR\\.vrml", "HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass",
-      "HKCR\\.vrml\\UndoClass|@|"},
-     {}},
-    {"an UndoClass naming the product itself: the extension goes",
-     true,
-     {"HKCR\\.vcd|@|Orbelle", "HKCR\\.vcd\\UndoClass|@|Orbelle"},
-     TRUE,
-     {"HKCR\\.vcd", "HKCR\\.vcd|@|Orbelle", "HKCR\\.vcd\\UndoClass",
-      "HKCR\\.vcd\\UndoClass|@|Orbelle"},
-     {}},
-    {"an extension owned by another class is left alone, UndoClass and ShellNew included",
-     true,
-     {"HKCR\\.wrl|@|OtherViewer.World", "HKCR\\.wrl\\UndoClass|@|wrlfile", "HKCR\\.wrl\\ShellNew"},
-     TRUE,
-     {},
-     {}},
-    {"the product's name in other letter case is another class",
-     true,
-     {"HKCR\\.wrl|@|ORBELLE", "HKCR\\.wrl\\UndoClass|@|wrlfile"},
-     TRUE,
-     {},
-     {}},
-    {"an extension without a default value is not the product's",
-     true,
-     {"HKCR\\.wrl\\UndoClass|@|wrlfile"},
-     TRUE,
-     {},
-     {}},
-    {"a ShellNew with subkeys stays; the class is still given back",
-     true,
-     {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile",
-      "HKCR\\.wrl\\ShellNew\\Template|@|t.wrl"},
-     TRUE,
-     {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass", "HKCR\\.wrl\\UndoClass|@|wrlfile"},
-     {"HKCR\\.wrl|@|wrlfile"}},
-    {"\".wrl.gz\" is one key name, and all five extensions are handled",
-     true,
-     {"HKCR\\.wrl.gz|@|Orbelle", "HKCR\\.wrl.gz\\UndoClass|@|gzfile", "HKCR\\.wrl|@|Orbelle",
-      "HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\UndoClass|@|wrzfile", "HKCR\\.vrml|@|Orbelle",
-      "HKCR\\.vrml\\UndoClass|@|vrmlfile", "HKCR\\.vcd|@|Orbelle",
-      "HKCR\\.vcd\\UndoClass|@|vcdfile", "HKCR\\.gz|@|gzfile"},
-     TRUE,
-     {"HKCR\\.wrl.gz|@|Orbelle", "HKCR\\.wrl.gz\\UndoClass", "HKCR\\.wrl.gz\\UndoClass|@|gzfile",
-      "HKCR\\.wrl", "HKCR\\.wrl|@|Orbelle", "HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\UndoClass",
-      "HKCR\\.wrz\\UndoClass|@|wrzfile", "HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass",
-      "HKCR\\.vrml\\UndoClass|@|vrmlfile", "HKCR\\.vcd|@|Orbelle", "HKCR\\.vcd\\UndoClass",
-      "HKCR\\.vcd\\UndoClass|@|vcdfile"},
-     {"HKCR\\.wrl.gz|@|gzfile", "HKCR\\.wrz|@|wrzfile", "HKCR\\.vrml|@|vrmlfile",
-      "HKCR\\.vcd|@|vcdfile"}},
-    {"an absent class key is success and no extension is touched, even one naming the product",
-     false,
-     {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile"},
-     TRUE,
-     {},
-     {},
-     false,
-     false},
-    {"a class key that cannot be deleted fails and no extension is touched",
-     true,
-     {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile", "HKCR\\.wrz|@|Orbelle"},
-     FALSE,
+    {.behaviour = "the previous class is given back, UndoClass and ShellNew go, other subkeys stay",
+     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl|Content Type|model/vrml",
+                    "HKCR\\.wrl\\UndoClass|@|wrlfile", "HKCR\\.wrl\\ShellNew|NullFile|",
+                    "HKCR\\.wrl\\OpenWithList\\viewer.exe"},
+     .removed = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass", "HKCR\\.wrl\\UndoClass|@|wrlfile",
+                 "HKCR\\.wrl\\ShellNew", "HKCR\\.wrl\\ShellNew|NullFile|"},
+     .added = {"HKCR\\.wrl|@|wrlfile"}},
+    {.behaviour = "without UndoClass the extension key goes with all its subkeys",
+     .extensions = {"HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\ShellNew\\Deeper|x|y"},
+     .removed = {"HKCR\\.wrz", "HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\ShellNew",
+                 "HKCR\\.wrz\\ShellNew\\Deeper", "HKCR\\.wrz\\ShellNew\\Deeper|x|y"}},
+    {.behaviour = "an UndoClass that was never given a value counts as empty: the extension goes",
+     .extensions = {"HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass"},
+     .removed = {"HKCR\\.vrml", "HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass"}},
+    {.behaviour = "an empty UndoClass: the extension goes",
+     .extensions = {"HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass|@|"},
+     .removed = {"HKCR\\.vrml", "HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass",
+                 "HKCR\\.vrml\\UndoClass|@|"}},
+    {.behaviour = "an UndoClass naming the product itself: the extension goes",
+     .extensions = {"HKCR\\.vcd|@|Orbelle", "HKCR\\.vcd\\UndoClass|@|Orbelle"},
+     .removed = {"HKCR\\.vcd", "HKCR\\.vcd|@|Orbelle", "HKCR\\.vcd\\UndoClass",
+                 "HKCR\\.vcd\\UndoClass|@|Orbelle"}},
+    {.behaviour =
+         "an extension owned by another class is left alone, UndoClass and ShellNew included",
+     .extensions = {"HKCR\\.wrl|@|OtherViewer.World", "HKCR\\.wrl\\UndoClass|@|wrlfile",
+                    "HKCR\\.wrl\\ShellNew"}},
+    {.behaviour = "the product's name in other letter case is another class",
+     .extensions = {"HKCR\\.wrl|@|ORBELLE", "HKCR\\.wrl\\UndoClass|@|wrlfile"}},
+    {.behaviour = "an extension without a default value is not the product's",
+     .extensions = {"HKCR\\.wrl\\UndoClass|@|wrlfile"}},
+    {.behaviour = "a ShellNew with subkeys stays; the class is still given back",
+     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile",
+                    "HKCR\\.wrl\\ShellNew\\Template|@|t.wrl"},
+     .removed = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass",
+                 "HKCR\\.wrl\\UndoClass|@|wrlfile"},
+     .added = {"HKCR\\.wrl|@|wrlfile"}},
+    {.behaviour = "\".wrl.gz\" is one key name, and all five extensions are handled",
+     .extensions = {"HKCR\\.wrl.gz|@|Orbelle", "HKCR\\.wrl.gz\\UndoClass|@|gzfile",
+                    "HKCR\\.wrl|@|Orbelle", "HKCR\\.wrz|@|Orbelle",
+                    "HKCR\\.wrz\\UndoClass|@|wrzfile", "HKCR\\.vrml|@|Orbelle",
+                    "HKCR\\.vrml\\UndoClass|@|vrmlfile", "HKCR\\.vcd|@|Orbelle",
+                    "HKCR\\.vcd\\UndoClass|@|vcdfile", "HKCR\\.gz|@|gzfile"},
+     .removed = {"HKCR\\.wrl.gz|@|Orbelle", "HKCR\\.wrl.gz\\UndoClass",
+                 "HKCR\\.wrl.gz\\UndoClass|@|gzfile", "HKCR\\.wrl", "HKCR\\.wrl|@|Orbelle",
+                 "HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\UndoClass", "HKCR\\.wrz\\UndoClass|@|wrzfile",
+                 "HKCR\\.vrml|@|Orbelle", "HKCR\\.vrml\\UndoClass",
+                 "HKCR\\.vrml\\UndoClass|@|vrmlfile", "HKCR\\.vcd|@|Orbelle",
+                 "HKCR\\.vcd\\UndoClass", "HKCR\\.vcd\\UndoClass|@|vcdfile"},
+     .added = {"HKCR\\.wrl.gz|@|gzfile", "HKCR\\.wrz|@|wrzfile", "HKCR\\.vrml|@|vrmlfile",
+               "HKCR\\.vcd|@|vcdfile"}},
+    {.behaviour =
+         "an absent class key is success and no extension is touched, even one naming the product",
+     .withClass = false,
+     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile"},
+     .shellTold = false},
+    {.behaviour = "a class key that cannot be deleted fails and no extension is touched",
+     .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile",
+                    "HKCR\\.wrz|@|Orbelle"},
+     .expected = FALSE,
      // The class's own subkeys go before its deletion is refused.
-     {"HKCR\\Orbelle\\shell", "HKCR\\Orbelle\\shell\\open", "HKCR\\Orbelle\\shell\\open\\command",
-      "HKCR\\Orbelle\\shell\\open\\command|@|orbelle.exe \"%1\""},
-     {},
-     true},
+     .removed = {"HKCR\\Orbelle\\shell", "HKCR\\Orbelle\\shell\\open",
+                 "HKCR\\Orbelle\\shell\\open\\command",
+                 "HKCR\\Orbelle\\shell\\open\\command|@|orbelle.exe \"%1\""},
+     .classDenied = true},
     {.behaviour = "a class none of whose keys can be deleted fails, and the shell hears nothing",
-     .withClass = true,
      .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|wrlfile"},
      .expected = FALSE,
      .shellTold = false,
@@ -136,10 +108,8 @@ const AssociationCase kCases[] = {
     // holds: written back, it would name no class; deleted, the extension would lose the only
     // record of its class.
     {.behaviour = "an UndoClass that lost characters to the code page is left as it stands",
-     .withClass = true,
      .extensions = {"HKCR\\.wrl|@|Orbelle", "HKCR\\.wrl\\UndoClass|@|????.????",
                     "HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\UndoClass|@|wrzfile"},
-     .expected = TRUE,
      .removed = {"HKCR\\.wrz|@|Orbelle", "HKCR\\.wrz\\UndoClass",
                  "HKCR\\.wrz\\UndoClass|@|wrzfile"},
      .added = {"HKCR\\.wrz|@|wrzfile"}},
@@ -157,18 +127,12 @@ TEST_P(Associations, RestoresOnlyWhatNamesTheProduct) {
     session.machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true;
   if (c.deniedKey)
     session.machine.registry.FindKey(emu::Root::ClassesRoot, c.deniedKey)->denied = true;
-  auto before = test::Snapshot(session);
 
-  BOOL result;
-  {
-    emu::ActiveProcess process(session);
-    result = RestoreAssociations();
-  }
+  const auto [result, change] = test::CallInProcess(session, [] { return RestoreAssociations(); });
 
   std::set<std::string> removed = c.removed;
   if (c.withClass && !c.classDenied && !c.deniedKey)
     removed.insert(kProductClassGone.begin(), kProductClassGone.end());
-  auto change = test::Compare(before, test::Snapshot(session));
   EXPECT_EQ(result, c.expected);
   EXPECT_EQ(change.removed, removed) << "removed:" << test::Join(change.removed);
   EXPECT_EQ(change.added, c.added) << "added:" << test::Join(change.added);
@@ -180,7 +144,6 @@ TEST_P(Associations, RestoresOnlyWhatNamesTheProduct) {
   EXPECT_EQ(notices, c.shellTold ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Associations, testing::ValuesIn(kCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Associations, testing::ValuesIn(kCases), test::ByBehaviour);
 
 }  // namespace

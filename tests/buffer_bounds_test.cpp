@@ -46,7 +46,7 @@ int TraceCalls(const emu::Session& session, const std::string& operation) {
 // ---------------------------------------------------------------- the launcher's paths
 
 struct LauncherBound {
-  const char* buffer;
+  const char* behaviour;
   std::size_t folderLength;  // the install folder; the exe's path is 14 characters longer
   std::string temp;
   bool fits;
@@ -96,12 +96,12 @@ TEST_P(LauncherBounds, UseTheLongestPathWholeAndRefuseOneMore) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LauncherBounds, testing::ValuesIn(kLauncherBounds),
-                         [](const auto& info) { return test::CaseName(info.param.buffer); });
+                         test::ByBehaviour);
 
 // ---------------------------------------------------------------- the worker's paths
 
 struct WorkerBound {
-  const char* buffer;
+  const char* behaviour;
   std::string tail;
   std::string image;  // the copy the worker runs from
   bool fits;
@@ -145,8 +145,7 @@ TEST_P(WorkerBounds, UseTheLongestPathWholeAndRefuseOneMore) {
             c.schedulesItself ? std::vector<std::string>{c.image} : std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WorkerBounds, testing::ValuesIn(kWorkerBounds),
-                         [](const auto& info) { return test::CaseName(info.param.buffer); });
+INSTANTIATE_TEST_SUITE_P(Cases, WorkerBounds, testing::ValuesIn(kWorkerBounds), test::ByBehaviour);
 
 // ---------------------------------------------------------------- formatted messages
 
@@ -171,18 +170,23 @@ TEST(MessageBounds, APathOf259IsShownWholeAndOneOf260IsNotShown) {
   }
 }
 
-// The texts are loaded into buffers of 128 (the caption) and 299 characters; all of them must
-// fit whole, and the two with "%s" must fit the formatted buffer with the longest path.
+// The texts are loaded into buffers of 128 (the caption) and 299 characters; every text the
+// program loads must be there and fit whole, and the two with "%s" must fit the formatted
+// buffer with the longest path.
 TEST(MessageBounds, EveryStringResourceFitsItsBuffer) {
-  ASSERT_EQ(emu::kStringTableSize, 5u);
-  for (std::size_t i = 0; i < emu::kStringTableSize; ++i) {
-    const emu::StringResource& resource = emu::kStringTable[i];
-    const std::size_t length = std::strlen(resource.text);
-    const std::size_t capacity = resource.id == IDS_CAPTION ? CaptionCapacity : MessageCapacity;
-    EXPECT_LT(length, capacity) << "string " << resource.id;
-    if (std::strstr(resource.text, "%s") != nullptr) {
+  for (unsigned id :
+       {IDS_CAPTION, IDS_CONFIRM, IDS_INTERNAL_ERROR, IDS_STILL_RUNNING, IDS_SUCCESS}) {
+    const emu::StringResource* resource = nullptr;
+    for (std::size_t i = 0; i < emu::kStringTableSize; ++i) {
+      if (emu::kStringTable[i].id == id) resource = &emu::kStringTable[i];
+    }
+    ASSERT_NE(resource, nullptr) << "string " << id << " is not in the table";
+    const std::size_t length = std::strlen(resource->text);
+    const std::size_t capacity = id == IDS_CAPTION ? CaptionCapacity : MessageCapacity;
+    EXPECT_LT(length, capacity) << "string " << id;
+    if (std::strstr(resource->text, "%s") != nullptr) {
       EXPECT_LT(length - 2 + (MAX_PATH - 1), static_cast<std::size_t>(FormattedMessageCapacity))
-          << "string " << resource.id;
+          << "string " << id;
     }
   }
 }
@@ -190,7 +194,7 @@ TEST(MessageBounds, EveryStringResourceFitsItsBuffer) {
 // ---------------------------------------------------------------- shell folder paths
 
 struct ShellBound {
-  const char* buffer;
+  const char* behaviour;
   std::string valueBytes;  // as stored, terminator included when there is one
   const char* call;        // "read", "shortcut" or "group"
   BOOL expected;
@@ -247,13 +251,12 @@ TEST_P(ShellBounds, UseTheLongestPathWholeAndRefuseOneMore) {
   EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ShellBounds, testing::ValuesIn(kShellBounds),
-                         [](const auto& info) { return test::CaseName(info.param.buffer); });
+INSTANTIATE_TEST_SUITE_P(Cases, ShellBounds, testing::ValuesIn(kShellBounds), test::ByBehaviour);
 
 // ---------------------------------------------------------------- registry values
 
 struct ValueBound {
-  const char* buffer;
+  const char* behaviour;
   std::string undoClass;  // UndoClass's default value as stored
   bool restored;          // the extension names it afterwards; otherwise the extension key is gone
 };
@@ -289,7 +292,6 @@ TEST_P(ValueBounds, GiveBackTheLongestClassWholeAndTreatOneMoreAsUnreadable) {
   EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ValueBounds, testing::ValuesIn(kValueBounds),
-                         [](const auto& info) { return test::CaseName(info.param.buffer); });
+INSTANTIATE_TEST_SUITE_P(Cases, ValueBounds, testing::ValuesIn(kValueBounds), test::ByBehaviour);
 
 }  // namespace

@@ -465,9 +465,7 @@ TEST_P(QuestionMarkPaths, AreRefusedWithErrorInvalidName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CodePage, QuestionMarkPaths, testing::ValuesIn(kQuestionMarkCases),
-                         [](const testing::TestParamInfo<QuestionMarkCase>& info) {
-                           return test::CaseName(info.param.behaviour);
-                         });
+                         test::ByBehaviour);
 
 TEST(CodePageRegistry, RegSetValueAStoresWhatItIsGiven) {
   emu::Session session = CyrillicUser(kPages[0]);
@@ -564,8 +562,6 @@ TEST_P(CyrillicTempRuns, GoTheSameThreeWays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CodePage, CyrillicTempRuns, testing::ValuesIn(kWholeRuns),
-                         [](const testing::TestParamInfo<WholeRun>& info) {
-                           return test::CaseName(info.param.behaviour);
-                         });
+                         test::ByBehaviour);
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_P(FileAttributes, Of) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FileAttributes, testing::ValuesIn(kAttributesCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+                         test::ByBehaviour);
 
 struct DeleteCase {
   const char* behaviour;
@@ -109,8 +109,7 @@ TEST_P(DeleteFile, Attempt) {
   EXPECT_NE(session.machine.files.Find("C:\\WINDOWS\\SYSTEM\\USER.EXE"), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DeleteFile, testing::ValuesIn(kDeleteCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, DeleteFile, testing::ValuesIn(kDeleteCases), test::ByBehaviour);
 
 struct HoldCase {
   const char* behaviour;
@@ -141,8 +140,7 @@ TEST_P(LauncherFileHold, CountsEveryAttemptAgainstEveryLock) {
   EXPECT_EQ(session.scenario.faults.imageRelease, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LauncherFileHold, testing::ValuesIn(kHoldCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, LauncherFileHold, testing::ValuesIn(kHoldCases), test::ByBehaviour);
 
 struct RemoveCase {
   const char* behaviour;
@@ -176,7 +174,7 @@ TEST_P(RemoveDirectory, Attempt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RemoveDirectory, testing::ValuesIn(kRemoveCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+                         test::ByBehaviour);
 
 struct CopyCase {
   const char* behaviour;
@@ -227,8 +225,7 @@ TEST_P(CopyFile, FromTheExe) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CopyFile, testing::ValuesIn(kCopyCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, CopyFile, testing::ValuesIn(kCopyCases), test::ByBehaviour);
 
 TEST(MoveFileEx, DelayedDeletionIsRecordedAndDeletesNothing) {
   emu::Session session = SampleFiles();
@@ -330,8 +327,7 @@ TEST_P(ShortPath, Of) {
       << "the size needed when it does not fit";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ShortPath, testing::ValuesIn(kShortPathCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, ShortPath, testing::ValuesIn(kShortPathCases), test::ByBehaviour);
 
 TEST(ProfileSections, ReadBackWithDuplicatesAndCutToTheBuffer) {
   emu::Session session = SampleFiles();

@@ -178,8 +178,7 @@ TEST_P(Hold, RefusesTheFileForItsCallsOnly) {
   EXPECT_EQ(emu::OpenFileCount(session), 0u) << "the scanner's handle is not the product's";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Hold, testing::ValuesIn(kHoldCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Hold, testing::ValuesIn(kHoldCases), test::ByBehaviour);
 
 TEST(HoldRelease, TheScannerSaysWhenItLetsGo) {
   emu::Session session = test::NewSession();

@@ -179,8 +179,7 @@ TEST_P(Load, FindsTheDllWindowsWouldMap) {
       << "a handle a 32-bit program can hold";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Load, testing::ValuesIn(kLoadCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Load, testing::ValuesIn(kLoadCases), test::ByBehaviour);
 
 TEST(LoadCounts, EachLoadIsGivenBackByOneFreeLibrary) {
   emu::Session session = test::NewSession();
@@ -260,8 +259,7 @@ TEST_P(Imports, AreFoundByTheSearchOrder) {
   EXPECT_EQ(loaded, c.loaded);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Imports, testing::ValuesIn(kImportCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Imports, testing::ValuesIn(kImportCases), test::ByBehaviour);
 
 // The system's own loads by bare name, on the Windows that make them.
 enum class Trigger { MessageBox, CreateProcess, Registry };
@@ -384,7 +382,7 @@ TEST_P(SystemLoads, AreSearchedForAsTheProgramsOwnLoadsAre) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SystemLoads, testing::ValuesIn(kSystemLoadCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+                         test::ByBehaviour);
 
 TEST(SystemLoadTable, NamesOnlyDllsTheSystemFolderHoldsWhereTheLoadIsMade) {
   for (const emu::SystemLoad& load : emu::SystemLoadsByName()) {
@@ -459,7 +457,6 @@ TEST_P(XpBoxes, ShowOnlyWithCommonControls6) {
       << session.record.trace.back().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, XpBoxes, testing::ValuesIn(kBoxCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, XpBoxes, testing::ValuesIn(kBoxCases), test::ByBehaviour);
 
 }  // namespace

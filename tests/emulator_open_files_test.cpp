@@ -124,8 +124,7 @@ TEST_P(Sharing, WhileTheCopyIsHeld) {
   EXPECT_TRUE(emu::OpenFileCount(session) == 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Sharing, testing::ValuesIn(kSharingCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Sharing, testing::ValuesIn(kSharingCases), test::ByBehaviour);
 
 struct OpenCase {
   const char* behaviour;
@@ -176,8 +175,7 @@ TEST_P(OpenFile, Attempt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, OpenFile, testing::ValuesIn(kOpenCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, OpenFile, testing::ValuesIn(kOpenCases), test::ByBehaviour);
 
 struct ReadCase {
   const char* behaviour;
@@ -212,8 +210,7 @@ TEST_P(ReadFromFile, ReportsTheBytesRead) {
   CloseHandle(handle);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReadFromFile, testing::ValuesIn(kReadCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, ReadFromFile, testing::ValuesIn(kReadCases), test::ByBehaviour);
 
 TEST(ReadFromFile, FailsWithoutAReadHandleAndReportsNothingRead) {
   emu::Session session = SampleFiles();

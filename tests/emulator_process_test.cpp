@@ -195,8 +195,7 @@ TEST_P(CreateProcess, Fails) {
   EXPECT_TRUE(session.record.events.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CreateProcess, testing::ValuesIn(kStartCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, CreateProcess, testing::ValuesIn(kStartCases), test::ByBehaviour);
 
 TEST(OwnPath, ModuleFileNameIsCutWithoutTerminatorAndTempPathReportsTheSizeNeeded) {
   emu::Session session = Installed();
@@ -334,8 +333,7 @@ TEST_P(Wsprintf, Formats) {
   EXPECT_EQ(std::string(out.data()), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Wsprintf, testing::ValuesIn(kFormatCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Wsprintf, testing::ValuesIn(kFormatCases), test::ByBehaviour);
 
 TEST(Strings, CompareIsCaseSensitiveAndNullIsHarmless) {
   EXPECT_EQ(lstrcmpA("Orbelle", "Orbelle"), 0);

@@ -77,8 +77,7 @@ TEST_P(RegOpen, Key) {
   EXPECT_EQ(emu::OpenKeyCount(session), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RegOpen, testing::ValuesIn(kOpenCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, RegOpen, testing::ValuesIn(kOpenCases), test::ByBehaviour);
 
 TEST(RegEnum, ListsSubkeysInOrderOfUpperCasedNames) {
   emu::Session session = test::NewSession();
@@ -140,8 +139,7 @@ TEST_P(RegDelete, Key) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RegDelete, testing::ValuesIn(kDeleteCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, RegDelete, testing::ValuesIn(kDeleteCases), test::ByBehaviour);
 
 TEST(RegDelete, EmptySubkeyDeletesTheOpenedKeyItself) {
   emu::Session session = SampleRegistry();
@@ -235,8 +233,7 @@ TEST_P(RegQueryDefault, Value) {
   RegCloseKey(open);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RegQueryDefault, testing::ValuesIn(kQueryCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, RegQueryDefault, testing::ValuesIn(kQueryCases), test::ByBehaviour);
 
 TEST(RegSetDefault, TakesTheSizeFromTheStringAndCreatesTheSubkey) {
   emu::Session session = test::NewSession();
@@ -295,8 +292,7 @@ TEST_P(RegQueryNamed, Value) {
   RegCloseKey(open);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RegQueryNamed, testing::ValuesIn(kQueryExCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, RegQueryNamed, testing::ValuesIn(kQueryExCases), test::ByBehaviour);
 
 TEST(RegFaults, NamedOperationFailsEveryCallAndTheSweepFailsOneCall) {
   emu::Session session = SampleRegistry();

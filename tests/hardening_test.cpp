@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "platform_api.h"
 #include "support/case_name.h"
+#include "support/faults.h"
 #include "support/installed_machine.h"
 #include "support/machine_lines.h"
 #include "support/run_support.h"
@@ -16,9 +17,7 @@
 namespace {
 
 using test::Box;
-using test::ConfirmText;
 using test::kInternalError;
-using test::kSuccess;
 
 const std::string kFolder = "C:\\Program Files\\Orbelle";
 const std::string kExe = kFolder + "\\Uninstall.exe";
@@ -44,10 +43,8 @@ struct HardeningCase {
   Copy copy;         // what stands at the copy's name afterwards
 };
 
-const auto kUninstalledBoxes = std::vector<std::string>{
-    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)};
-const auto kLauncherFailedBoxes = std::vector<std::string>{
-    Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)};
+const auto kUninstalledBoxes = test::UninstalledBoxes();
+const auto kLauncherFailedBoxes = test::LauncherFailedBoxes();
 
 const HardeningCase kCases[] = {
     {"a link planted at the copy's name is removed, not followed",
@@ -79,7 +76,7 @@ const HardeningCase kCases[] = {
     {"a copy still in use cannot be replaced: internal error, nothing removed",
      [](emu::Session& m) {
        m.machine.files.CreateFile(kCopy, {'o', 'l', 'd'});
-       m.scenario.faults.locked[emu::UpperName(kCopy)] = {true, 0};
+       test::LockFile(m, kCopy);
      },
      kLauncherFailedBoxes, false, Copy::Untouched},
     {"without an earlier copy the copy is made", nullptr, kUninstalledBoxes, true,
@@ -137,8 +134,7 @@ TEST_P(TempCopy, NeverWritesThroughWhatStandsAtItsName) {
   EXPECT_EQ(run.added, added) << "added:" << test::Join(run.added);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TempCopy, testing::ValuesIn(kCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, TempCopy, testing::ValuesIn(kCases), test::ByBehaviour);
 
 // Both processes limit DLL loading to the system folder where Windows offers it, and run as
 // before where it does not (Windows before 8, or 7 without its update).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/case_name.h"
+#include "support/faults.h"
 #include "support/installed_machine.h"
 #include "support/machine_lines.h"
 #include "support/run_support.h"
@@ -22,14 +23,14 @@ enum class Outcome { Unchanged, FullUninstall, CopyLeftBehind, WorkerFoundNothin
 
 struct LauncherCase {
   const char* behaviour;
-  test::Install install;
-  std::string exe;  // empty: the install folder's Uninstall.exe
-  std::vector<emu::Answer> answers;
-  std::vector<std::string> failing;  // operations that fail on every call
-  std::vector<std::string> lockedAlways;
-  std::vector<std::string> extraFiles;
+  test::Install install = {};
+  std::string exe = {};  // empty: the install folder's Uninstall.exe
+  std::vector<emu::Answer> answers = {};
+  std::vector<std::string> failing = {};  // operations that fail on every call
+  std::vector<std::string> lockedAlways = {};
+  std::vector<std::string> extraFiles = {};
   std::vector<std::string> boxes;
-  std::vector<std::string> started;
+  std::vector<std::string> started = {};
   Outcome outcome;
 };
 
@@ -37,158 +38,78 @@ const std::string kLongTemp = "C:\\" + std::string(246, 't') + "\\";  // 250 cha
 const std::string kLongExeFolder = "C:\\" + std::string(250, 'x');
 
 const LauncherCase kCases[] = {
-    {"No changes nothing and shows nothing more",
-     {},
-     "",
-     {emu::Answer::Second},
-     {},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDNO", ConfirmText(kFolder))},
-     {},
-     Outcome::Unchanged},
-    {"Yes copies, starts the worker with the install folder and uninstalls everything",
-     {},
-     "",
-     {},
-     {},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
-     {kWorker + "|" + kHandOff},
-     Outcome::FullUninstall},
-    {"an executable at a drive root shows and hands over the drive alone",
-     {"C:"},
-     "",
-     {},
-     {},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText("C:")), Box(2, "MB_OK", "IDOK", kSuccess)},
-     {kWorker + "|\"" + kWorker + "\" C:|C:\\WINDOWS\\TEMP\\"},
-     Outcome::FullUninstall},
-    {"a temp folder without a backslash gets one before the copy's name",
-     {kFolder, "C:\\TEMP"},
-     "",
-     {},
-     {},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
-     {"C:\\TEMP\\obuninst.tmp|\"C:\\TEMP\\obuninst.tmp\" " + kFolder + "|C:\\TEMP"},
-     Outcome::FullUninstall},
-    {"a temp folder with blanks still hands over the install folder exactly",
-     {kFolder, "C:\\Documents and Settings\\pat\\Local Settings\\Temp\\"},
-     "",
-     {},
-     {},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
-     {"C:\\Documents and Settings\\pat\\Local Settings\\Temp\\obuninst.tmp|\"C:\\Documents and "
-      "Settings\\pat\\Local Settings\\Temp\\obuninst.tmp\" " +
-      kFolder + "|C:\\Documents and Settings\\pat\\Local Settings\\Temp\\"},
-     Outcome::FullUninstall},
-    {"an existing copy is replaced",
-     {},
-     "",
-     {},
-     {},
-     {},
-     {kWorker},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kSuccess)},
-     {kWorker + "|" + kHandOff},
-     Outcome::FullUninstall},
-    {"a copy in use cannot be replaced: internal error, nothing removed",
-     {},
-     "",
-     {},
-     {},
-     {kWorker},
-     {kWorker},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::Unchanged},
-    {"a failed copy: internal error, nothing removed",
-     {},
-     "",
-     {},
-     {"CopyFileA"},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::Unchanged},
-    {"no temp folder: internal error, nothing removed",
-     {},
-     "",
-     {},
-     {"GetTempPathA"},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::Unchanged},
-    {"a temp folder longer than the buffer: internal error, nothing removed",
-     {kFolder, "C:\\" + std::string(260, 't') + "\\"},
-     "",
-     {},
-     {},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::Unchanged},
-    {"a copy path of 260 characters or more: internal error, nothing removed",
-     {kFolder, kLongTemp},
-     "",
-     {},
-     {},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::Unchanged},
-    {"a failed start leaves the copy behind and the machine-wide entries in place",
-     {},
-     "",
-     {},
-     {"CreateProcessA"},
-     {},
-     {},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::CopyLeftBehind},
-    {"no own path: internal error before any question",
-     {},
-     "",
-     {},
-     {"GetModuleFileNameA"},
-     {},
-     {},
-     {Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::Unchanged},
-    {"an own path cut by the buffer: internal error before any question",
-     {},
-     kLongExeFolder + "\\Uninstall.exe",
-     {},
-     {},
-     {},
-     {kLongExeFolder + "\\Uninstall.exe"},
-     {Box(1, "MB_OK", "IDOK", kInternalError)},
-     {},
-     Outcome::Unchanged},
-    {"a launcher of another name starts the worker, which finds no Uninstall.exe",
-     {},
-     kFolder + "\\Setup.exe",
-     {},
-     {},
-     {},
-     {kFolder + "\\Setup.exe"},
-     {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)), Box(2, "MB_OK", "IDOK", kInternalError)},
-     {kWorker + "|" + kHandOff},
-     Outcome::WorkerFoundNothing},
+    {.behaviour = "No changes nothing and shows nothing more",
+     .answers = {emu::Answer::Second},
+     .boxes = {Box(1, "MB_YESNO", "IDNO", ConfirmText(kFolder))},
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "Yes copies, starts the worker with the install folder and uninstalls everything",
+     .boxes = test::UninstalledBoxes(),
+     .started = {kWorker + "|" + kHandOff},
+     .outcome = Outcome::FullUninstall},
+    {.behaviour = "an executable at a drive root shows and hands over the drive alone",
+     .install = {.folder = "C:"},
+     .boxes = {Box(1, "MB_YESNO", "IDYES", ConfirmText("C:")), Box(2, "MB_OK", "IDOK", kSuccess)},
+     .started = {kWorker + "|\"" + kWorker + "\" C:|C:\\WINDOWS\\TEMP\\"},
+     .outcome = Outcome::FullUninstall},
+    {.behaviour = "a temp folder without a backslash gets one before the copy's name",
+     .install = {.temp = "C:\\TEMP"},
+     .boxes = test::UninstalledBoxes(),
+     .started = {"C:\\TEMP\\obuninst.tmp|\"C:\\TEMP\\obuninst.tmp\" " + kFolder + "|C:\\TEMP"},
+     .outcome = Outcome::FullUninstall},
+    {.behaviour = "a temp folder with blanks still hands over the install folder exactly",
+     .install = {.temp = "C:\\Documents and Settings\\pat\\Local Settings\\Temp\\"},
+     .boxes = test::UninstalledBoxes(),
+     .started =
+         {"C:\\Documents and Settings\\pat\\Local Settings\\Temp\\obuninst.tmp|\"C:\\Documents and "
+          "Settings\\pat\\Local Settings\\Temp\\obuninst.tmp\" " +
+          kFolder + "|C:\\Documents and Settings\\pat\\Local Settings\\Temp\\"},
+     .outcome = Outcome::FullUninstall},
+    {.behaviour = "an existing copy is replaced",
+     .extraFiles = {kWorker},
+     .boxes = test::UninstalledBoxes(),
+     .started = {kWorker + "|" + kHandOff},
+     .outcome = Outcome::FullUninstall},
+    {.behaviour = "a copy in use cannot be replaced: internal error, nothing removed",
+     .lockedAlways = {kWorker},
+     .extraFiles = {kWorker},
+     .boxes = test::LauncherFailedBoxes(),
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "a failed copy: internal error, nothing removed",
+     .failing = {"CopyFileA"},
+     .boxes = test::LauncherFailedBoxes(),
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "no temp folder: internal error, nothing removed",
+     .failing = {"GetTempPathA"},
+     .boxes = test::LauncherFailedBoxes(),
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "a temp folder longer than the buffer: internal error, nothing removed",
+     .install = {.temp = "C:\\" + std::string(260, 't') + "\\"},
+     .boxes = test::LauncherFailedBoxes(),
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "a copy path of 260 characters or more: internal error, nothing removed",
+     .install = {.temp = kLongTemp},
+     .boxes = test::LauncherFailedBoxes(),
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "a failed start leaves the copy behind and the machine-wide entries in place",
+     .failing = {"CreateProcessA"},
+     .boxes = test::LauncherFailedBoxes(),
+     .outcome = Outcome::CopyLeftBehind},
+    {.behaviour = "no own path: internal error before any question",
+     .failing = {"GetModuleFileNameA"},
+     .boxes = {Box(1, "MB_OK", "IDOK", kInternalError)},
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "an own path cut by the buffer: internal error before any question",
+     .exe = kLongExeFolder + "\\Uninstall.exe",
+     .extraFiles = {kLongExeFolder + "\\Uninstall.exe"},
+     .boxes = {Box(1, "MB_OK", "IDOK", kInternalError)},
+     .outcome = Outcome::Unchanged},
+    {.behaviour = "a launcher of another name starts the worker, which finds no Uninstall.exe",
+     .exe = kFolder + "\\Setup.exe",
+     .extraFiles = {kFolder + "\\Setup.exe"},
+     .boxes = {Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)),
+               Box(2, "MB_OK", "IDOK", kInternalError)},
+     .started = {kWorker + "|" + kHandOff},
+     .outcome = Outcome::WorkerFoundNothing},
 };
 
 class Launcher : public testing::TestWithParam<LauncherCase> {};
@@ -201,9 +122,8 @@ TEST_P(Launcher, Flow) {
   session.scenario.exePath = c.exe.empty() ? c.install.folder + "\\Uninstall.exe" : c.exe;
   session.scenario.tempPath = c.install.temp;
   session.scenario.answers = c.answers;
-  for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
-  for (const auto& path : c.lockedAlways)
-    session.scenario.faults.locked[emu::UpperName(path)] = {true, 0};
+  test::FailOperations(session, c.failing);
+  for (const auto& path : c.lockedAlways) test::LockFile(session, path);
 
   test::RunResult run = test::RunUninstall(session);
 
@@ -244,8 +164,7 @@ TEST_P(Launcher, Flow) {
   EXPECT_EQ(run.added, added) << "added:" << test::Join(run.added);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Launcher, testing::ValuesIn(kCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Launcher, testing::ValuesIn(kCases), test::ByBehaviour);
 
 // GetTempPathA reports a path whether or not a folder is there; a user named outside the
 // system's code page gets one with a '?' for each lost character. The Windows folder's TEMP
@@ -286,7 +205,7 @@ TEST_P(TempFallback, TheCopyGoesWhereAFolderIs) {
   for (const auto& path : c.removed) test::RemoveFile(session, path);
   test::AddLines(session, c.extra);
   session.scenario.tempPath = c.reported;
-  for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
+  test::FailOperations(session, c.failing);
   const std::set<std::string> before = test::Snapshot(session);
 
   test::RunUninstall(session);
@@ -306,6 +225,6 @@ TEST_P(TempFallback, TheCopyGoesWhereAFolderIs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TempFallback, testing::ValuesIn(kTempFallbackCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+                         test::ByBehaviour);
 
 }  // namespace

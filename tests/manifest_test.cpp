@@ -64,9 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Tables, ManifestTable,
                                          TableCase{"shortcut folders", ProductShortcutFolders, -1},
                                          TableCase{"extensions", AssociatedExtensions,
                                                    AssociatedExtensionCount}),
-                         [](const testing::TestParamInfo<TableCase>& info) {
-                           return test::CaseName(info.param.behaviour);
-                         });
+                         test::ByBehaviour);
 
 // The association code opens HKCR\<extension> and compares the class to ProductName: an entry
 // without its dot would name a class key, not an extension.

@@ -5,16 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "support/case_name.h"
+#include "support/faults.h"
 #include "support/installed_machine.h"
 #include "support/machine_lines.h"
 #include "support/run_support.h"
 
 namespace {
 
-using test::Box;
-using test::ConfirmText;
-using test::kInternalError;
-using test::kSuccess;
 using Action = emu::Race::Action;
 
 const std::string kFolder = "C:\\Program Files\\Orbelle";
@@ -55,10 +52,10 @@ enum class Ends { Uninstalled, LauncherFailed };
 
 struct CheckCase {
   const char* behaviour;
-  std::vector<emu::Race> races;
-  std::vector<std::string> failing;
+  std::vector<emu::Race> races = {};
+  std::vector<std::string> failing = {};
   Ends ends;
-  bool racesApplied;  // whether the races found the copy changeable
+  bool racesApplied = false;  // whether the races found the copy changeable
 };
 
 emu::Race After(const char* operation, long call, Action action, std::string path,
@@ -67,74 +64,63 @@ emu::Race After(const char* operation, long call, Action action, std::string pat
 }
 
 const CheckCase kCases[] = {
-    {"a copy swapped before it is opened is not started",
-     {After("CopyFileA", 1, Action::Replace, kCopy, kEvil)},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a copy one byte longer than the launcher is not started",
-     {After("CopyFileA", 1, Action::Replace, kCopy, kLonger)},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a copy one byte shorter than the launcher is not started",
-     {After("CopyFileA", 1, Action::Replace, kCopy, kShorter)},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a copy that differs in its last byte is not started",
-     {After("CopyFileA", 1, Action::Replace, kCopy, kLastByte)},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a copy deleted before it is opened fails the run",
-     {After("CopyFileA", 1, Action::Delete, kCopy)},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a copy renamed away before it is opened fails the run",
-     {After("CopyFileA", 1, Action::Rename, kCopy, kTemp + "\\away.tmp")},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a copy turned into a link to a foreign exe is not started",
-     {After("CopyFileA", 1, Action::Link, kCopy, kEvil)},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a temp folder turned into a link to a foreign copy is not started",
-     {After("CopyFileA", 1, Action::Link, kTemp, "C:\\Evil"),
-      After("CopyFileA", 1, Action::Replace, "C:\\Evil\\obuninst.tmp", kEvil)},
-     {},
-     Ends::LauncherFailed,
-     true},
-    {"a copy held open cannot be swapped: the launcher's own copy is the worker",
-     {After("CreateFileA", 1, Action::Replace, kCopy, kEvil),
-      After("ReadFile", 2, Action::Delete, kCopy),
-      After("CloseHandle", 1, Action::Rename, kCopy, kTemp + "\\away.tmp"),
-      After("CloseHandle", 1, Action::Link, kCopy, kEvil)},
-     {},
-     Ends::Uninstalled,
-     false},
-    {"the temp folder of a held copy can be neither renamed nor replaced",
-     {After("CreateFileA", 2, Action::Rename, kTemp, "C:\\WINDOWS\\OLDTEMP"),
-      After("ReadFile", 1, Action::Link, kTemp, "C:\\Evil"),
-      After("ReadFile", 3, Action::Delete, kTemp)},
-     {},
-     Ends::Uninstalled,
-     false},
-    {"the started worker's image cannot be swapped either",
-     {After("CreateProcessA", 1, Action::Replace, kCopy, kEvil),
-      After("CloseHandle", 2, Action::Delete, kCopy)},
-     {},
-     Ends::Uninstalled,
-     false},
-    {"a copy that cannot be opened fails the run",
-     {},
-     {"CreateFileA"},
-     Ends::LauncherFailed,
-     false},
-    {"a copy that cannot be read fails the run", {}, {"ReadFile"}, Ends::LauncherFailed, false},
+    {.behaviour = "a copy swapped before it is opened is not started",
+     .races = {After("CopyFileA", 1, Action::Replace, kCopy, kEvil)},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a copy one byte longer than the launcher is not started",
+     .races = {After("CopyFileA", 1, Action::Replace, kCopy, kLonger)},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a copy one byte shorter than the launcher is not started",
+     .races = {After("CopyFileA", 1, Action::Replace, kCopy, kShorter)},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a copy that differs in its last byte is not started",
+     .races = {After("CopyFileA", 1, Action::Replace, kCopy, kLastByte)},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a copy deleted before it is opened fails the run",
+     .races = {After("CopyFileA", 1, Action::Delete, kCopy)},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a copy renamed away before it is opened fails the run",
+     .races = {After("CopyFileA", 1, Action::Rename, kCopy, kTemp + "\\away.tmp")},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a copy turned into a link to a foreign exe is not started",
+     .races = {After("CopyFileA", 1, Action::Link, kCopy, kEvil)},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a temp folder turned into a link to a foreign copy is not started",
+     .races = {After("CopyFileA", 1, Action::Link, kTemp, "C:\\Evil"),
+               After("CopyFileA", 1, Action::Replace, "C:\\Evil\\obuninst.tmp", kEvil)},
+     .ends = Ends::LauncherFailed,
+     .racesApplied = true},
+    {.behaviour = "a copy held open cannot be swapped: the launcher's own copy is the worker",
+     .races = {After("CreateFileA", 1, Action::Replace, kCopy, kEvil),
+               After("ReadFile", 2, Action::Delete, kCopy),
+               After("CloseHandle", 1, Action::Rename, kCopy, kTemp + "\\away.tmp"),
+               After("CloseHandle", 1, Action::Link, kCopy, kEvil)},
+     .ends = Ends::Uninstalled,
+     .racesApplied = false},
+    {.behaviour = "the temp folder of a held copy can be neither renamed nor replaced",
+     .races = {After("CreateFileA", 2, Action::Rename, kTemp, "C:\\WINDOWS\\OLDTEMP"),
+               After("ReadFile", 1, Action::Link, kTemp, "C:\\Evil"),
+               After("ReadFile", 3, Action::Delete, kTemp)},
+     .ends = Ends::Uninstalled,
+     .racesApplied = false},
+    {.behaviour = "the started worker's image cannot be swapped either",
+     .races = {After("CreateProcessA", 1, Action::Replace, kCopy, kEvil),
+               After("CloseHandle", 2, Action::Delete, kCopy)},
+     .ends = Ends::Uninstalled,
+     .racesApplied = false},
+    {.behaviour = "a copy that cannot be opened fails the run",
+     .failing = {"CreateFileA"},
+     .ends = Ends::LauncherFailed},
+    {.behaviour = "a copy that cannot be read fails the run",
+     .failing = {"ReadFile"},
+     .ends = Ends::LauncherFailed},
 };
 
 class TempCopyCheck : public testing::TestWithParam<CheckCase> {};
@@ -145,15 +131,13 @@ TEST_P(TempCopyCheck, StartsOnlyTheLaunchersOwnBytes) {
   session.machine.files.Find(kExe)->content = ProductBytes();
   AddForeignFiles(session);
   session.scenario.races = c.races;
-  for (const auto& op : c.failing) session.scenario.faults.failingOperations.insert(op);
+  test::FailOperations(session, c.failing);
 
   test::RunResult run = test::RunUninstall(session);
 
   const bool uninstalled = c.ends == Ends::Uninstalled;
   EXPECT_EQ(test::Boxes(session),
-            (std::vector<std::string>{Box(1, "MB_YESNO", "IDYES", ConfirmText(kFolder)),
-                                      uninstalled ? Box(2, "MB_OK", "IDOK", kSuccess)
-                                                  : Box(1, "MB_OK", "IDOK", kInternalError)}));
+            uninstalled ? test::UninstalledBoxes() : test::LauncherFailedBoxes());
   ASSERT_EQ(emu::Processes(session).size(), uninstalled ? 2u : 1u) << "a worker starts only here";
   for (const auto& process : emu::Processes(session)) EXPECT_TRUE(process.runsProduct);
   for (const auto& outcome : session.record.raceOutcomes) {
@@ -178,8 +162,7 @@ TEST_P(TempCopyCheck, StartsOnlyTheLaunchersOwnBytes) {
   EXPECT_EQ(session.machine.files.Find(kEvil)->content, (emu::Bytes{'M', 'Z', 'e', 'v', 'i', 'l'}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TempCopyCheck, testing::ValuesIn(kCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, TempCopyCheck, testing::ValuesIn(kCases), test::ByBehaviour);
 
 // A path as the trace quotes it, backslashes doubled.
 std::string Escaped(const std::string& path) {

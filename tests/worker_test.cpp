@@ -6,6 +6,7 @@
 
 #include "app/startup.h"
 #include "support/case_name.h"
+#include "support/faults.h"
 #include "support/installed_machine.h"
 #include "support/machine_lines.h"
 #include "support/run_support.h"
@@ -37,17 +38,6 @@ std::set<std::string> WorkerAdds(const test::Install& install = {}) {
   return added;
 }
 
-struct WorkerCase {
-  const char* behaviour;
-  std::string tail;
-  test::Install install;
-  std::function<void(emu::Session&)> prepare;
-  std::vector<emu::Answer> answers;
-  std::vector<std::string> boxes;  // process 1 is the worker
-  std::function<void(std::set<std::string>& removed, std::set<std::string>& added)> expect;
-  bool restartDelete = true;
-};
-
 void Nothing(std::set<std::string>& removed, std::set<std::string>& added) {
   removed.clear();
   added.clear();
@@ -55,173 +45,145 @@ void Nothing(std::set<std::string>& removed, std::set<std::string>& added) {
 
 void Everything(std::set<std::string>&, std::set<std::string>&) {}
 
-void Lock(emu::Session& session, const std::string& path, int failures) {
-  session.scenario.faults.locked[emu::UpperName(path)] = {failures < 0,
-                                                          failures < 0 ? 0 : failures};
-}
+struct WorkerCase {
+  const char* behaviour;
+  std::string tail = kFolder;  // as the launcher hands it over
+  test::Install install = {};
+  std::function<void(emu::Session&)> prepare = nullptr;
+  std::vector<emu::Answer> answers = {};
+  std::vector<std::string> boxes;  // process 1 is the worker
+  std::function<void(std::set<std::string>& removed, std::set<std::string>& added)> expect =
+      Everything;
+  bool restartDelete = true;
+};
 
 const std::string kHlp = kFolder + "\\Orbelle.hlp";
 
 const WorkerCase kCases[] = {
-    {"a tail without a trailing backslash",
-     kFolder,
-     {},
-     nullptr,
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     Everything},
-    {"a tail with a trailing backslash gets no second one",
-     kFolder + "\\",
-     {},
-     nullptr,
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     Everything},
-    {"a drive-root tail works at the root, whose removal fails harmlessly",
-     "C:",
-     {"C:"},
-     nullptr,
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     Everything},
-    {"a hand-typed tail with quotes finds no Uninstall.exe and removes nothing",
-     "\"" + kFolder + "\"",
-     {},
-     nullptr,
-     {},
-     {Box(1, "MB_OK", "IDOK", kInternalError)},
-     Nothing},
-    {"a tail too long for the working path with a name removes nothing",
-     "C:\\" + std::string(243, 'f'),
-     {},
-     nullptr,
-     {},
-     {Box(1, "MB_OK", "IDOK", kInternalError)},
-     Nothing},
-    {"a missing program file is skipped without a prompt",
-     kFolder,
-     {},
-     [](emu::Session& m) { test::RemoveFile(m, kFolder + "\\Orbelle.gid"); },
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     [](auto& removed, auto&) { removed.erase(kFolder + "\\Orbelle.gid"); }},
-    {"a file in use is retried after each OK until it can be deleted",
-     kFolder,
-     {},
-     [](emu::Session& m) { Lock(m, kHlp, 2); },
-     {},
-     {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
-      Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)), Box(1, "MB_OK", "IDOK", kSuccess)},
-     Everything},
-    {"a file that stays locked through OK answers is given up at Cancel; the rest still goes",
-     kFolder,
-     {},
-     [](emu::Session& m) { Lock(m, kHlp, -1); },
-     {emu::Answer::First, emu::Answer::First, emu::Answer::Second},
-     {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
-      Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
-      Box(1, "MB_OKCANCEL", "IDCANCEL", StillRunningText(kHlp)),
-      Box(1, "MB_OK", "IDOK", kInternalError)},
-     [](auto& removed, auto&) { removed.erase(kHlp); }},
-    {"without a user file the install folder goes too",
-     kFolder,
-     {},
-     [](emu::Session& m) { test::RemoveFile(m, kFolder + "\\garden.wrl"); },
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     [](auto& removed, auto&) { removed.insert(kFolder + "\\"); }},
-    {"a Cancel keeps the install folder even when it would be empty",
-     kFolder,
-     {},
-     [](emu::Session& m) {
-       test::RemoveFile(m, kFolder + "\\garden.wrl");
-       Lock(m, kFolder + "\\Orbelle.exe", 1);
-     },
-     {emu::Answer::Second},
-     {Box(1, "MB_OKCANCEL", "IDCANCEL", StillRunningText(kFolder + "\\Orbelle.exe")),
-      Box(1, "MB_OK", "IDOK", kInternalError)},
-     [](auto& removed, auto&) { removed.erase(kFolder + "\\Orbelle.exe"); }},
-    {"settings directly under Software are deleted when the maker's key is missing",
-     kFolder,
-     {},
-     [](emu::Session& m) {
-       m.machine.registry.RootKey(emu::Root::CurrentUser).Find("Software")->Remove("Halcyra");
-       test::AddLines(m, {"HKCU\\Software\\Orbelle\\Old|v|1"});
-     },
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     [](auto& removed, auto&) {
-       std::erase_if(removed, [](const auto& l) { return l.rfind(kHalcyra, 0) == 0; });
-       removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle\\Old",
-                       "HKCU\\Software\\Orbelle\\Old|v|1"});
-     }},
-    {"settings directly under Software are deleted when the maker's key has no product key",
-     kFolder,
-     {},
-     [](emu::Session& m) {
-       m.machine.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra")->Remove("Orbelle");
-       test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
-     },
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     [](auto& removed, auto&) {
-       std::erase_if(removed, [](const auto& l) { return l.rfind(kHalcyra, 0) == 0; });
-       removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle|v|1"});
-     }},
-    {"settings directly under Software are deleted when the maker's product key resists",
-     kFolder,
-     {},
-     [](emu::Session& m) {
-       m.machine.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle")->denied =
-           true;
-       test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
-     },
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     [](auto& removed, auto&) {
-       // Its subkeys go; the key stays, with its own values.
-       std::erase_if(removed, [](const auto& l) {
-         return l == kHalcyra + "\\Orbelle" || l.rfind(kHalcyra + "\\Orbelle|", 0) == 0;
-       });
-       removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle|v|1"});
-     }},
-    {"a failing shortcut stops the chain; later shortcuts stay, the group still goes",
-     kFolder,
-     {},
-     [](emu::Session& m) { Lock(m, kDesktopShortcut, -1); },
-     {},
-     {Box(1, "MB_OK", "IDOK", kInternalError)},
-     [](auto& removed, auto&) {
-       removed.erase(kDesktopShortcut);
-       removed.erase("C:\\WINDOWS\\Start Menu\\Orbelle.lnk");
-     }},
-    {"a class that cannot be deleted keeps the extensions and every shortcut; the group goes",
-     kFolder,
-     {},
-     [](emu::Session& m) {
-       m.machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true;
-     },
-     {},
-     {Box(1, "MB_OK", "IDOK", kInternalError)},
-     [](auto& removed, auto& added) {
-       std::erase_if(removed, [](const auto& l) {
-         bool extension = l.rfind("HKCR\\.", 0) == 0;
-         bool productShortcut =
-             l.find(".lnk") != std::string::npos && l.find("\\Halcyra\\") == std::string::npos;
-         return extension || productShortcut;
-       });
-       removed.erase("HKCR\\Orbelle");
-       removed.erase("HKCR\\Orbelle|@|VRML World");
-       added.clear();
-     }},
-    {"an own path cut short schedules no deletion; the closing goes as usual",
-     kFolder,
-     {},
-     nullptr,
-     {},
-     {Box(1, "MB_OK", "IDOK", kSuccess)},
-     Everything,
-     false},
+    {.behaviour = "a tail without a trailing backslash",
+     .tail = kFolder,
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)}},
+    {.behaviour = "a tail with a trailing backslash gets no second one",
+     .tail = kFolder + "\\",
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)}},
+    {.behaviour = "a drive-root tail works at the root, whose removal fails harmlessly",
+     .tail = "C:",
+     .install = {.folder = "C:"},
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)}},
+    {.behaviour = "a hand-typed tail with quotes finds no Uninstall.exe and removes nothing",
+     .tail = "\"" + kFolder + "\"",
+     .boxes = {Box(1, "MB_OK", "IDOK", kInternalError)},
+     .expect = Nothing},
+    {.behaviour = "a tail too long for the working path with a name removes nothing",
+     .tail = "C:\\" + std::string(243, 'f'),
+     .boxes = {Box(1, "MB_OK", "IDOK", kInternalError)},
+     .expect = Nothing},
+    {.behaviour = "a missing program file is skipped without a prompt",
+     .prepare = [](emu::Session& m) { test::RemoveFile(m, kFolder + "\\Orbelle.gid"); },
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)},
+     .expect = [](auto& removed, auto&) { removed.erase(kFolder + "\\Orbelle.gid"); }},
+    {.behaviour = "a file in use is retried after each OK until it can be deleted",
+     .prepare = [](emu::Session& m) { test::LockFile(m, kHlp, 2); },
+     .boxes = {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
+               Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
+               Box(1, "MB_OK", "IDOK", kSuccess)}},
+    {.behaviour =
+         "a file that stays locked through OK answers is given up at Cancel; the rest still goes",
+     .prepare = [](emu::Session& m) { test::LockFile(m, kHlp); },
+     .answers = {emu::Answer::First, emu::Answer::First, emu::Answer::Second},
+     .boxes = {Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
+               Box(1, "MB_OKCANCEL", "IDOK", StillRunningText(kHlp)),
+               Box(1, "MB_OKCANCEL", "IDCANCEL", StillRunningText(kHlp)),
+               Box(1, "MB_OK", "IDOK", kInternalError)},
+     .expect = [](auto& removed, auto&) { removed.erase(kHlp); }},
+    {.behaviour = "without a user file the install folder goes too",
+     .prepare = [](emu::Session& m) { test::RemoveFile(m, kFolder + "\\garden.wrl"); },
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)},
+     .expect = [](auto& removed, auto&) { removed.insert(kFolder + "\\"); }},
+    {.behaviour = "a Cancel keeps the install folder even when it would be empty",
+     .prepare =
+         [](emu::Session& m) {
+           test::RemoveFile(m, kFolder + "\\garden.wrl");
+           test::LockFile(m, kFolder + "\\Orbelle.exe", 1);
+         },
+     .answers = {emu::Answer::Second},
+     .boxes = {Box(1, "MB_OKCANCEL", "IDCANCEL", StillRunningText(kFolder + "\\Orbelle.exe")),
+               Box(1, "MB_OK", "IDOK", kInternalError)},
+     .expect = [](auto& removed, auto&) { removed.erase(kFolder + "\\Orbelle.exe"); }},
+    {.behaviour = "settings directly under Software are deleted when the maker's key is missing",
+     .prepare =
+         [](emu::Session& m) {
+           m.machine.registry.RootKey(emu::Root::CurrentUser).Find("Software")->Remove("Halcyra");
+           test::AddLines(m, {"HKCU\\Software\\Orbelle\\Old|v|1"});
+         },
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)},
+     .expect =
+         [](auto& removed, auto&) {
+           std::erase_if(removed, [](const auto& l) { return l.rfind(kHalcyra, 0) == 0; });
+           removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle\\Old",
+                           "HKCU\\Software\\Orbelle\\Old|v|1"});
+         }},
+    {.behaviour =
+         "settings directly under Software are deleted when the maker's key has no product key",
+     .prepare =
+         [](emu::Session& m) {
+           m.machine.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra")
+               ->Remove("Orbelle");
+           test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
+         },
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)},
+     .expect =
+         [](auto& removed, auto&) {
+           std::erase_if(removed, [](const auto& l) { return l.rfind(kHalcyra, 0) == 0; });
+           removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle|v|1"});
+         }},
+    {.behaviour =
+         "settings directly under Software are deleted when the maker's product key resists",
+     .prepare =
+         [](emu::Session& m) {
+           m.machine.registry.FindKey(emu::Root::CurrentUser, "Software\\Halcyra\\Orbelle")
+               ->denied = true;
+           test::AddLines(m, {"HKCU\\Software\\Orbelle|v|1"});
+         },
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)},
+     .expect =
+         [](auto& removed, auto&) {
+           // Its subkeys go; the key stays, with its own values.
+           std::erase_if(removed, [](const auto& l) {
+             return l == kHalcyra + "\\Orbelle" || l.rfind(kHalcyra + "\\Orbelle|", 0) == 0;
+           });
+           removed.insert({"HKCU\\Software\\Orbelle", "HKCU\\Software\\Orbelle|v|1"});
+         }},
+    {.behaviour = "a failing shortcut stops the chain; later shortcuts stay, the group still goes",
+     .prepare = [](emu::Session& m) { test::LockFile(m, kDesktopShortcut); },
+     .boxes = {Box(1, "MB_OK", "IDOK", kInternalError)},
+     .expect =
+         [](auto& removed, auto&) {
+           removed.erase(kDesktopShortcut);
+           removed.erase("C:\\WINDOWS\\Start Menu\\Orbelle.lnk");
+         }},
+    {.behaviour =
+         "a class that cannot be deleted keeps the extensions and every shortcut; the group goes",
+     .prepare =
+         [](emu::Session& m) {
+           m.machine.registry.FindKey(emu::Root::ClassesRoot, "Orbelle")->denied = true;
+         },
+     .boxes = {Box(1, "MB_OK", "IDOK", kInternalError)},
+     .expect =
+         [](auto& removed, auto& added) {
+           std::erase_if(removed, [](const auto& l) {
+             bool extension = l.rfind("HKCR\\.", 0) == 0;
+             bool productShortcut =
+                 l.find(".lnk") != std::string::npos && l.find("\\Halcyra\\") == std::string::npos;
+             return extension || productShortcut;
+           });
+           removed.erase("HKCR\\Orbelle");
+           removed.erase("HKCR\\Orbelle|@|VRML World");
+           added.clear();
+         }},
+    {.behaviour = "an own path cut short schedules no deletion; the closing goes as usual",
+     .boxes = {Box(1, "MB_OK", "IDOK", kSuccess)},
+     .restartDelete = false},
 };
 
 class Worker : public testing::TestWithParam<WorkerCase> {};
@@ -255,15 +217,14 @@ TEST_P(Worker, Run) {
   EXPECT_EQ(change.added, added) << "added:" << test::Join(change.added);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Worker, testing::ValuesIn(kCases),
-                         [](const auto& info) { return test::CaseName(info.param.behaviour); });
+INSTANTIATE_TEST_SUITE_P(Cases, Worker, testing::ValuesIn(kCases), test::ByBehaviour);
 
 // The success box comes before the restart request, the internal error after it.
 TEST(WorkerClosing, OrdersTheMessageAndTheRestartRequest) {
   for (bool fail : {false, true}) {
     emu::Session session = test::InstalledMachine();
     test::AddLines(session, {kCopy});
-    if (fail) Lock(session, kDesktopShortcut, -1);
+    if (fail) test::LockFile(session, kDesktopShortcut);
     test::RunThreeWays(session, kCopy, "\"" + kCopy + "\" " + kFolder, "C:\\WINDOWS\\TEMP\\");
     std::vector<std::string> closing;
     for (const auto& e : session.record.events) {

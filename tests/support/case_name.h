@@ -12,4 +12,7 @@ inline std::string CaseName(const std::string& behaviour) {
   return name;
 }
 
+// Names each case of a parameterised suite after its behaviour sentence.
+inline constexpr auto ByBehaviour = [](const auto& info) { return CaseName(info.param.behaviour); };
+
 }  // namespace test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
+#include "support/installed_machine.h"
 #include "support/machine_lines.h"
 #include "support/three_way.h"
 
@@ -43,6 +44,16 @@ std::vector<std::string> Boxes(const emu::Session& session) {
     boxes.push_back(Box(event.process, event.style.c_str(), event.answer.c_str(), event.text));
   }
   return boxes;
+}
+
+std::vector<std::string> UninstalledBoxes() {
+  return {Box(1, "MB_YESNO", "IDYES", ConfirmText(Install{}.folder)),
+          Box(2, "MB_OK", "IDOK", kSuccess)};
+}
+
+std::vector<std::string> LauncherFailedBoxes() {
+  return {Box(1, "MB_YESNO", "IDYES", ConfirmText(Install{}.folder)),
+          Box(1, "MB_OK", "IDOK", kInternalError)};
 }
 
 RunResult RunUninstall(emu::Session& session) {

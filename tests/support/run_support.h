@@ -17,6 +17,10 @@ extern const char kSuccess[];
 // "process|style|answer|text", the form Boxes() reports.
 std::string Box(int process, const char* style, const char* answer, const std::string& text);
 std::vector<std::string> Boxes(const emu::Session& session);
+// The boxes of a run from the default install whose user said Yes: the worker's success, or
+// the launcher's internal error.
+std::vector<std::string> UninstalledBoxes();
+std::vector<std::string> LauncherFailedBoxes();
 
 struct RunResult {
   emu::RunStatus status;
