@@ -109,6 +109,7 @@ Location LocateParts(FileSystem& files, const PathParts& parts, int depth) {
   Location location;
   location.trailingSeparator = parts.trailingSeparator;
   location.real.drive = parts.drive;
+  location.spelled.drive = parts.drive;
   auto drive = files.drives.find(parts.drive);
   if (drive == files.drives.end()) {
     location.error = ERROR_PATH_NOT_FOUND;
@@ -140,6 +141,7 @@ Location LocateParts(FileSystem& files, const PathParts& parts, int depth) {
       }
       folder = target.node;
       location.real = target.real;
+      location.spelled.names.push_back(child->name);
       continue;
     }
     if (!child->directory) {
@@ -148,11 +150,13 @@ Location LocateParts(FileSystem& files, const PathParts& parts, int depth) {
     }
     folder = child;
     location.real.names.push_back(child->name);
+    location.spelled.names.push_back(child->name);
   }
   location.folder = folder;
   location.name = parts.names.back();
   location.node = Child(*folder, location.name);
   location.real.names.push_back(location.node ? location.node->name : location.name);
+  location.spelled.names.push_back(location.real.names.back());
   return location;
 }
 

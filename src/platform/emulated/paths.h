@@ -33,6 +33,7 @@ struct Location {
   FsNode* node = nullptr;    // the named node itself, a link not followed; nullptr: missing
   std::string name;          // the last name as written (the name a new file gets)
   PathParts real;            // the path with the links of its folder part followed
+  PathParts spelled;         // the path as asked for, links kept, each name as on the disk
   bool root = false;         // the path names a drive root
   bool trailingSeparator = false;
 
