@@ -45,9 +45,14 @@ void AppendNames(std::string_view rest, PathParts& out) {
   }
 }
 
+// Windows finds a name by its long form or by its 8.3 alias ("PROGRA~1"). The aliases are
+// those GetShortPathNameA gives on a Western machine (code page 1252): a machine of another page
+// aliases names beyond ASCII otherwise, which this lookup does not follow.
 FsNode* Child(FsNode& folder, std::string_view name) {
   auto found = folder.children.find(UpperName(name));
-  return found == folder.children.end() ? nullptr : found->second.get();
+  if (found != folder.children.end()) return found->second.get();
+  if (name.find('~') == std::string_view::npos) return nullptr;
+  return ChildByShortName(folder, name, 1252);
 }
 
 }  // namespace

@@ -49,6 +49,11 @@ Location LocateForProcess(const char* path);
 // A location that is no link comes back unchanged.
 Location FollowLink(FileSystem& files, Location location, int depth = 0);
 
-bool IsDirectory(const FsNode& node);  // a folder, or a link to a folder
+bool IsDirectory(const FsNode& node);
+
+// The entry of `folder` whose generated 8.3 alias is `name` (short_names.cpp), or nullptr: a
+// name that is already 8.3 has no alias and is found by itself.
+FsNode* ChildByShortName(FsNode& folder, std::string_view name,
+                         unsigned codePage);  // a folder, or a link to a folder
 
 }  // namespace emu::detail
