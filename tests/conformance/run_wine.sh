@@ -46,6 +46,7 @@ run() {
   timeout 240 "$WINE64" 'C:\conform\conformance.exe' "$@" </dev/null 2>>"$case_dir/wine.log" |
     tr -d '\r'
 }
+cd "$root" || exit 1  # the current folder the cases' relative paths start from
 run | tee "$case_dir/first.txt"
 # The children run on their own; the second run reads what they wrote once all have ended.
 timeout 120 "$WINESERVER" -w
