@@ -125,6 +125,7 @@ void CaseFileAttributes() {
        .path = Work("attr\\file.txt.").text,
        .attributes = FILE_ATTRIBUTE_ARCHIVE},
       {.what = "a drive root", .path = "C:\\", .attributes = FILE_ATTRIBUTE_DIRECTORY},
+      {.what = "a drive letter alone", .path = "C:", .attributes = FILE_ATTRIBUTE_DIRECTORY},
       {.what = "a relative path from the current folder",
        .path = "work\\attr\\file.txt",
        .attributes = FILE_ATTRIBUTE_ARCHIVE},
@@ -856,6 +857,8 @@ void CaseRegOpenKey() {
        .root = HKEY_CURRENT_USER,
        .path = "\\Software",
        .status = ERROR_BAD_PATHNAME},
+      {.what = "a doubled backslash", .root = HKEY_CURRENT_USER,
+       .path = "Software\\\\OrbelleConformance", .status = ERROR_BAD_PATHNAME},
       {.what = "a NULL subkey", .root = HKEY_CURRENT_USER, .path = NULL, .same = true},
       {.what = "an empty subkey", .root = HKEY_CURRENT_USER, .path = "", .same = true},
   };
@@ -877,14 +880,15 @@ void CaseRegOpenKey() {
 
 void CaseRegEnumKey() {
   HKEY key = CaseKey("enum");
-  const char* made[] = {"beta", "Alpha", "gamma", "a-very-long-name"};
+  // Windows orders them by their upper-cased names: '_' (0x5F) after the capitals.
+  const char* made[] = {"beta", "Alpha", "gamma", "a-very-long-name", "_under"};
   for (const char* name : made) {
     HKEY child = NULL;
     RegCreateKeyA(key, name, &child);
     RegCloseKey(child);
   }
-  const char* expected[] = {"a-very-long-name", "Alpha", "beta", "gamma"};
-  for (DWORD i = 0; i < 4; ++i) {
+  const char* expected[] = {"a-very-long-name", "Alpha", "beta", "gamma", "_under"};
+  for (DWORD i = 0; i < 5; ++i) {
     char name[64];
     LONG status = RegEnumKeyA(key, i, name, sizeof name);
     ok(status == ERROR_SUCCESS && strcmp(name, expected[i]) == 0,
@@ -892,7 +896,7 @@ void CaseRegEnumKey() {
        status == ERROR_SUCCESS ? name : "");
   }
   char name[64];
-  LONG status = RegEnumKeyA(key, 4, name, sizeof name);
+  LONG status = RegEnumKeyA(key, 5, name, sizeof name);
   ok(status == ERROR_NO_MORE_ITEMS, "expected ERROR_NO_MORE_ITEMS past the end, got %d",
      (int)status);
   status = RegEnumKeyA(key, 0, name, 8);
@@ -923,8 +927,22 @@ void CaseRegDeleteKey() {
   status = RegSetValueExA(doomed, "v", 0, REG_SZ, (const BYTE*)"x", 2);
   ok(status == ERROR_KEY_DELETED, "expected ERROR_KEY_DELETED through its handle, got %d",
      (int)status);
+  char name[8];
+  status = RegEnumKeyA(doomed, 0, name, sizeof name);
+  ok(status == ERROR_KEY_DELETED, "expected ERROR_KEY_DELETED enumerating it, got %d",
+     (int)status);
   status = RegCloseKey(doomed);
   ok(status == ERROR_SUCCESS, "expected the handle still closes, got %d", (int)status);
+  HKEY itself = NULL;
+  RegCreateKeyA(base, "Itself", &itself);
+  status = RegDeleteKeyA(itself, "");
+  ok(status == ERROR_SUCCESS, "expected an empty subkey to delete the key itself, got %d",
+     (int)status);
+  RegCloseKey(itself);
+  status = RegOpenKeyA(base, "Itself", &itself);
+  ok(status == ERROR_FILE_NOT_FOUND, "expected it gone, got %d", (int)status);
+  status = RegDeleteKeyA(base, NULL);
+  ok(status == ERROR_INVALID_PARAMETER, "expected a NULL subkey refused, got %d", (int)status);
   RegCloseKey(base);
 }
 
@@ -956,7 +974,18 @@ void CaseRegQueryValue() {
   RegCloseKey(child);
   ok(RegSetValueA(key, "Named", REG_SZ, "VRML.", 0) == ERROR_SUCCESS,
      "expected RegSetValueA to set a subkey's default");
+  HKEY raw = NULL, expand = NULL;
+  RegCreateKeyA(key, "Raw", &raw);
+  RegSetValueExA(raw, NULL, 0, REG_SZ, (const BYTE*)"abc", 3);
+  RegCloseKey(raw);
+  RegCreateKeyA(key, "Expand", &expand);
+  RegSetValueExA(expand, NULL, 0, REG_EXPAND_SZ, (const BYTE*)"%x%", 4);
+  RegCloseKey(expand);
   const DefaultRow rows[] = {
+      {.what = "a string stored without a terminator gets one", .subKey = "Raw", .capacity = 16,
+       .size = 4, .text = "abc"},
+      {.what = "a default that is no REG_SZ", .subKey = "Expand", .capacity = 16,
+       .status = ERROR_INVALID_DATA, .size = 16},
       {.what = "a string default", .capacity = 16, .size = 4, .text = "abc"},
       {.what = "a default never set", .subKey = "Unset", .capacity = 16, .size = 1, .text = ""},
       {.what = "a NULL buffer", .capacity = -1, .size = 4},
