@@ -186,7 +186,6 @@ TEST(RegClose, RootsUnknownHandlesAndOtherProcesses) {
   EXPECT_EQ(emu::OpenKeyCount(session), 1) << "the first process's leak stays counted";
 }
 
-
 TEST(RegFaults, NamedOperationFailsEveryCallAndTheSweepFailsOneCall) {
   emu::Session session = SampleRegistry();
   session.scenario.faults.failingOperations = {"RegOpenKeyA"};

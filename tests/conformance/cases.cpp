@@ -643,18 +643,26 @@ void CaseReadFile() {
        .gets = {6, 0}},
       {.what = "reads fill their chunk until the end", .asks = {4, 4, 4}, .gets = {4, 2, 0}},
       {.what = "a read of nothing is not the end", .asks = {0, 6}, .gets = {0, 6}},
+      {.what = "the end of the file stays the end", .asks = {6, 1, 1}, .gets = {6, 0, 0}},
   };
   for (const ReadRow& row : rows) {
     HANDLE handle =
         CreateFileA(file.text, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     ok(handle != INVALID_HANDLE_VALUE, "%s: expected the open", row.what);
+    char whole[64] = "";
+    size_t total = 0;
     for (int i = 0; i < 3 && (row.asks[i] || i == 0 || row.gets[i]); ++i) {
       char buffer[64];
       DWORD read = 0xdeadbeef;
       BOOL done = ReadFile(handle, buffer, row.asks[i], &read, NULL);
       ok(done && read == row.gets[i], "%s: read %d expected TRUE and %u bytes, got %d and %u",
          row.what, i + 1, (unsigned)row.gets[i], done, (unsigned)read);
+      if (done && read <= row.gets[i]) {
+        memcpy(whole + total, buffer, read);
+        total += read;
+      }
     }
+    ok(strcmp(whole, "abcdef") == 0, "%s: expected \"abcdef\" in all, got \"%s\"", row.what, whole);
     CloseHandle(handle);
   }
   HANDLE writeOnly = CreateFileA(file.text, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
@@ -666,6 +674,13 @@ void CaseReadFile() {
      (unsigned)GetLastError());
   ok(read == 0, "expected nothing read reported, got %u", (unsigned)read);
   CloseHandle(writeOnly);
+  read = 0xdeadbeef;
+  SetLastError(0xdeadbeef);
+  ok(!ReadFile((HANDLE)(ULONG_PTR)0x4444, buffer, sizeof buffer, &read, NULL),
+     "expected no read through a handle never opened");
+  ok(GetLastError() == ERROR_INVALID_HANDLE, "expected ERROR_INVALID_HANDLE, got %u",
+     (unsigned)GetLastError());
+  ok(read == 0, "expected nothing read reported, got %u", (unsigned)read);
 }
 
 void CaseCloseHandle() {
@@ -857,8 +872,10 @@ void CaseRegOpenKey() {
        .root = HKEY_CURRENT_USER,
        .path = "\\Software",
        .status = ERROR_BAD_PATHNAME},
-      {.what = "a doubled backslash", .root = HKEY_CURRENT_USER,
-       .path = "Software\\\\OrbelleConformance", .status = ERROR_BAD_PATHNAME},
+      {.what = "a doubled backslash",
+       .root = HKEY_CURRENT_USER,
+       .path = "Software\\\\OrbelleConformance",
+       .status = ERROR_BAD_PATHNAME},
       {.what = "a NULL subkey", .root = HKEY_CURRENT_USER, .path = NULL, .same = true},
       {.what = "an empty subkey", .root = HKEY_CURRENT_USER, .path = "", .same = true},
   };
@@ -929,8 +946,7 @@ void CaseRegDeleteKey() {
      (int)status);
   char name[8];
   status = RegEnumKeyA(doomed, 0, name, sizeof name);
-  ok(status == ERROR_KEY_DELETED, "expected ERROR_KEY_DELETED enumerating it, got %d",
-     (int)status);
+  ok(status == ERROR_KEY_DELETED, "expected ERROR_KEY_DELETED enumerating it, got %d", (int)status);
   status = RegCloseKey(doomed);
   ok(status == ERROR_SUCCESS, "expected the handle still closes, got %d", (int)status);
   HKEY itself = NULL;
@@ -982,10 +998,16 @@ void CaseRegQueryValue() {
   RegSetValueExA(expand, NULL, 0, REG_EXPAND_SZ, (const BYTE*)"%x%", 4);
   RegCloseKey(expand);
   const DefaultRow rows[] = {
-      {.what = "a string stored without a terminator gets one", .subKey = "Raw", .capacity = 16,
-       .size = 4, .text = "abc"},
-      {.what = "a default that is no REG_SZ", .subKey = "Expand", .capacity = 16,
-       .status = ERROR_INVALID_DATA, .size = 16},
+      {.what = "a string stored without a terminator gets one",
+       .subKey = "Raw",
+       .capacity = 16,
+       .size = 4,
+       .text = "abc"},
+      {.what = "a default that is no REG_SZ",
+       .subKey = "Expand",
+       .capacity = 16,
+       .status = ERROR_INVALID_DATA,
+       .size = 16},
       {.what = "a string default", .capacity = 16, .size = 4, .text = "abc"},
       {.what = "a default never set", .subKey = "Unset", .capacity = 16, .size = 1, .text = ""},
       {.what = "a NULL buffer", .capacity = -1, .size = 4},
@@ -1153,8 +1175,17 @@ void CaseModules() {
   ok(GetModuleHandleA(NULL) != NULL, "expected the program's own module");
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   ok(kernel != NULL, "expected kernel32 loaded");
-  ok(GetProcAddress(kernel, "SetDefaultDllDirectories") != NULL,
-     "expected SetDefaultDllDirectories on a Windows of the last ten years");
+  ok(GetModuleHandleA("KERNEL32") == kernel, "expected the name without .DLL to find it");
+  typedef BOOL(WINAPI * SetDirectories)(DWORD);
+  SetDirectories set = (SetDirectories)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+  ok(set != NULL, "expected SetDefaultDllDirectories on a Windows of the last ten years");
+  if (set) {
+    SetLastError(0xdeadbeef);
+    ok(!set(0x1), "expected a flag outside LOAD_LIBRARY_SEARCH_* refused");
+    ok(GetLastError() == ERROR_INVALID_PARAMETER, "expected ERROR_INVALID_PARAMETER, got %u",
+       (unsigned)GetLastError());
+    ok(set(LOAD_LIBRARY_SEARCH_SYSTEM32), "expected the system folder alone accepted");
+  }
   SetLastError(0xdeadbeef);
   ok(GetProcAddress(kernel, "NoSuchExport") == NULL, "expected no such export");
   ok(GetLastError() == ERROR_PROC_NOT_FOUND, "expected ERROR_PROC_NOT_FOUND, got %u",
