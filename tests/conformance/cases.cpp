@@ -1496,8 +1496,11 @@ void CaseDeleteLinks() {
   todo_wine_because("Wine 8 cannot remove a host symbolic link to a folder as a folder") {
     ok(removed, "expected the folder link removed, error %u", (unsigned)GetLastError());
   }
-  ok(GetFileAttributesA("C:\\conform\\real") == FILE_ATTRIBUTE_DIRECTORY,
-     "expected the folder behind it untouched");
+  DWORD behind = GetFileAttributesA("C:\\conform\\real");
+  todo_wine_because("Wine 8 removes the folder a host symbolic link points to, not the link") {
+    ok(behind == FILE_ATTRIBUTE_DIRECTORY, "expected the folder behind it untouched, got 0x%x",
+       (unsigned)behind);
+  }
 }
 
 const Case kAfterChildren[] = {
