@@ -83,8 +83,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
 }
 
 // A synchronous write at the handle's position, which grows the file as needed. Windows needs
-// write access on the handle (ERROR_ACCESS_DENIED) and lpNumberOfBytesWritten without an
-// OVERLAPPED (ERROR_INVALID_USER_BUFFER on NT; the emulator says ERROR_INVALID_PARAMETER).
+// write access on the handle (ERROR_ACCESS_DENIED) and lpNumberOfBytesWritten when there is no
+// OVERLAPPED; the emulator refuses a call without it (ERROR_INVALID_PARAMETER).
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
   using namespace emu::detail;
@@ -162,8 +162,8 @@ LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
 }
 
 // Stores the bytes as given: for the string types in the caller's code page, converted to the
-// machine's text (cbData counts the terminator, as the documentation asks of the caller). A
-// REG_DWORD takes exactly four bytes (ERROR_INVALID_PARAMETER otherwise, as NT checks the size).
+// machine's text (cbData counts the terminator, as the documentation asks of the caller; data
+// without one is stored without one). Windows does not check the size against the type.
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                            DWORD cbData) {
   std::string call = "RegSetValueExA(" + KeyName(hKey) + ", " + QuoteArg(lpValueName) + ", " +
@@ -173,7 +173,6 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
   emu::RegKey* key = KeyOf(hKey, path, error);
   if (error) return Status(call, error);
   if (!lpData && cbData > 0) return Status(call, ERROR_NOACCESS);
-  if (dwType == REG_DWORD && cbData != 4) return Status(call, ERROR_INVALID_PARAMETER);
   emu::Bytes data(lpData, lpData + cbData);
   if (dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ) {
     const std::string text =
