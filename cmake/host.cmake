@@ -20,7 +20,7 @@ else()
                   "left out")
 endif()
 
-foreach(part IN ITEMS strings image pe runner sim tests wine cli release safety fuzz)
+foreach(part IN ITEMS strings image pe runner sim tests wine conformance cli release safety fuzz)
   # The unit tests, the safety checks and the fuzz targets (which share the safety oracle) are
   # GoogleTest code through and through.
   if(NOT GTest_FOUND AND part MATCHES "^(tests|safety|fuzz)$")

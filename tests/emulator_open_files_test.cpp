@@ -69,31 +69,6 @@ const DWORD kReadOnly = FILE_SHARE_READ;
 const DWORD kAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 const SharingCase kSharingCases[] = {
-    {"a second reader sharing reads may open", GENERIC_READ, kReadOnly,
-     [] { return OpenSucceeds(GENERIC_READ, FILE_SHARE_READ); }, 0},
-    {"a second reader that shares nothing is refused", GENERIC_READ, kReadOnly,
-     [] { return OpenSucceeds(GENERIC_READ, 0); }, ERROR_SHARING_VIOLATION},
-    {"a writer is refused when writes are not shared", GENERIC_READ, kReadOnly,
-     [] { return OpenSucceeds(GENERIC_WRITE, kAll); }, ERROR_SHARING_VIOLATION},
-    {"a writer may open when writes are shared", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-     [] { return OpenSucceeds(GENERIC_WRITE, kAll); }, 0},
-    {"a reader is refused by a holder that shares nothing", GENERIC_READ, 0,
-     [] { return OpenSucceeds(GENERIC_READ, kAll); }, ERROR_SHARING_VIOLATION},
-    {"a reader must share the holder's writes", GENERIC_READ | GENERIC_WRITE, kAll,
-     [] { return OpenSucceeds(GENERIC_READ, FILE_SHARE_READ); }, ERROR_SHARING_VIOLATION},
-    {"deletion is refused without FILE_SHARE_DELETE", GENERIC_READ, kReadOnly,
-     [] { return DeleteFileA(kCopy.c_str()); }, ERROR_SHARING_VIOLATION},
-    {"deletion goes through with FILE_SHARE_DELETE", GENERIC_READ, kAll,
-     [] { return DeleteFileA(kCopy.c_str()); }, 0},
-    {"a rename is refused without FILE_SHARE_DELETE", GENERIC_READ, kReadOnly,
-     [] { return MoveFileA(kCopy.c_str(), "C:\\WINDOWS\\TEMP\\away.tmp"); },
-     ERROR_SHARING_VIOLATION},
-    {"a rename goes through with FILE_SHARE_DELETE", GENERIC_READ, kAll,
-     [] { return MoveFileA(kCopy.c_str(), "C:\\WINDOWS\\TEMP\\away.tmp"); }, 0},
-    {"a copy onto it is refused without FILE_SHARE_WRITE", GENERIC_READ, kReadOnly,
-     [] { return CopyFileA(kOther.c_str(), kCopy.c_str(), FALSE); }, ERROR_SHARING_VIOLATION},
-    {"a copy from it is allowed while reads are shared", GENERIC_READ, kReadOnly,
-     [] { return CopyFileA(kCopy.c_str(), "C:\\WINDOWS\\TEMP\\twin.tmp", TRUE); }, 0},
     {"a copy from it is refused when the holder writes", GENERIC_READ | GENERIC_WRITE, kAll,
      [] { return CopyFileA(kCopy.c_str(), "C:\\WINDOWS\\TEMP\\twin.tmp", TRUE); },
      ERROR_SHARING_VIOLATION},
@@ -176,59 +151,6 @@ TEST_P(OpenFile, Attempt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OpenFile, testing::ValuesIn(kOpenCases), test::ByBehaviour);
-
-struct ReadCase {
-  const char* behaviour;
-  std::vector<DWORD> chunks;  // sizes asked, in order
-  std::vector<DWORD> counts;  // bytes reported read, in order
-};
-
-const ReadCase kReadCases[] = {
-    {"one read takes the whole file and the next finds its end", {64, 64}, {6, 0}},
-    {"a read fills the chunk until the file ends", {4, 4, 4}, {4, 2, 0}},
-    {"a read of nothing is no end of file", {0, 6}, {0, 6}},
-    {"the end of file stays the end", {6, 1, 1}, {6, 0, 0}},
-};
-
-class ReadFromFile : public testing::TestWithParam<ReadCase> {};
-
-TEST_P(ReadFromFile, ReportsTheBytesRead) {
-  const ReadCase& c = GetParam();
-  emu::Session session = SampleFiles();
-  emu::ActiveProcess process(session, kTemp, "C:\\Launcher.exe");
-  HANDLE handle = Open(kCopy, GENERIC_READ, FILE_SHARE_READ);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  emu::Bytes read;
-  for (std::size_t i = 0; i < c.chunks.size(); ++i) {
-    BYTE buffer[64] = {};
-    DWORD count = 0xDEAD;
-    ASSERT_TRUE(ReadFile(handle, buffer, c.chunks[i], &count, NULL));
-    EXPECT_EQ(count, c.counts[i]) << "read " << i + 1;
-    read.insert(read.end(), buffer, buffer + count);
-  }
-  EXPECT_EQ(read, kCopyBytes);
-  CloseHandle(handle);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ReadFromFile, testing::ValuesIn(kReadCases), test::ByBehaviour);
-
-TEST(ReadFromFile, FailsWithoutAReadHandleAndReportsNothingRead) {
-  emu::Session session = SampleFiles();
-  emu::ActiveProcess process(session, kTemp, "C:\\Launcher.exe");
-  BYTE buffer[8];
-  DWORD count = 0xDEAD;
-  EXPECT_FALSE(ReadFile(reinterpret_cast<HANDLE>(std::uintptr_t{0x4444}), buffer, 8, &count, NULL));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-  EXPECT_EQ(count, 0u);
-
-  HANDLE writeOnly = Open(kCopy, GENERIC_WRITE, kAll);
-  ASSERT_NE(writeOnly, INVALID_HANDLE_VALUE);
-  count = 0xDEAD;
-  EXPECT_FALSE(ReadFile(writeOnly, buffer, 8, &count, NULL));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(count, 0u);
-  CloseHandle(writeOnly);
-}
 
 TEST(FileHandles, ALeakAndADoubleCloseShowInTheTable) {
   emu::Session session = SampleFiles();

@@ -1,4 +1,6 @@
-// The emulated registry against NT's behaviour, one behaviour a case.
+// What only the emulated registry has: keys an image denies, handles of other processes, open-key
+// counts, the marker left in buffers after a failure, and a registry built in code. What Windows
+// does with keys and values the conformance cases hold (tests/conformance/).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -181,118 +183,6 @@ TEST(RegClose, RootsUnknownHandlesAndOtherProcesses) {
   EXPECT_EQ(RegCloseKey(foreign), ERROR_INVALID_HANDLE) << "handles belong to their process";
   EXPECT_EQ(emu::OpenKeyCount(session), 1) << "the first process's leak stays counted";
 }
-
-struct QueryCase {
-  const char* behaviour;
-  std::uint32_t type;  // of the default value of HKCR\.x; 0: never set
-  std::string stored;  // its bytes
-  const char* sub;
-  LONG capacity;  // -1: NULL buffer
-  LONG status;
-  LONG size;         // *lpcbData afterwards
-  const char* text;  // the buffer afterwards; nullptr: every byte is the marker
-};
-
-const QueryCase kQueryCases[] = {
-    {"a string default reads with its terminator", REG_SZ, std::string("abc", 4), nullptr, 16,
-     ERROR_SUCCESS, 4, "abc"},
-    {"a default never set reads as empty", 0, "", nullptr, 16, ERROR_SUCCESS, 1, ""},
-    {"a string stored without terminator gets one", REG_SZ, "abc", nullptr, 16, ERROR_SUCCESS, 4,
-     "abc"},
-    {"a NULL buffer gives the size", REG_SZ, std::string("abc", 4), nullptr, -1, ERROR_SUCCESS, 4,
-     ""},
-    {"too small a buffer is more data", REG_SZ, std::string("abc", 4), nullptr, 3, ERROR_MORE_DATA,
-     4, nullptr},
-    {"a default that is no REG_SZ is invalid data", REG_EXPAND_SZ, std::string("%x%", 4), nullptr,
-     16, ERROR_INVALID_DATA, 16, ""},
-    {"a named subkey's default is read", 0, "", "UndoClass", 16, ERROR_SUCCESS, 6, "VRML."},
-    {"a missing subkey is not found", 0, "", "Nope", 16, ERROR_FILE_NOT_FOUND, 16, ""},
-};
-
-class RegQueryDefault : public testing::TestWithParam<QueryCase> {};
-
-TEST_P(RegQueryDefault, Value) {
-  const QueryCase& c = GetParam();
-  emu::Session session = test::NewSession();
-  emu::RegKey& key = session.machine.registry.CreateKey(emu::Root::ClassesRoot, ".x");
-  if (c.type) key.SetValue("", c.type, emu::Bytes(c.stored.begin(), c.stored.end()));
-  key.Create("UndoClass").SetString("", "VRML.");
-  emu::ActiveProcess process(session);
-  HKEY open = nullptr;
-  ASSERT_EQ(RegOpenKeyA(HKEY_CLASSES_ROOT, ".x", &open), ERROR_SUCCESS);
-  char buffer[16] = "";
-  LONG size = c.capacity < 0 ? 0 : c.capacity;
-  EXPECT_EQ(RegQueryValueA(open, c.sub, c.capacity < 0 ? nullptr : buffer, &size), c.status);
-  EXPECT_EQ(size, c.size);
-  if (c.text) {
-    EXPECT_STREQ(buffer, c.text);
-  }
-  if (!c.text) {
-    EXPECT_TRUE(AllMarker(buffer, static_cast<std::size_t>(c.capacity)));
-  }
-  RegCloseKey(open);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, RegQueryDefault, testing::ValuesIn(kQueryCases), test::ByBehaviour);
-
-TEST(RegSetDefault, TakesTheSizeFromTheStringAndCreatesTheSubkey) {
-  emu::Session session = test::NewSession();
-  emu::ActiveProcess process(session);
-  EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".wrl", REG_SZ, "VRML.World", 1), ERROR_SUCCESS);
-  const emu::RegValue* value =
-      session.machine.registry.FindKey(emu::Root::ClassesRoot, ".wrl")->FindValue("");
-  ASSERT_NE(value, nullptr);
-  EXPECT_EQ(value->data, emu::Bytes(std::begin("VRML.World"), std::end("VRML.World")));
-  EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".wrl", REG_DWORD, "x", 2), ERROR_INVALID_PARAMETER);
-}
-
-struct QueryExCase {
-  const char* behaviour;
-  const char* name;
-  DWORD capacity;  // 0: NULL buffer
-  LONG status;
-  DWORD size;
-  std::string bytes;  // the buffer's first `size` bytes afterwards; "" with a marker check
-};
-
-const QueryExCase kQueryExCases[] = {
-    {"a NULL buffer gives the exact size", "Desktop", 0, ERROR_SUCCESS, 11, ""},
-    {"the bytes come as stored with their terminator", "Desktop", 32, ERROR_SUCCESS, 11,
-     std::string("C:\\Desktop", 11)},
-    {"no terminator is added to unterminated data", "Raw", 32, ERROR_SUCCESS, 3, "abc"},
-    {"too small a buffer is more data", "Desktop", 4, ERROR_MORE_DATA, 11, ""},
-    {"a missing value is not found", "Programs", 32, ERROR_FILE_NOT_FOUND, 32, ""},
-    {"a NULL name reads the default value", nullptr, 32, ERROR_SUCCESS, 2, std::string("d", 2)},
-};
-
-class RegQueryNamed : public testing::TestWithParam<QueryExCase> {};
-
-TEST_P(RegQueryNamed, Value) {
-  const QueryExCase& c = GetParam();
-  emu::Session session = test::NewSession();
-  emu::RegKey& key = session.machine.registry.CreateKey(emu::Root::CurrentUser, "Shell Folders");
-  key.SetString("Desktop", "C:\\Desktop");
-  key.SetValue("Raw", REG_BINARY, emu::Bytes{'a', 'b', 'c'});
-  key.SetString("", "d");
-  emu::ActiveProcess process(session);
-  HKEY open = nullptr;
-  ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Shell Folders", &open), ERROR_SUCCESS);
-  char buffer[32];
-  DWORD size = c.capacity;
-  EXPECT_EQ(RegQueryValueExA(open, c.name, nullptr, nullptr,
-                             c.capacity ? reinterpret_cast<BYTE*>(buffer) : nullptr, &size),
-            c.status);
-  EXPECT_EQ(size, c.size);
-  if (!c.bytes.empty()) {
-    EXPECT_EQ(std::string(buffer, size), c.bytes);
-  }
-  if (c.status == ERROR_MORE_DATA) {
-    EXPECT_TRUE(AllMarker(buffer, c.capacity));
-  }
-  RegCloseKey(open);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, RegQueryNamed, testing::ValuesIn(kQueryExCases), test::ByBehaviour);
 
 TEST(RegFaults, NamedOperationFailsEveryCallAndTheSweepFailsOneCall) {
   emu::Session session = SampleRegistry();

@@ -83,7 +83,9 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
       !Kernel(session).productImage || file.node->content == *Kernel(session).productImage;
   int id = AddProcess(session, application, commandLine, currentDir);
   emu::Process& started = Kernel(session).processes.back();
-  started.modulePath = image.RealPath();
+  // Windows reports the image by the path it was started with: a folder link on the way stays
+  // in it (the loader names the image by the path it opened, not by where the link leads).
+  started.modulePath = emu::detail::JoinPath(image.spelled);
   started.imageFile = file.RealPath();
   started.runsProduct = product;
   started.imageBytes = std::make_shared<const emu::Bytes>(file.node->content);

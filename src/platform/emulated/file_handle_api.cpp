@@ -2,6 +2,7 @@
 // and MoveFileA, the rename that sharing refuses while the file is open.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "file_changes.h"
 #include "file_handles.h"
@@ -79,15 +80,16 @@ BOOL Fail(const std::string& call, DWORD error) {
 
 }  // namespace
 
-// Opening an existing file is modelled, the only way the product opens one: a link is followed,
+// The product opens existing files only; tests also create them (CREATE_NEW, CREATE_ALWAYS,
+// OPEN_ALWAYS, TRUNCATE_EXISTING, as Windows documents each). A link is followed,
 // a folder is refused (it needs FILE_FLAG_BACKUP_SEMANTICS), and the new handle must agree
 // with every handle already open to the file: its access shared by each of them, and its share
 // mode allowing each one's access (ERROR_SHARING_VIOLATION otherwise). The image of a started
 // process counts as open for reading and execution, sharing reads and deletion; a file of the
 // scenario's [locked] list is held by a program that shares reading only.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD,
-                          HANDLE hTemplateFile) {
+                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
   using namespace emu::detail;
   std::string call = "CreateFileA(" + QuoteArg(lpFileName) + ", " + AccessName(dwDesiredAccess) +
                      ", " + ShareName(dwShareMode) + ", " + DispositionName(dwCreationDisposition) +
@@ -104,19 +106,32 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
     return fail(ERROR_INVALID_PARAMETER);
   }
-  // Creating and truncating are not modelled: nothing in the product writes a file this way.
-  if (dwCreationDisposition != OPEN_EXISTING || hTemplateFile != NULL) {
-    return fail(ERROR_NOT_SUPPORTED);
-  }
+  if (hTemplateFile != NULL) return fail(ERROR_NOT_SUPPORTED);  // templates: not modelled
   emu::Session& session = CurrentSession();
   Location named = LocateForProcess(lpFileName);
   if (named.error) return fail(named.error);
-  if (!named.node) return fail(ERROR_FILE_NOT_FOUND);
-  if (!named.node->directory && named.trailingSeparator) return fail(ERROR_INVALID_NAME);
-  Location file = FollowLink(session.machine.files, named);
+  if (!named.node && named.trailingSeparator) return fail(ERROR_INVALID_NAME);
+  if (named.node && !named.node->directory && named.trailingSeparator) {
+    return fail(ERROR_INVALID_NAME);
+  }
+  Location file = named.node ? FollowLink(session.machine.files, named) : named;
   if (file.error) return fail(file.error);
-  if (!file.node) return fail(ERROR_FILE_NOT_FOUND);
-  if (file.root || file.node->directory) return fail(ERROR_ACCESS_DENIED);
+  const bool creates = dwCreationDisposition == CREATE_NEW ||
+                       dwCreationDisposition == CREATE_ALWAYS ||
+                       dwCreationDisposition == OPEN_ALWAYS;
+  if (!file.node && (!creates || !file.folder)) {
+    return fail(file.folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  }
+  if (file.root || (file.node && file.node->directory)) return fail(ERROR_ACCESS_DENIED);
+  // CREATE_NEW refuses an existing file; CREATE_ALWAYS and TRUNCATE_EXISTING empty it, which a
+  // read-only file refuses (ERROR_ACCESS_DENIED), as does opening one for writing.
+  if (file.node && dwCreationDisposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
+  const bool truncates =
+      dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
+  if (file.node && (file.node->attributes & FILE_ATTRIBUTE_READONLY) &&
+      (truncates || (AccessClasses(dwDesiredAccess) & kWriteAccess))) {
+    return fail(ERROR_ACCESS_DENIED);
+  }
 
   const std::uint32_t access = AccessClasses(dwDesiredAccess);
   const std::string path = file.RealPath();
@@ -127,8 +142,24 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (HeldAgainstWriting(session, path) && (access & (kWriteAccess | kDeleteAccess))) {
     return fail(ERROR_SHARING_VIOLATION);
   }
-  if (SharingConflict(session, file.node, access, dwShareMode)) {
+  if (file.node && SharingConflict(session, file.node, access, dwShareMode)) {
     return fail(ERROR_SHARING_VIOLATION);
+  }
+  // An existing file met by CREATE_ALWAYS or OPEN_ALWAYS succeeds with ERROR_ALREADY_EXISTS as
+  // the last error; a new file clears it. The new file takes the settable attributes asked for.
+  const bool existed = file.node != nullptr;
+  if (!existed) {
+    auto created = std::make_unique<emu::FsNode>();
+    created->name = file.name;
+    created->attributes = dwFlagsAndAttributes &
+                          (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    file.node = created.get();
+    file.folder->children[emu::UpperName(file.name)] = std::move(created);
+  } else if (truncates) {
+    file.node->content.clear();
+  }
+  if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS) {
+    SetError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   }
   emu::detail::KernelState::FileHandle open;
   open.process = CurrentProcess().id;

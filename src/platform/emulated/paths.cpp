@@ -45,9 +45,14 @@ void AppendNames(std::string_view rest, PathParts& out) {
   }
 }
 
+// Windows finds a name by its long form or by its 8.3 alias ("PROGRA~1"). The aliases are
+// those GetShortPathNameA gives on a Western machine (code page 1252): a machine of another page
+// aliases names beyond ASCII otherwise, which this lookup does not follow.
 FsNode* Child(FsNode& folder, std::string_view name) {
   auto found = folder.children.find(UpperName(name));
-  return found == folder.children.end() ? nullptr : found->second.get();
+  if (found != folder.children.end()) return found->second.get();
+  if (name.find('~') == std::string_view::npos) return nullptr;
+  return ChildByShortName(folder, name, 1252);
 }
 
 }  // namespace
@@ -109,6 +114,7 @@ Location LocateParts(FileSystem& files, const PathParts& parts, int depth) {
   Location location;
   location.trailingSeparator = parts.trailingSeparator;
   location.real.drive = parts.drive;
+  location.spelled.drive = parts.drive;
   auto drive = files.drives.find(parts.drive);
   if (drive == files.drives.end()) {
     location.error = ERROR_PATH_NOT_FOUND;
@@ -140,6 +146,7 @@ Location LocateParts(FileSystem& files, const PathParts& parts, int depth) {
       }
       folder = target.node;
       location.real = target.real;
+      location.spelled.names.push_back(child->name);
       continue;
     }
     if (!child->directory) {
@@ -148,11 +155,13 @@ Location LocateParts(FileSystem& files, const PathParts& parts, int depth) {
     }
     folder = child;
     location.real.names.push_back(child->name);
+    location.spelled.names.push_back(child->name);
   }
   location.folder = folder;
   location.name = parts.names.back();
   location.node = Child(*folder, location.name);
   location.real.names.push_back(location.node ? location.node->name : location.name);
+  location.spelled.names.push_back(location.real.names.back());
   return location;
 }
 

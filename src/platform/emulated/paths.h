@@ -33,6 +33,7 @@ struct Location {
   FsNode* node = nullptr;    // the named node itself, a link not followed; nullptr: missing
   std::string name;          // the last name as written (the name a new file gets)
   PathParts real;            // the path with the links of its folder part followed
+  PathParts spelled;         // the path as asked for, links kept, each name as on the disk
   bool root = false;         // the path names a drive root
   bool trailingSeparator = false;
 
@@ -48,6 +49,11 @@ Location LocateForProcess(const char* path);
 // A location that is no link comes back unchanged.
 Location FollowLink(FileSystem& files, Location location, int depth = 0);
 
-bool IsDirectory(const FsNode& node);  // a folder, or a link to a folder
+bool IsDirectory(const FsNode& node);
+
+// The entry of `folder` whose generated 8.3 alias is `name` (short_names.cpp), or nullptr: a
+// name that is already 8.3 has no alias and is found by itself.
+FsNode* ChildByShortName(FsNode& folder, std::string_view name,
+                         unsigned codePage);  // a folder, or a link to a folder
 
 }  // namespace emu::detail

@@ -108,6 +108,18 @@ std::string ShortNameOf(const FsNode& folder, const FsNode& node, unsigned codeP
 
 }  // namespace
 
+namespace emu::detail {
+
+FsNode* ChildByShortName(FsNode& folder, std::string_view name, unsigned codePage) {
+  for (auto& [upper, child] : folder.children) {
+    if (IsShortName(child->name, codePage)) continue;
+    if (emu::SameName(ShortNameOf(folder, *child, codePage), name)) return child.get();
+  }
+  return nullptr;
+}
+
+}  // namespace emu::detail
+
 // Each name of the path in its short form, in the caller's code page; the path must exist. A
 // buffer too small gets nothing, and the result is the size needed in bytes, terminator
 // included.
