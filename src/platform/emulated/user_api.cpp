@@ -140,17 +140,17 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   // exist only once the program has loaded comctl32.dll by name (user32 of that XP does not
   // load it on demand), so the box's window cannot be made and nothing shows. The classes go
   // again when comctl32 is freed (its DllMain unregisters them).
+  Buttons buttons = ButtonsOf(uType);
+  const Call<int> call("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " +
+                       QuoteArg(lpText) + ", " + QuoteArg(lpCaption) + ", " + buttons.style + ")");
   if (emu::BoxesNeedComctl32(session.scenario) &&
       !emu::detail::HasCommonControls6(session, CurrentProcess().id)) {
     SetError(ERROR_CANNOT_FIND_WND_CLASS);
-    Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + QuoteArg(lpText) +
-          ", " + QuoteArg(lpCaption) + ", " + ButtonsOf(uType).style +
-          ") = 0 (ERROR_CANNOT_FIND_WND_CLASS: common controls 6 not loaded, no box shown)");
-    return 0;
+    return call.Return(
+        0, "0 (ERROR_CANNOT_FIND_WND_CLASS: common controls 6 not loaded, no box shown)");
   }
   emu::detail::MakeSystemLoads("MessageBoxA");
   ++session.record.messageBoxes;
-  Buttons buttons = ButtonsOf(uType);
   emu::Answer answer = emu::Answer::First;
   if (session.record.answersUsed < session.scenario.answers.size())
     answer = session.scenario.answers[session.record.answersUsed++];
@@ -162,8 +162,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   event.text = FromProgram(lpText);
   event.style = buttons.style;
   event.answer = AnswerName(pressed);
-  Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + QuoteArg(lpText) +
-        ", " + QuoteArg(lpCaption) + ", " + buttons.style + ") = " + event.answer);
+  call.Return(pressed, event.answer);
   session.record.events.push_back(std::move(event));
   return pressed;
 }
