@@ -91,7 +91,9 @@ TEST_P(LauncherFileHold, CountsEveryAttemptAgainstEveryLock) {
     EXPECT_FALSE(DeleteFileA(kExe.c_str())) << "attempt " << attempt;
   }
   EXPECT_TRUE(DeleteFileA(kExe.c_str()));
-  EXPECT_EQ(session.scenario.faults.imageRelease, 0);
+  EXPECT_EQ(emu::ImageReleasesLeft(session), 0);
+  EXPECT_EQ(emu::LockFailuresLeft(session, emu::UpperName(kExe)), 0);
+  EXPECT_EQ(session.scenario.faults.imageRelease, c.release) << "the scenario is only read";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LauncherFileHold, testing::ValuesIn(kHoldCases), test::ByBehaviour);
@@ -162,7 +164,7 @@ TEST_P(CopyFile, FromTheExe) {
   EXPECT_NE(session.machine.files.Find("C:\\WINDOWS\\TEMP\\obuninst.tmp")->linkTarget, std::nullopt)
       << "a link stays a link";
   if (!session.scenario.faults.locked.empty()) {
-    EXPECT_EQ(session.scenario.faults.locked.begin()->second.failures, 2)
+    EXPECT_EQ(emu::LockFailuresLeft(session, session.scenario.faults.locked.begin()->first), 2)
         << "a copy uses no lock count";
   }
 }

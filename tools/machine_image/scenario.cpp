@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "encoding.h"
-#include "failable_operations.h"
 #include "file_attributes.h"
 #include "image_error.h"
 #include "text_lines.h"
@@ -191,10 +190,11 @@ class ScenarioParser {
   }
 
   void FailEntry(const std::string& text) {
-    const std::string operation = CanonicalFailableOperation(text);
+    // Image authors write names in any case; the emulator matches the exact Win32 spelling.
+    const std::string operation = emu::CanonicalFailableOperation(text);
     if (operation.empty()) {
       std::string known;
-      for (const std::string& name : KnownFailableOperations()) known += " " + name;
+      for (const char* name : emu::FailableOperations()) known += std::string(" ") + name;
       Fail("\"" + text + "\" is not an operation that can be made to fail (known:" + known + ")");
     }
     session_.scenario.faults.failingOperations.insert(operation);

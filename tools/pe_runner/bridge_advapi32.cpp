@@ -20,21 +20,6 @@ std::uint64_t RegOpenKeyRow(BridgeCall& call) {
   return Status(status);
 }
 
-std::uint64_t RegEnumKeyRow(BridgeCall& call) {
-  GuestBuffer name(call.cpu(), call.Arg(2), call.U32(3));
-  LONG status = ::RegEnumKeyA(Key(call, 0), call.U32(1), name.chars(), call.U32(3));
-  name.WriteBack();
-  return Status(status);
-}
-
-std::uint64_t RegDeleteKeyRow(BridgeCall& call) {
-  return Status(::RegDeleteKeyA(Key(call, 0), Text(call.String(1))));
-}
-
-std::uint64_t RegCloseKeyRow(BridgeCall& call) {
-  return Status(::RegCloseKey(Key(call, 0)));
-}
-
 // The data buffer is as large as the size the guest passes in; a negative LONG is no size.
 std::uint64_t RegQueryValueRow(BridgeCall& call) {
   GuestDword size(call.cpu(), call.Arg(3));
@@ -46,11 +31,6 @@ std::uint64_t RegQueryValueRow(BridgeCall& call) {
   data.WriteBack();
   size.WriteBack();
   return Status(status);
-}
-
-std::uint64_t RegSetValueRow(BridgeCall& call) {
-  return Status(::RegSetValueA(Key(call, 0), Text(call.String(1)), call.U32(2),
-                               Text(call.String(3)), call.U32(4)));
 }
 
 std::uint64_t RegQueryValueExRow(BridgeCall& call) {
@@ -66,20 +46,16 @@ std::uint64_t RegQueryValueExRow(BridgeCall& call) {
   return Status(status);
 }
 
-const BridgeRow kRows[] = {
-    {"ADVAPI32.dll", "RegOpenKeyA", 3, false, RegOpenKeyRow},
-    {"ADVAPI32.dll", "RegEnumKeyA", 4, false, RegEnumKeyRow},
-    {"ADVAPI32.dll", "RegDeleteKeyA", 2, false, RegDeleteKeyRow},
-    {"ADVAPI32.dll", "RegCloseKey", 1, false, RegCloseKeyRow},
-    {"ADVAPI32.dll", "RegQueryValueA", 4, false, RegQueryValueRow},
-    {"ADVAPI32.dll", "RegSetValueA", 5, false, RegSetValueRow},
-    {"ADVAPI32.dll", "RegQueryValueExA", 6, false, RegQueryValueExRow},
+const HandWritten kHandlers[] = {
+    {"RegOpenKeyA", RegOpenKeyRow},
+    {"RegQueryValueA", RegQueryValueRow},
+    {"RegQueryValueExA", RegQueryValueExRow},
 };
 
 }  // namespace
 
-std::span<const BridgeRow> Advapi32Rows() {
-  return kRows;
+std::span<const HandWritten> Advapi32Handlers() {
+  return kHandlers;
 }
 
 }  // namespace runner

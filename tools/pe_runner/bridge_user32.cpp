@@ -79,11 +79,6 @@ std::uint64_t WsprintfRow(BridgeCall& call) {
   return static_cast<std::uint32_t>(length);
 }
 
-std::uint64_t MessageBoxRow(BridgeCall& call) {
-  return static_cast<std::uint32_t>(::MessageBoxA(
-      static_cast<HWND>(call.Handle(0)), Text(call.String(1)), Text(call.String(2)), call.U32(3)));
-}
-
 std::uint64_t CreateWindowExRow(BridgeCall& call) {
   std::uint64_t classAt = call.Arg(1);
   bool atom = classAt < 0x10000;
@@ -115,24 +110,16 @@ std::uint64_t DispatchMessageRow(BridgeCall& call) {
   return static_cast<std::uint64_t>(::DispatchMessageA(at ? &message : nullptr));
 }
 
-std::uint64_t DestroyWindowRow(BridgeCall& call) {
-  return static_cast<std::uint32_t>(::DestroyWindow(static_cast<HWND>(call.Handle(0))));
-}
-
-const BridgeRow kRows[] = {
-    {"USER32.dll", "LoadStringA", 4, false, LoadStringRow},
-    {"USER32.dll", "wsprintfA", 2, true, WsprintfRow},
-    {"USER32.dll", "MessageBoxA", 4, false, MessageBoxRow},
-    {"USER32.dll", "CreateWindowExA", 12, false, CreateWindowExRow},
-    {"USER32.dll", "PeekMessageA", 5, false, PeekMessageRow},
-    {"USER32.dll", "DispatchMessageA", 1, false, DispatchMessageRow},
-    {"USER32.dll", "DestroyWindow", 1, false, DestroyWindowRow},
+const HandWritten kHandlers[] = {
+    {"LoadStringA", LoadStringRow},           {"wsprintfA", WsprintfRow},
+    {"CreateWindowExA", CreateWindowExRow},   {"PeekMessageA", PeekMessageRow},
+    {"DispatchMessageA", DispatchMessageRow},
 };
 
 }  // namespace
 
-std::span<const BridgeRow> User32Rows() {
-  return kRows;
+std::span<const HandWritten> User32Handlers() {
+  return kHandlers;
 }
 
 }  // namespace runner

@@ -1,6 +1,8 @@
-// The bridge from a guest's imports to the emulated machine: one row an import. Adding an
-// import is adding a row; the Windows behaviour each emulated function models is commented
-// where the emulator implements it (src/platform/emulated/).
+// The bridge from a guest's imports to the emulated machine: one row for each function of the
+// emulator's API table (api_table.h), with what the stub needs (stack cleanup) and the handler
+// that carries the call. Handlers come from the functions' types (bridge_derived.h) unless
+// written by hand; the Windows behaviour each emulated function models is commented where the
+// emulator implements it (src/platform/emulated/).
 #pragma once
 
 #include <cstdint>
@@ -25,9 +27,13 @@ std::span<const BridgeRow> BridgeRows();
 // The row of an import, or nullptr. A module handle's name for GetProcAddress is "KERNEL32".
 const BridgeRow* FindBridgeRow(std::string_view dll, std::string_view name);
 
-// The rows of each DLL, defined beside their handlers.
-std::span<const BridgeRow> Kernel32Rows();
-std::span<const BridgeRow> Advapi32Rows();
-std::span<const BridgeRow> User32Rows();
+// Handlers written by hand, by function name, beside the DLL's other translations.
+struct HandWritten {
+  const char* name;
+  BridgeHandler handler;
+};
+std::span<const HandWritten> Kernel32Handlers();
+std::span<const HandWritten> Advapi32Handlers();
+std::span<const HandWritten> User32Handlers();
 
 }  // namespace runner

@@ -36,18 +36,13 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
                            LPPROCESS_INFORMATION lpProcessInformation) {
   using namespace emu::detail;
   emu::Session& session = CurrentSession();
-  std::string call = "CreateProcessA(" + QuoteArg(lpApplicationName) + ", " +
-                     QuoteArg(lpCommandLine) + ", " + QuoteArg(lpCurrentDirectory) + ") = ";
-  auto fail = [&](DWORD error) {
-    SetError(error);
-    Trace(call + FailedWith(error));
-    return FALSE;
-  };
-  if (InjectedFailure("CreateProcessA")) return fail(ERROR_ACCESS_DENIED);
+  const Call<BOOL> call("CreateProcessA(" + QuoteArg(lpApplicationName) + ", " +
+                        QuoteArg(lpCommandLine) + ", " + QuoteArg(lpCurrentDirectory) + ")");
+  if (call.Injected()) return call.Fail(ERROR_ACCESS_DENIED);
   if (!lpStartupInfo || lpStartupInfo->cb != sizeof(STARTUPINFOA) || !lpProcessInformation) {
-    return fail(ERROR_INVALID_PARAMETER);
+    return call.Fail(ERROR_INVALID_PARAMETER);
   }
-  if (!lpApplicationName && !lpCommandLine) return fail(ERROR_INVALID_PARAMETER);
+  if (!lpApplicationName && !lpCommandLine) return call.Fail(ERROR_INVALID_PARAMETER);
   // What the start records (the event, the new process's command line) is Unicode, read in the
   // caller's code page; the new process gets its command line in its own page at its start.
   const std::string application =
@@ -56,16 +51,16 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   // The image: a missing file is ERROR_FILE_NOT_FOUND, a missing folder on the way
   // ERROR_PATH_NOT_FOUND, a folder ERROR_ACCESS_DENIED, as Windows reports them.
   Location image = LocateForProcess(ToProgram(application).c_str());
-  if (image.error) return fail(image.error);
-  if (!image.node) return fail(ERROR_FILE_NOT_FOUND);
+  if (image.error) return call.Fail(image.error);
+  if (!image.node) return call.Fail(ERROR_FILE_NOT_FOUND);
   Location file = FollowLink(session.machine.files, image);
-  if (file.error) return fail(file.error);
-  if (!file.node) return fail(ERROR_FILE_NOT_FOUND);
-  if (image.root || IsDirectory(*file.node)) return fail(ERROR_ACCESS_DENIED);
+  if (file.error) return call.Fail(file.error);
+  if (!file.node) return call.Fail(ERROR_FILE_NOT_FOUND);
+  if (image.root || IsDirectory(*file.node)) return call.Fail(ERROR_ACCESS_DENIED);
   // The image is opened for reading and execution, sharing reads and deletion: a handle open
   // to it for writing, or without FILE_SHARE_READ, refuses the start.
   if (SharingConflict(session, file.node, kReadAccess, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
-    return fail(ERROR_SHARING_VIOLATION);
+    return call.Fail(ERROR_SHARING_VIOLATION);
   }
 
   // A current folder that is missing, no folder or too long fails the start: ERROR_DIRECTORY.
@@ -73,7 +68,8 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   if (lpCurrentDirectory) {
     Location folder = LocateForProcess(lpCurrentDirectory);
     if (!folder.error && folder.node) folder = FollowLink(session.machine.files, folder);
-    if (folder.error || !folder.node || !IsDirectory(*folder.node)) return fail(ERROR_DIRECTORY);
+    if (folder.error || !folder.node || !IsDirectory(*folder.node))
+      return call.Fail(ERROR_DIRECTORY);
     currentDir = folder.RealPath();
   }
 
@@ -101,6 +97,6 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   lpProcessInformation->hThread = NewKernelHandle(session, id, true);
   lpProcessInformation->dwProcessId = pid;
   lpProcessInformation->dwThreadId = pid + 4;
-  Trace(call + "TRUE (process " + std::to_string(id) + (product ? "" : ", no product code") + ")");
-  return TRUE;
+  return call.Return(
+      TRUE, "TRUE (process " + std::to_string(id) + (product ? "" : ", no product code") + ")");
 }

@@ -1,76 +1,54 @@
 // Injected faults: operations that fail on every call, and the fault sweep's single failure.
 #include <algorithm>
-#include <array>
+#include <vector>
 
 #include "kernel_state.h"
+#include "platform_api.h"
 #include "state.h"
 
 namespace emu {
 namespace {
 
-// Files, the temp folder, the own path, processes, the Windows and system folders, WININIT.INI,
-// shell32 and the registry.
-constexpr std::array<const char*, 27> kFailable = {"GetFileAttributesA",
-                                                   "SetFileAttributesA",
-                                                   "DeleteFileA",
-                                                   "RemoveDirectoryA",
-                                                   "CopyFileA",
-                                                   "MoveFileExA",
-                                                   "GetTempPathA",
-                                                   "GetModuleFileNameA",
-                                                   "CreateProcessA",
-                                                   "CreateFileA",
-                                                   "ReadFile",
-                                                   "CloseHandle",
-                                                   "GetWindowsDirectoryA",
-                                                   "GetSystemDirectoryA",
-                                                   "GetShortPathNameA",
-                                                   "GetPrivateProfileSectionA",
-                                                   "WritePrivateProfileSectionA",
-                                                   "LoadLibraryA",
-                                                   "FreeLibrary",
-                                                   "RegOpenKeyA",
-                                                   "RegEnumKeyA",
-                                                   "RegDeleteKeyA",
-                                                   "RegCloseKey",
-                                                   "RegQueryValueA",
-                                                   "RegSetValueA",
-                                                   "RegQueryValueExA",
-                                                   "GetProcAddress"};
+enum class Use { Quiet, Traced, Failable };
+struct Operation {
+  const char* name;
+  Use use;
+};
+
+#define ORBELLE_OPERATION(dll, type, name, parameters, use) {#name, Use::use},
+constexpr Operation kOperations[] = {ORBELLE_API(ORBELLE_OPERATION)
+                                         ORBELLE_API_FOUND(ORBELLE_OPERATION)};
+#undef ORBELLE_OPERATION
 
 }  // namespace
 
 std::span<const char* const> FailableOperations() {
-  return kFailable;
+  static const std::vector<const char*> failable = [] {
+    std::vector<const char*> names;
+    for (const Operation& op : kOperations) {
+      if (op.use == Use::Failable) names.push_back(op.name);
+    }
+    return names;
+  }();
+  return failable;
 }
 
 bool IsFailableOperation(std::string_view name) {
-  return std::ranges::any_of(kFailable, [name](const char* op) { return name == op; });
+  return std::ranges::any_of(kOperations, [name](const Operation& op) {
+    return op.use == Use::Failable && name == op.name;
+  });
 }
 
-// Every other call that shows in the trace, which a race may follow.
-constexpr std::array<const char*, 14> kOtherTraced = {"MoveFileA",
-                                                      "GetCommandLineA",
-                                                      "GetModuleHandleA",
-                                                      "GetProcAddress",
-                                                      "SetDefaultDllDirectories",
-                                                      "Sleep",
-                                                      "ExitProcess",
-                                                      "LoadStringA",
-                                                      "wsprintfA",
-                                                      "MessageBoxA",
-                                                      "CreateWindowExA",
-                                                      "PeekMessageA",
-                                                      "DispatchMessageA",
-                                                      "DestroyWindow"};
-
 std::string CanonicalTracedOperation(std::string_view name) {
-  auto same = [name](const char* op) { return SameName(name, op); };
-  for (const char* op : kFailable) {
-    if (same(op)) return op;
+  for (const Operation& op : kOperations) {
+    if (op.use != Use::Quiet && SameName(name, op.name)) return op.name;
   }
-  for (const char* op : kOtherTraced) {
-    if (same(op)) return op;
+  return "";
+}
+
+std::string CanonicalFailableOperation(std::string_view name) {
+  for (const char* op : FailableOperations()) {
+    if (SameName(name, op)) return op;
   }
   return "";
 }

@@ -91,6 +91,18 @@ void Place(Location& at, std::unique_ptr<FsNode> node) {
 
 }  // namespace
 
+std::unique_ptr<FsNode> TakeNode(const Location& at) {
+  auto slot = at.folder->children.find(UpperName(at.node->name));
+  std::unique_ptr<FsNode> taken = std::move(slot->second);
+  at.folder->children.erase(slot);
+  return taken;
+}
+
+void RemoveNode(Session& session, const Location& at) {
+  std::unique_ptr<FsNode> taken = TakeNode(at);
+  if (HoldsOpenFile(session, *taken)) Kernel(session).detachedFiles.push_back(std::move(taken));
+}
+
 ChangeResult RemoveEntry(Session& session, const Location& at, bool wholeTree) {
   if (auto result = CheckEntryGoes(session, at, false); !result) return result;
   if (at.node->directory && !at.node->linkTarget) {
@@ -101,7 +113,7 @@ ChangeResult RemoveEntry(Session& session, const Location& at, bool wholeTree) {
       return result;
     }
   }
-  RemoveChild(session, *at.folder, at.node->name);
+  RemoveNode(session, at);
   return {};
 }
 
@@ -118,10 +130,8 @@ ChangeResult RenameEntry(Session& session, const Location& from, const Location&
   }
   const std::string oldPath = from.RealPath();
   const std::string newPath = to.RealPath();
-  auto slot = from.folder->children.find(UpperName(from.node->name));
-  std::unique_ptr<FsNode> moved = std::move(slot->second);
-  from.folder->children.erase(slot);
-  if (to.node) RemoveChild(session, *to.folder, to.node->name);
+  std::unique_ptr<FsNode> moved = TakeNode(from);
+  if (to.node) RemoveNode(session, to);
   Location target = to;
   Place(target, std::move(moved));
   // A running image keeps running from the file under its new name.
@@ -138,7 +148,7 @@ ChangeResult ReplaceEntry(Session& session, const Location& at, Bytes bytes) {
       return Refused(ERROR_ACCESS_DENIED, "a folder stands there");
     }
     if (auto result = CheckEntryGoes(session, at, false); !result) return result;
-    RemoveChild(session, *at.folder, at.node->name);
+    RemoveNode(session, at);
   }
   auto file = std::make_unique<FsNode>();
   file->content = std::move(bytes);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "paths.h"
@@ -16,6 +17,13 @@ struct ChangeResult {
 
   explicit operator bool() const { return error == 0; }
 };
+
+// Takes what stands at `at` (a name that exists) out of its folder, for a rename to place.
+std::unique_ptr<FsNode> TakeNode(const Location& at);
+// Where every deletion ends, whoever asked for it and whatever it checked first: the entry at
+// `at` goes, and a file still open lives on for its handles, as Windows keeps an open file's
+// data.
+void RemoveNode(Session& session, const Location& at);
 
 // `at` is a location whose folder part was walked (links on the way followed); its last name is
 // acted on itself, a link not followed. wholeTree lets a folder go with everything in it.

@@ -12,14 +12,11 @@
 #include "state.h"
 #include "trace_format.h"
 
+using emu::detail::Call;
 using emu::detail::CurrentSession;
-using emu::detail::ErrorName;
-using emu::detail::FailedWith;
 using emu::detail::Hex;
 using emu::detail::Location;
 using emu::detail::QuoteArg;
-using emu::detail::SetError;
-using emu::detail::Trace;
 
 namespace {
 
@@ -72,12 +69,6 @@ std::string NameOf(HANDLE handle) {
   return open ? emu::detail::HandleName(*open) : Hex(reinterpret_cast<std::uintptr_t>(handle));
 }
 
-BOOL Fail(const std::string& call, DWORD error) {
-  SetError(error);
-  Trace(call + FailedWith(error));
-  return FALSE;
-}
-
 }  // namespace
 
 // The product opens existing files only; tests also create them (CREATE_NEW, CREATE_ALWAYS,
@@ -91,59 +82,55 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
   using namespace emu::detail;
-  std::string call = "CreateFileA(" + QuoteArg(lpFileName) + ", " + AccessName(dwDesiredAccess) +
-                     ", " + ShareName(dwShareMode) + ", " + DispositionName(dwCreationDisposition) +
-                     ") = ";
-  auto fail = [&](DWORD error) {
-    SetError(error);
-    Trace(call + "INVALID_HANDLE_VALUE (" + ErrorName(error) + ")");
-    return INVALID_HANDLE_VALUE;
-  };
-  if (InjectedFailure("CreateFileA")) return fail(ERROR_ACCESS_DENIED);
+  const emu::detail::Call<HANDLE> call(
+      "CreateFileA(" + QuoteArg(lpFileName) + ", " + AccessName(dwDesiredAccess) + ", " +
+          ShareName(dwShareMode) + ", " + DispositionName(dwCreationDisposition) + ")",
+      INVALID_HANDLE_VALUE, "INVALID_HANDLE_VALUE");
+  if (call.Injected()) return call.Fail(ERROR_ACCESS_DENIED);
   if ((dwShareMode & ~DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}) != 0) {
-    return fail(ERROR_INVALID_PARAMETER);
+    return call.Fail(ERROR_INVALID_PARAMETER);
   }
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
-    return fail(ERROR_INVALID_PARAMETER);
+    return call.Fail(ERROR_INVALID_PARAMETER);
   }
-  if (hTemplateFile != NULL) return fail(ERROR_NOT_SUPPORTED);  // templates: not modelled
+  if (hTemplateFile != NULL) return call.Fail(ERROR_NOT_SUPPORTED);  // templates: not modelled
   emu::Session& session = CurrentSession();
   Location named = LocateForProcess(lpFileName);
-  if (named.error) return fail(named.error);
-  if (!named.node && named.trailingSeparator) return fail(ERROR_INVALID_NAME);
+  if (named.error) return call.Fail(named.error);
+  if (!named.node && named.trailingSeparator) return call.Fail(ERROR_INVALID_NAME);
   if (named.node && !named.node->directory && named.trailingSeparator) {
-    return fail(ERROR_INVALID_NAME);
+    return call.Fail(ERROR_INVALID_NAME);
   }
   Location file = named.node ? FollowLink(session.machine.files, named) : named;
-  if (file.error) return fail(file.error);
+  if (file.error) return call.Fail(file.error);
   const bool creates = dwCreationDisposition == CREATE_NEW ||
                        dwCreationDisposition == CREATE_ALWAYS ||
                        dwCreationDisposition == OPEN_ALWAYS;
   if (!file.node && (!creates || !file.folder)) {
-    return fail(file.folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return call.Fail(file.folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   }
-  if (file.root || (file.node && file.node->directory)) return fail(ERROR_ACCESS_DENIED);
+  if (file.root || (file.node && file.node->directory)) return call.Fail(ERROR_ACCESS_DENIED);
   // CREATE_NEW refuses an existing file; CREATE_ALWAYS and TRUNCATE_EXISTING empty it, which a
   // read-only file refuses (ERROR_ACCESS_DENIED), as does opening one for writing.
-  if (file.node && dwCreationDisposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
+  if (file.node && dwCreationDisposition == CREATE_NEW) return call.Fail(ERROR_FILE_EXISTS);
   const bool truncates =
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
   if (file.node && (file.node->attributes & FILE_ATTRIBUTE_READONLY) &&
       (truncates || (AccessClasses(dwDesiredAccess) & kWriteAccess))) {
-    return fail(ERROR_ACCESS_DENIED);
+    return call.Fail(ERROR_ACCESS_DENIED);
   }
 
   const std::uint32_t access = AccessClasses(dwDesiredAccess);
   const std::string path = file.RealPath();
   if (IsRunningImage(session, path) &&
       ((access & kWriteAccess) || (access != 0 && !(dwShareMode & FILE_SHARE_READ)))) {
-    return fail(ERROR_SHARING_VIOLATION);
+    return call.Fail(ERROR_SHARING_VIOLATION);
   }
   if (HeldAgainstWriting(session, path) && (access & (kWriteAccess | kDeleteAccess))) {
-    return fail(ERROR_SHARING_VIOLATION);
+    return call.Fail(ERROR_SHARING_VIOLATION);
   }
   if (file.node && SharingConflict(session, file.node, access, dwShareMode)) {
-    return fail(ERROR_SHARING_VIOLATION);
+    return call.Fail(ERROR_SHARING_VIOLATION);
   }
   // An existing file met by CREATE_ALWAYS or OPEN_ALWAYS succeeds with ERROR_ALREADY_EXISTS as
   // the last error; a new file clears it. The new file takes the settable attributes asked for.
@@ -168,8 +155,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   open.access = access;
   open.share = dwShareMode;
   std::uintptr_t value = AddFileHandle(session, std::move(open));
-  Trace(call + HandleName(Kernel(session).fileHandles.at(value)));
-  return reinterpret_cast<HANDLE>(value);
+  return call.Return(reinterpret_cast<HANDLE>(value),
+                     HandleName(Kernel(session).fileHandles.at(value)));
 }
 
 // A synchronous read from the handle's position: the bytes read are reported through
@@ -178,25 +165,24 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
   using namespace emu::detail;
-  std::string call =
-      "ReadFile(" + NameOf(hFile) + ", " + std::to_string(nNumberOfBytesToRead) + ") = ";
+  const Call<BOOL> call("ReadFile(" + NameOf(hFile) + ", " + std::to_string(nNumberOfBytesToRead) +
+                        ")");
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-  if (InjectedFailure("ReadFile")) return Fail(call, ERROR_ACCESS_DENIED);
+  if (call.Injected()) return call.Fail(ERROR_ACCESS_DENIED);
   auto* open = FindFileHandle(CurrentSession(), reinterpret_cast<std::uintptr_t>(hFile));
-  if (!open) return Fail(call, ERROR_INVALID_HANDLE);
-  if (lpOverlapped) return Fail(call, ERROR_NOT_SUPPORTED);  // overlapped reads: not modelled
-  if (!lpNumberOfBytesRead) return Fail(call, ERROR_INVALID_PARAMETER);
-  if (!(open->access & kReadAccess)) return Fail(call, ERROR_ACCESS_DENIED);
-  if (!lpBuffer && nNumberOfBytesToRead > 0) return Fail(call, ERROR_INVALID_PARAMETER);
+  if (!open) return call.Fail(ERROR_INVALID_HANDLE);
+  if (lpOverlapped) return call.Fail(ERROR_NOT_SUPPORTED);  // overlapped reads: not modelled
+  if (!lpNumberOfBytesRead) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!(open->access & kReadAccess)) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!lpBuffer && nNumberOfBytesToRead > 0) return call.Fail(ERROR_INVALID_PARAMETER);
   const emu::Bytes& content = open->file->content;
   const std::uint64_t left = content.size() > open->position ? content.size() - open->position : 0;
   const auto count = static_cast<DWORD>(std::min<std::uint64_t>(left, nNumberOfBytesToRead));
   if (count > 0) std::memcpy(lpBuffer, content.data() + open->position, count);
   open->position += count;
   *lpNumberOfBytesRead = count;
-  Trace(call + "TRUE, " + std::to_string(count) + " bytes" +
-        (count < nNumberOfBytesToRead ? " (end of file)" : ""));
-  return TRUE;
+  return call.Return(TRUE, "TRUE, " + std::to_string(count) + " bytes" +
+                               (count < nNumberOfBytesToRead ? " (end of file)" : ""));
 }
 
 // Files, and the process and thread handles CreateProcessA returns. A handle is valid only in
@@ -208,24 +194,22 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
   emu::Session& session = CurrentSession();
   const int process = CurrentProcess().id;
   auto value = reinterpret_cast<std::uintptr_t>(hObject);
-  std::string call = "CloseHandle(" + NameOf(hObject) + ") = ";
-  if (InjectedFailure("CloseHandle")) return Fail(call, ERROR_INVALID_HANDLE);
+  const Call<BOOL> call("CloseHandle(" + NameOf(hObject) + ")");
+  if (call.Injected()) return call.Fail(ERROR_INVALID_HANDLE);
   if (auto* file = FindFileHandle(session, value); file && file->process == process) {
     Kernel(session).fileHandles.erase(value);
-    Trace(call + "TRUE");
-    return TRUE;
+    return call.Return(TRUE, "TRUE");
   }
   auto kernel = Kernel(session).kernelHandles.find(value);
   if (kernel != Kernel(session).kernelHandles.end() && kernel->second.owner == process) {
     std::string what = std::string(kernel->second.thread ? "thread" : "process") + " of process " +
                        std::to_string(kernel->second.target);
     Kernel(session).kernelHandles.erase(kernel);
-    Trace(call + "TRUE (" + what + ")");
-    return TRUE;
+    return call.Return(TRUE, "TRUE (" + what + ")");
   }
   session.record.badHandleCloses.push_back("process " + std::to_string(process) + ": " +
                                            Hex(value));
-  return Fail(call, ERROR_INVALID_HANDLE);
+  return call.Fail(ERROR_INVALID_HANDLE);
 }
 
 // A rename in place of the old name: the file (or folder, or link) keeps what it is. Refused
@@ -234,15 +218,14 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 // (ERROR_ALREADY_EXISTS). The image of a running process may be renamed.
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
   using namespace emu::detail;
-  std::string call =
-      "MoveFileA(" + QuoteArg(lpExistingFileName) + ", " + QuoteArg(lpNewFileName) + ") = ";
+  const Call<BOOL> call("MoveFileA(" + QuoteArg(lpExistingFileName) + ", " +
+                        QuoteArg(lpNewFileName) + ")");
   Location from = LocateForProcess(lpExistingFileName);
-  if (from.error) return Fail(call, from.error);
-  if (!from.node) return Fail(call, ERROR_FILE_NOT_FOUND);
+  if (from.error) return call.Fail(from.error);
+  if (!from.node) return call.Fail(ERROR_FILE_NOT_FOUND);
   Location to = LocateForProcess(lpNewFileName);
-  if (to.error) return Fail(call, to.error);
+  if (to.error) return call.Fail(to.error);
   ChangeResult result = RenameEntry(CurrentSession(), from, to, false);
-  if (!result) return Fail(call, result.error);
-  Trace(call + "TRUE");
-  return TRUE;
+  if (!result) return call.Fail(result.error);
+  return call.Return(TRUE, "TRUE");
 }

@@ -83,15 +83,6 @@ bool HoldsOpenFile(const Session& session, const FsNode& node) {
   return !Kernel(session).fileHandles.empty() && HoldsOpenFileIn(session, node);
 }
 
-void RemoveChild(Session& session, FsNode& folder, const std::string& name) {
-  auto child = folder.children.find(UpperName(name));
-  if (child == folder.children.end()) return;
-  if (HoldsOpenFile(session, *child->second)) {
-    Kernel(session).detachedFiles.push_back(std::move(child->second));
-  }
-  folder.children.erase(child);
-}
-
 // Windows hands out handle values of every kind from one table, in steps of four, never reused
 // while open.
 std::uintptr_t NextHandleValue(Session& session) {

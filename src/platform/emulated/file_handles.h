@@ -29,9 +29,6 @@ std::string DescribeConflict(const KernelState::FileHandle& holder, std::uint32_
 // Whether an open file lies in the tree of `node` (the node itself included).
 bool HoldsOpenFile(const Session& session, const FsNode& node);
 
-// Takes a name out of its folder. A file still open lives on for its handles.
-void RemoveChild(Session& session, FsNode& folder, const std::string& name);
-
 std::uintptr_t NextHandleValue(Session& session);
 std::uintptr_t AddFileHandle(Session& session, KernelState::FileHandle handle);
 KernelState::FileHandle* FindFileHandle(Session& session, std::uintptr_t value);

@@ -9,24 +9,22 @@ bool SamePath(const std::string& a, const std::string& b) {
   return SameName(a, b);
 }
 
-// Lock keys come from images and tests as written; compare their full forms.
-template <class Locks>
-auto FindLock(Locks& locked, const std::string& fullPath) -> decltype(&locked.begin()->second) {
-  for (auto& [key, lock] : locked) {
-    std::string full = CanonicalPath(key);
-    if (SamePath(full.empty() ? key : full, fullPath)) return &lock;
+// Lock keys come from images and tests as written; compare their full forms. The lock found
+// still holds when it holds for ever or has refused fewer deletions than it may.
+const std::pair<const std::string, Lock>* FindHoldingLock(const Session& session,
+                                                          const std::string& fullPath) {
+  for (const auto& entry : session.scenario.faults.locked) {
+    std::string full = CanonicalPath(entry.first);
+    if (!SamePath(full.empty() ? entry.first : full, fullPath)) continue;
+    return entry.second.always || LockFailuresLeft(session, entry.first) > 0 ? &entry : nullptr;
   }
   return nullptr;
-}
-
-bool Holds(const Lock& lock) {
-  return lock.always || lock.failures > 0;
 }
 
 // The launcher's file, once no process runs from it, stays held for faults.imageRelease more
 // deletions: Windows unmaps an exited process's image a moment after the exit.
 bool IsReleasingLauncher(const Session& session, const std::string& fullPath) {
-  return session.scenario.faults.imageRelease > 0 &&
+  return ImageReleasesLeft(session) > 0 &&
          SamePath(CanonicalPath(session.scenario.exePath), fullPath) &&
          !IsRunningImage(session, fullPath);
 }
@@ -51,20 +49,35 @@ bool IsRunningCurrentFolder(const Session& session, const std::string& fullPath)
 
 DeletionBlock CountDeletionAttempt(Session& session, const std::string& fullPath) {
   DeletionBlock block;
-  if (Lock* lock = FindLock(session.scenario.faults.locked, fullPath); lock && Holds(*lock)) {
+  if (const auto* lock = FindHoldingLock(session, fullPath)) {
     block.locked = true;
-    if (!lock->always) --lock->failures;
+    if (!lock->second.always) ++Kernel(session).lockRefusals[lock->first];
   }
   if (IsReleasingLauncher(session, fullPath)) {
     block.releasing = true;
-    --session.scenario.faults.imageRelease;
+    ++Kernel(session).releaseRefusals;
   }
   return block;
 }
 
 bool HeldAgainstWriting(const Session& session, const std::string& fullPath) {
-  const Lock* lock = FindLock(session.scenario.faults.locked, fullPath);
-  return (lock && Holds(*lock)) || IsReleasingLauncher(session, fullPath);
+  return FindHoldingLock(session, fullPath) || IsReleasingLauncher(session, fullPath);
 }
 
 }  // namespace emu::detail
+
+namespace emu {
+
+int LockFailuresLeft(const Session& session, const std::string& lockKey) {
+  const auto lock = session.scenario.faults.locked.find(lockKey);
+  if (lock == session.scenario.faults.locked.end()) return 0;
+  const auto& refused = Kernel(session).lockRefusals;
+  const auto used = refused.find(lockKey);
+  return lock->second.failures - (used == refused.end() ? 0 : used->second);
+}
+
+int ImageReleasesLeft(const Session& session) {
+  return session.scenario.faults.imageRelease - Kernel(session).releaseRefusals;
+}
+
+}  // namespace emu

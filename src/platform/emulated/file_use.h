@@ -16,7 +16,7 @@ struct DeletionBlock {
   bool releasing = false;  // the ended launcher's image is not released yet
 };
 // One deletion attempt: counts against every lock that applies, so the first max(N, R)
-// attempts fail.
+// attempts fail. The counts are the kernel's; the scenario is only read.
 DeletionBlock CountDeletionAttempt(Session& session, const std::string& fullPath);
 
 // A copy onto the file would fail: locked, or the ended launcher's image still held. Uses no

@@ -74,6 +74,10 @@ struct KernelState {
   std::uintptr_t nextScannerHandle = 0xFF000000;  // apart from the product's handle values
   // Fault sweeps: calls so far whose failure the caller checks (Faults::failCallNumber).
   long checkedCalls = 0;
+  // Deletions refused so far by each [locked] entry (by its key) and by the launcher's image
+  // release: the scenario says how many, the run counts them here and leaves the scenario as is.
+  std::map<std::string, int> lockRefusals;
+  int releaseRefusals = 0;
 };
 
 }  // namespace emu::detail

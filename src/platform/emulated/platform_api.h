@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "api_table.h"
+
 #define WINAPI
 #define CALLBACK
 #define CONST const
@@ -213,70 +215,10 @@ typedef struct tagMSG {
   POINT pt;
 } MSG, *LPMSG;
 
-// KERNEL32
-DWORD WINAPI GetLastError(void);
-void WINAPI SetLastError(DWORD dwErrCode);
-DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
-BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
-BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
-BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
-BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
-BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
-BOOL WINAPI CloseHandle(HANDLE hObject);
-DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
-DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
-UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
-UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
-DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
-                                       LPCSTR lpFileName);
-BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName);
-DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
-BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
-                           LPSECURITY_ATTRIBUTES lpProcessAttributes,
-                           LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
-                           DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
-                           LPSTARTUPINFOA lpStartupInfo,
-                           LPPROCESS_INFORMATION lpProcessInformation);
-void WINAPI Sleep(DWORD dwMilliseconds);
-LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
-LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2);
-int WINAPI lstrlenA(LPCSTR lpString);
-int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
-int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
-LPSTR WINAPI GetCommandLineA(void);
-HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
-FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
-HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
-BOOL WINAPI FreeLibrary(HMODULE hLibModule);
-[[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
-
-// ADVAPI32
-LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
-LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
-LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
-LONG WINAPI RegCloseKey(HKEY hKey);
-LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData);
-LONG WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData);
-LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                             LPBYTE lpData, LPDWORD lpcbData);
-
-// USER32
-int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
-int WINAPI wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
-int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
-                            int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                            HINSTANCE hInstance, LPVOID lpParam);
-BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
-                         UINT wRemoveMsg);
-LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
-BOOL WINAPI DestroyWindow(HWND hWnd);
+// The functions themselves, from the one table of the emulated API.
+#define ORBELLE_DECLARE(dll, type, name, parameters, use) type WINAPI name parameters;
+ORBELLE_API(ORBELLE_DECLARE)
+#undef ORBELLE_DECLARE
 
 // The GUI entry that the product defines.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);

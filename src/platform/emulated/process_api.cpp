@@ -9,9 +9,9 @@
 #include "state.h"
 #include "trace_format.h"
 
+using emu::detail::Call;
 using emu::detail::CurrentProcess;
 using emu::detail::CurrentSession;
-using emu::detail::ErrorName;
 using emu::detail::FromProgram;
 using emu::detail::Quote;
 using emu::detail::QuoteArg;
@@ -31,15 +31,10 @@ std::string FileNameOf(const std::string& path) {
 BOOL WINAPI EmulatedSetDefaultDllDirectories(DWORD flags) {
   const DWORD allowed = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
                         LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
-  std::string call = "SetDefaultDllDirectories(" + emu::detail::Hex(flags) + ")";
-  if (flags == 0 || (flags & ~allowed) != 0) {
-    SetError(ERROR_INVALID_PARAMETER);
-    Trace(call + " = " + emu::detail::FailedWith(ERROR_INVALID_PARAMETER));
-    return FALSE;
-  }
+  const Call<BOOL> call("SetDefaultDllDirectories(" + emu::detail::Hex(flags) + ")");
+  if (flags == 0 || (flags & ~allowed) != 0) return call.Fail(ERROR_INVALID_PARAMETER);
   CurrentProcess().defaultDllDirectories = flags;
-  Trace(call + " = TRUE");
-  return TRUE;
+  return call.Return(TRUE, "TRUE");
 }
 
 }  // namespace
@@ -60,19 +55,15 @@ LPSTR WINAPI GetCommandLineA(void) {
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-  std::string call = "GetModuleHandleA(" + QuoteArg(lpModuleName) + ") = ";
+  const Call<HMODULE> call("GetModuleHandleA(" + QuoteArg(lpModuleName) + ")");
   if (!lpModuleName ||
       emu::SameName(FromProgram(lpModuleName), FileNameOf(CurrentProcess().modulePath))) {
-    Trace(call + "the program");
-    return emu::detail::ProcessInstance();
+    return call.Return(emu::detail::ProcessInstance(), "the program");
   }
   if (emu::SameName(lpModuleName, "KERNEL32") || emu::SameName(lpModuleName, "KERNEL32.DLL")) {
-    Trace(call + "KERNEL32");
-    return emu::detail::Kernel32Module();
+    return call.Return(emu::detail::Kernel32Module(), "KERNEL32");
   }
-  SetError(ERROR_MOD_NOT_FOUND);
-  Trace(call + "NULL (ERROR_MOD_NOT_FOUND)");
-  return NULL;
+  return call.Fail(ERROR_MOD_NOT_FOUND);
 }
 
 // Export names are case-sensitive. An ordinal (a "name" below 0x10000) names nothing here. Of
@@ -82,7 +73,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   emu::Session& session = CurrentSession();
   const emu::LoadedModule* loaded = emu::detail::FindModule(session, CurrentProcess().id, hModule);
   bool ordinal = reinterpret_cast<std::uintptr_t>(lpProcName) < 0x10000;
-  std::string call =
+  const Call<FARPROC> call(
       "GetProcAddress(" +
       std::string(hModule == emu::detail::Kernel32Module() ? "KERNEL32"
                   : loaded ? emu::detail::ModuleName(session, *loaded)
@@ -90,32 +81,24 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
       ", " +
       (ordinal ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpProcName))
                : Quote(lpProcName)) +
-      ") = ";
-  if (emu::detail::InjectedFailure("GetProcAddress")) {
-    SetError(ERROR_PROC_NOT_FOUND);
-    Trace(call + "NULL (ERROR_PROC_NOT_FOUND)");
-    return NULL;
-  }
+      ")");
+  if (call.Injected()) return call.Fail(ERROR_PROC_NOT_FOUND);
   if (hModule == emu::detail::Shell32Module() && loaded && !ordinal) {
     if (FARPROC found = emu::detail::Shell32Export(lpProcName)) {
-      Trace(call + lpProcName);
-      return found;
+      return call.Return(found, lpProcName);
     }
   }
   // Windows 9x has no SetDefaultDllDirectories, nor XP, Vista and 7 before the KB2533623 update.
   if (hModule == emu::detail::Kernel32Module() && !ordinal &&
       std::strcmp(lpProcName, "SetDefaultDllDirectories") == 0 &&
       emu::OffersSetDefaultDllDirectories(session.scenario)) {
-    Trace(call + "SetDefaultDllDirectories");
-    return reinterpret_cast<FARPROC>(
-        reinterpret_cast<void (*)()>(&EmulatedSetDefaultDllDirectories));
+    return call.Return(
+        reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&EmulatedSetDefaultDllDirectories)),
+        "SetDefaultDllDirectories");
   }
   bool knownModule = hModule == emu::detail::Kernel32Module() || hModule == NULL ||
                      hModule == emu::detail::ProcessInstance() || loaded;
-  DWORD error = knownModule ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND;
-  SetError(error);
-  Trace(call + "NULL (" + ErrorName(error) + ")");
-  return NULL;
+  return call.Fail(knownModule ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
 }
 
 // Windows XP's behaviour, the worst a caller meets: a path that does not fit is cut to the
@@ -123,16 +106,11 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 // Sizes count bytes of the path in the caller's code page (a cut may split a UTF-8 sequence,
 // as Windows' byte-wise copy does).
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
-  std::string call =
+  const Call<DWORD> call(
       "GetModuleFileNameA(" +
       std::string(hModule ? emu::detail::Hex(reinterpret_cast<std::uintptr_t>(hModule)) : "NULL") +
-      ", " + std::to_string(nSize) + ") = ";
-  auto fail = [&](DWORD error) {
-    SetError(error);
-    Trace(call + "0 (" + ErrorName(error) + ")");
-    return DWORD{0};
-  };
-  if (emu::detail::InjectedFailure("GetModuleFileNameA")) return fail(ERROR_NOT_ENOUGH_MEMORY);
+      ", " + std::to_string(nSize) + ")");
+  if (call.Injected()) return call.Fail(ERROR_NOT_ENOUGH_MEMORY);
   std::string path;
   if (hModule == NULL || hModule == emu::detail::ProcessInstance()) {
     path = CurrentProcess().modulePath;
@@ -142,45 +120,34 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
   } else if (hModule == emu::detail::Kernel32Module()) {
     path = emu::detail::kKernel32Path;
   } else {
-    return fail(ERROR_MOD_NOT_FOUND);
+    return call.Fail(ERROR_MOD_NOT_FOUND);
   }
-  if (!lpFilename && nSize > 0) return fail(ERROR_INVALID_PARAMETER);
+  if (!lpFilename && nSize > 0) return call.Fail(ERROR_INVALID_PARAMETER);
   if (path.size() + 1 > nSize) {
     if (nSize > 0) std::memcpy(lpFilename, path.data(), nSize);
     SetError(ERROR_SUCCESS);
-    Trace(call + std::to_string(nSize) + " (cut, no terminator) " +
-          QuoteArg(std::string_view(path).substr(0, nSize)));
-    return nSize;
+    return call.Return(nSize, std::to_string(nSize) + " (cut, no terminator) " +
+                                  QuoteArg(std::string_view(path).substr(0, nSize)));
   }
   std::memcpy(lpFilename, path.c_str(), path.size() + 1);
-  Trace(call + std::to_string(path.size()) + " " + QuoteArg(path));
-  return static_cast<DWORD>(path.size());
+  return call.Return(static_cast<DWORD>(path.size()),
+                     std::to_string(path.size()) + " " + QuoteArg(path));
 }
 
 // The path in the caller's code page: a user name the page cannot hold comes back with a '?'
 // for each such character, a path that names no folder. When it does not fit, the result is
 // the size needed in bytes (terminator included) and the buffer is left as it was.
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
-  std::string call = "GetTempPathA(" + std::to_string(nBufferLength) + ") = ";
-  if (emu::detail::InjectedFailure("GetTempPathA")) {
-    SetError(ERROR_NOT_ENOUGH_MEMORY);
-    Trace(call + "0 (ERROR_NOT_ENOUGH_MEMORY)");
-    return 0;
-  }
+  const Call<DWORD> call("GetTempPathA(" + std::to_string(nBufferLength) + ")");
+  if (call.Injected()) return call.Fail(ERROR_NOT_ENOUGH_MEMORY);
   const std::string temp = ToProgram(CurrentSession().scenario.tempPath);
   auto needed = static_cast<DWORD>(temp.size() + 1);
   if (nBufferLength < needed) {
-    Trace(call + std::to_string(needed) + " (does not fit; buffer untouched)");
-    return needed;
+    return call.Return(needed, std::to_string(needed) + " (does not fit; buffer untouched)");
   }
-  if (!lpBuffer) {
-    SetError(ERROR_INVALID_PARAMETER);
-    Trace(call + "0 (ERROR_INVALID_PARAMETER)");
-    return 0;
-  }
+  if (!lpBuffer) return call.Fail(ERROR_INVALID_PARAMETER);
   std::memcpy(lpBuffer, temp.c_str(), temp.size() + 1);
-  Trace(call + std::to_string(temp.size()) + " " + QuoteArg(temp));
-  return needed - 1;
+  return call.Return(needed - 1, std::to_string(temp.size()) + " " + QuoteArg(temp));
 }
 
 // Nothing waits: the machine's clock moves on.

@@ -139,8 +139,8 @@ std::string Entries(const char* multi) {
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
                                        LPCSTR lpFileName) {
   using namespace emu::detail;
-  std::string call = "GetPrivateProfileSectionA(" + QuoteArg(lpAppName) + ", " +
-                     std::to_string(nSize) + ", " + QuoteArg(lpFileName) + ") = ";
+  const Call<DWORD> call("GetPrivateProfileSectionA(" + QuoteArg(lpAppName) + ", " +
+                         std::to_string(nSize) + ", " + QuoteArg(lpFileName) + ")");
   auto answer = [&](const std::string& joined, const std::string& shown) {
     DWORD result = 0;
     if (nSize >= 2) {
@@ -156,10 +156,9 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
         result = nSize - 2;
       }
     }
-    Trace(call + std::to_string(result) + " " + shown);
-    return result;
+    return call.Return(result, std::to_string(result) + " " + shown);
   };
-  if (InjectedFailure("GetPrivateProfileSectionA")) {
+  if (call.Injected()) {
     SetError(ERROR_ACCESS_DENIED);
     return answer({}, "(ERROR_ACCESS_DENIED)");
   }
@@ -183,27 +182,23 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
 // the end of the file, a missing file is created; a read-only file refuses the write.
 BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
   using namespace emu::detail;
-  std::string call = "WritePrivateProfileSectionA(" + QuoteArg(lpAppName) + ", " +
-                     Entries(lpString) + ", " + QuoteArg(lpFileName) + ") = ";
-  auto fail = [&](DWORD error) {
-    SetError(error);
-    Trace(call + FailedWith(error));
-    return FALSE;
-  };
-  if (InjectedFailure("WritePrivateProfileSectionA")) return fail(ERROR_ACCESS_DENIED);
-  if (!lpAppName || !lpString) return fail(ERROR_INVALID_PARAMETER);  // deletions: not modelled
+  const Call<BOOL> call("WritePrivateProfileSectionA(" + QuoteArg(lpAppName) + ", " +
+                        Entries(lpString) + ", " + QuoteArg(lpFileName) + ")");
+  if (call.Injected()) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!lpAppName || !lpString)
+    return call.Fail(ERROR_INVALID_PARAMETER);  // deletions: not modelled
   emu::Session& session = CurrentSession();
   Location named = LocateForProcess(lpFileName);
-  if (named.error) return fail(named.error);
+  if (named.error) return call.Fail(named.error);
   Location file = FollowLink(session.machine.files, named);
-  if (file.error) return fail(file.error);
-  if (!file.node && !file.folder) return fail(ERROR_PATH_NOT_FOUND);
-  if (file.root || (file.node && file.node->directory)) return fail(ERROR_ACCESS_DENIED);
+  if (file.error) return call.Fail(file.error);
+  if (!file.node && !file.folder) return call.Fail(ERROR_PATH_NOT_FOUND);
+  if (file.root || (file.node && file.node->directory)) return call.Fail(ERROR_ACCESS_DENIED);
   if (file.node && (file.node->attributes & FILE_ATTRIBUTE_READONLY)) {
-    return fail(ERROR_ACCESS_DENIED);
+    return call.Fail(ERROR_ACCESS_DENIED);
   }
   if (IsRunningImage(session, file.RealPath()) || HeldAgainstWriting(session, file.RealPath())) {
-    return fail(ERROR_SHARING_VIOLATION);
+    return call.Fail(ERROR_SHARING_VIOLATION);
   }
 
   std::vector<std::string> lines;
@@ -240,7 +235,7 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCST
     file.folder->children[emu::UpperName(file.name)] = std::move(created);
   }
   file.node->content = std::move(content);
-  Trace(call + "TRUE");
+  call.Return(TRUE, "TRUE");
   if (IsWininit(session, file) && emu::SameName(sectionName, "rename")) {
     RecordNewDeletions(session, std::move(before), PendingDeletions(entries));
   }

@@ -9,11 +9,11 @@
 #include "trace_format.h"
 
 using emu::RegKey;
+using emu::detail::Call;
 using emu::detail::ErrorName;
 using emu::detail::FromProgram;
 using emu::detail::QuoteArg;
 using emu::detail::ToProgram;
-using emu::detail::Trace;
 
 namespace {
 
@@ -89,10 +89,10 @@ std::string Name(HKEY handle) {
   return "[" + found->second.path + "]";
 }
 
-LONG Result(const std::string& call, LONG status, const std::string& detail = {}) {
-  Trace(call + " = " + ErrorName(static_cast<std::uint32_t>(status)) +
-        (detail.empty() ? "" : " " + detail));
-  return status;
+// Registry functions return their error and leave the last error alone.
+LONG Result(const Call<LONG>& call, LONG status, const std::string& detail = {}) {
+  return call.Return(
+      status, ErrorName(static_cast<std::uint32_t>(status)) + (detail.empty() ? "" : " " + detail));
 }
 
 RegKey* FindParentBelow(RegKey& key, const RegKey* child) {
@@ -132,10 +132,10 @@ emu::Bytes ProgramData(const emu::RegValue& value) {
 // A NULL or empty subkey gives back the very handle passed in: no new handle, nothing more to
 // close (the documented RegOpenKey behaviour). On failure *phkResult is NULL.
 LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-  std::string call = "RegOpenKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")";
+  const Call<LONG> call("RegOpenKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")");
   if (!phkResult) return Result(call, ERROR_INVALID_PARAMETER);
   *phkResult = NULL;
-  if (emu::detail::InjectedFailure("RegOpenKeyA")) return Result(call, ERROR_ACCESS_DENIED);
+  if (call.Injected()) return Result(call, ERROR_ACCESS_DENIED);
   OpenKey from = Resolve(hKey);
   if (from.error) return Result(call, from.error);
   if (!lpSubKey || !*lpSubKey) {
@@ -156,13 +156,13 @@ LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
 // page; one that does not fit with its terminator (in bytes) is ERROR_MORE_DATA; after any
 // failure the buffer holds nothing usable.
 LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
-  std::string call = "RegEnumKeyA(" + Name(hKey) + ", " + std::to_string(dwIndex) + ", " +
-                     std::to_string(cchName) + ")";
+  const Call<LONG> call("RegEnumKeyA(" + Name(hKey) + ", " + std::to_string(dwIndex) + ", " +
+                        std::to_string(cchName) + ")");
   auto fail = [&](LONG status) {
     FillMarker(lpName, cchName);
     return Result(call, status);
   };
-  if (emu::detail::InjectedFailure("RegEnumKeyA")) return fail(ERROR_ACCESS_DENIED);
+  if (call.Injected()) return fail(ERROR_ACCESS_DENIED);
   OpenKey key = Resolve(hKey);
   if (key.error) return fail(key.error);
   if (!lpName) return fail(ERROR_INVALID_PARAMETER);
@@ -176,8 +176,8 @@ LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
 // NT deletes only a key without subkeys (ERROR_ACCESS_DENIED otherwise). Handles still open on
 // the deleted key turn into ERROR_KEY_DELETED. An empty subkey names the key of hKey itself.
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  std::string call = "RegDeleteKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")";
-  if (emu::detail::InjectedFailure("RegDeleteKeyA")) return Result(call, ERROR_ACCESS_DENIED);
+  const Call<LONG> call("RegDeleteKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")");
+  if (call.Injected()) return Result(call, ERROR_ACCESS_DENIED);
   if (!lpSubKey) return Result(call, ERROR_INVALID_PARAMETER);
   OpenKey from = Resolve(hKey);
   if (from.error) return Result(call, from.error);
@@ -211,8 +211,8 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 // Closing a root is a harmless no-op; an unknown handle is ERROR_INVALID_HANDLE. An injected
 // failure leaves the handle open, so the leak shows in OpenKeyCount.
 LONG WINAPI RegCloseKey(HKEY hKey) {
-  std::string call = "RegCloseKey(" + Name(hKey) + ")";
-  if (emu::detail::InjectedFailure("RegCloseKey")) return Result(call, ERROR_INVALID_HANDLE);
+  const Call<LONG> call("RegCloseKey(" + Name(hKey) + ")");
+  if (call.Injected()) return Result(call, ERROR_INVALID_HANDLE);
   if (PredefinedRoot(hKey)) return Result(call, ERROR_SUCCESS);
   emu::Session& session = emu::detail::CurrentSession();
   auto found = Kernel(session).keyHandles.find(reinterpret_cast<std::uintptr_t>(hKey));
@@ -229,9 +229,9 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 // stored without a terminator gets one. Too small a buffer: ERROR_MORE_DATA, the size needed
 // in *lpcbData, and the buffer's contents undefined.
 LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData) {
-  std::string call = "RegQueryValueA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ", " +
-                     (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")";
-  if (emu::detail::InjectedFailure("RegQueryValueA")) return Result(call, ERROR_ACCESS_DENIED);
+  const Call<LONG> call("RegQueryValueA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ", " +
+                        (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")");
+  if (call.Injected()) return Result(call, ERROR_ACCESS_DENIED);
   if (lpData && !lpcbData) return Result(call, ERROR_INVALID_PARAMETER);
   OpenKey key = Walk(Resolve(hKey), lpSubKey, false);
   if (key.error) return Result(call, key.error);
@@ -258,10 +258,10 @@ LONG WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbD
 // accepted, and Windows takes the size from the string itself: cbData is ignored. The text is
 // read in the caller's code page and stored as it reads: a '?' stays a '?'.
 LONG WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData) {
-  std::string call = "RegSetValueA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ", " +
-                     std::to_string(dwType) + ", " + QuoteArg(lpData) + ", " +
-                     std::to_string(cbData) + ")";
-  if (emu::detail::InjectedFailure("RegSetValueA")) return Result(call, ERROR_ACCESS_DENIED);
+  const Call<LONG> call("RegSetValueA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ", " +
+                        std::to_string(dwType) + ", " + QuoteArg(lpData) + ", " +
+                        std::to_string(cbData) + ")");
+  if (call.Injected()) return Result(call, ERROR_ACCESS_DENIED);
   if (dwType != REG_SZ || !lpData) return Result(call, ERROR_INVALID_PARAMETER);
   OpenKey key = Walk(Resolve(hKey), lpSubKey, true);
   if (key.error) return Result(call, key.error);
@@ -274,9 +274,9 @@ LONG WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData
 // come back as stored, strings converted: no terminator is added.
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
-  std::string call = "RegQueryValueExA(" + Name(hKey) + ", " + QuoteArg(lpValueName) + ", " +
-                     (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")";
-  if (emu::detail::InjectedFailure("RegQueryValueExA")) return Result(call, ERROR_ACCESS_DENIED);
+  const Call<LONG> call("RegQueryValueExA(" + Name(hKey) + ", " + QuoteArg(lpValueName) + ", " +
+                        (lpcbData ? std::to_string(*lpcbData) : "NULL") + ")");
+  if (call.Injected()) return Result(call, ERROR_ACCESS_DENIED);
   if (lpReserved || (lpData && !lpcbData)) return Result(call, ERROR_INVALID_PARAMETER);
   OpenKey key = Resolve(hKey);
   if (key.error) return Result(call, key.error);

@@ -36,6 +36,8 @@ struct Faults {
 // whose result nobody checks.
 std::span<const char* const> FailableOperations();
 bool IsFailableOperation(std::string_view name);
+// The Win32 spelling of a failable operation named in any case; "" for none.
+std::string CanonicalFailableOperation(std::string_view name);
 // An operation whose calls show in the trace (the failable ones among them), which a race may
 // follow, spelled as Win32 does; "" for a name (compared case-insensitively) that is none.
 std::string CanonicalTracedOperation(std::string_view name);

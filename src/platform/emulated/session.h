@@ -148,6 +148,10 @@ std::size_t OpenKernelHandleCount(const Session& session);  // process and threa
 std::size_t OpenFileCount(const Session& session);          // files CreateFileA left open
 std::uint64_t ClockMs(const Session& session);  // virtual time that passed, advanced by Sleep
 long CheckedCallCount(const Session& session);  // calls a fault sweep may fail, made so far
+// Deletions a [locked] entry (by its key in faults.locked) and the launcher's image release
+// still refuse: the scenario's counts less the refusals the run has made.
+int LockFailuresLeft(const Session& session, const std::string& lockKey);
+int ImageReleasesLeft(const Session& session);
 // The modules a process has loaded now, in the order first loaded.
 const std::vector<LoadedModule>& LoadedModules(const Session& session, int process);
 

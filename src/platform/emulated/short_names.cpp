@@ -125,46 +125,41 @@ FsNode* ChildByShortName(FsNode& folder, std::string_view name, unsigned codePag
 // included.
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
   using namespace emu::detail;
-  std::string call =
-      "GetShortPathNameA(" + QuoteArg(lpszLongPath) + ", " + std::to_string(cchBuffer) + ") = ";
-  auto fail = [&](DWORD error) {
-    SetError(error);
-    Trace(call + "0 (" + ErrorName(error) + ")");
-    return DWORD{0};
-  };
-  if (InjectedFailure("GetShortPathNameA")) return fail(ERROR_ACCESS_DENIED);
-  if (!lpszLongPath) return fail(ERROR_INVALID_PARAMETER);
+  const Call<DWORD> call("GetShortPathNameA(" + QuoteArg(lpszLongPath) + ", " +
+                         std::to_string(cchBuffer) + ")");
+  if (call.Injected()) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!lpszLongPath) return call.Fail(ERROR_INVALID_PARAMETER);
   emu::Session& session = CurrentSession();
   PathParts parts;
   if (DWORD error =
           ParseProgramPath(FromProgram(lpszLongPath), CurrentProcess().currentDir, parts)) {
-    return fail(error);
+    return call.Fail(error);
   }
   auto drive = session.machine.files.drives.find(parts.drive);
-  if (drive == session.machine.files.drives.end()) return fail(ERROR_PATH_NOT_FOUND);
+  if (drive == session.machine.files.drives.end()) return call.Fail(ERROR_PATH_NOT_FOUND);
   std::string result = std::string{parts.drive, ':'};
   const FsNode* folder = &drive->second;
   for (std::size_t i = 0; i < parts.names.size(); ++i) {
     auto child = folder->children.find(emu::UpperName(parts.names[i]));
     if (child == folder->children.end()) {
-      return fail(i + 1 == parts.names.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+      return call.Fail(i + 1 == parts.names.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
     }
     result += "\\" + ShortNameOf(*folder, *child->second, session.scenario.codePage);
     const FsNode* next = child->second.get();
     // A folder link keeps its own short name; the walk goes on in its target.
     if (next->linkTarget && next->directory) next = session.machine.files.Find(*next->linkTarget);
-    if (!next) return fail(ERROR_PATH_NOT_FOUND);
-    if (i + 1 < parts.names.size() && !next->directory) return fail(ERROR_PATH_NOT_FOUND);
+    if (!next) return call.Fail(ERROR_PATH_NOT_FOUND);
+    if (i + 1 < parts.names.size() && !next->directory) return call.Fail(ERROR_PATH_NOT_FOUND);
     folder = next;
   }
   if (parts.names.empty()) result += "\\";
   if (parts.trailingSeparator) result += "\\";
   result = ToProgram(result);
   if (result.size() + 1 > cchBuffer) {
-    Trace(call + std::to_string(result.size() + 1) + " (does not fit; buffer untouched)");
-    return static_cast<DWORD>(result.size() + 1);
+    return call.Return(static_cast<DWORD>(result.size() + 1),
+                       std::to_string(result.size() + 1) + " (does not fit; buffer untouched)");
   }
   std::memcpy(lpszShortPath, result.c_str(), result.size() + 1);
-  Trace(call + std::to_string(result.size()) + " " + QuoteArg(result));
-  return static_cast<DWORD>(result.size());
+  return call.Return(static_cast<DWORD>(result.size()),
+                     std::to_string(result.size()) + " " + QuoteArg(result));
 }

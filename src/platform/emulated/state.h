@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "session.h"
+#include "trace_format.h"
 
 namespace emu::detail {
 
@@ -55,6 +57,38 @@ void SetError(std::uint32_t error);  // the current process's last error
 // True when the operation must fail now: it is named in faults.failingOperations, or (for an
 // operation whose failure the caller checks) this is the sweep's chosen call. Counts the call.
 bool InjectedFailure(std::string_view operation);
+
+// One call of a Windows function returning T, as every API file makes it: the trace line it
+// ends with ("DeleteFileA(\"C:\\x\") = FALSE (ERROR_ACCESS_DENIED)"), the fault a scenario
+// injects into it, and the last error of a failure. Failing returns `failure`, traced as
+// `failureText` ("FALSE" for a BOOL, "NULL" for a pointer, "0" otherwise unless given).
+template <class T>
+class Call {
+ public:
+  explicit Call(std::string text, T failure = T{}, std::string failureText = {})
+      : text_(std::move(text)), failure_(failure), failureText_(std::move(failureText)) {
+    if (failureText_.empty()) {
+      failureText_ = std::is_pointer_v<T> ? "NULL" : std::is_same_v<T, int> ? "FALSE" : "0";
+    }
+  }
+
+  // Whether the scenario fails this call now (the operation is the text's name).
+  bool Injected() const { return InjectedFailure(text_.substr(0, text_.find('('))); }
+  T Fail(std::uint32_t error) const {
+    SetError(error);
+    Trace(text_ + " = " + failureText_ + " (" + ErrorName(error) + ")");
+    return failure_;
+  }
+  T Return(T result, const std::string& shown) const {
+    Trace(text_ + " = " + shown);
+    return result;
+  }
+
+ private:
+  std::string text_;
+  T failure_;
+  std::string failureText_;
+};
 
 // Thrown by ExitProcess; Run ends the process there.
 struct ProcessExit {

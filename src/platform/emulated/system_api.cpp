@@ -22,20 +22,16 @@ using emu::detail::Trace;
 UINT ReportFolder(const char* operation, const std::string& machineFolder, LPSTR buffer,
                   UINT size) {
   using namespace emu::detail;
-  std::string call = std::string(operation) + "(" + std::to_string(size) + ") = ";
-  if (InjectedFailure(operation)) {
-    SetError(ERROR_NOT_ENOUGH_MEMORY);
-    Trace(call + "0 (ERROR_NOT_ENOUGH_MEMORY)");
-    return 0;
-  }
+  const Call<UINT> call(std::string(operation) + "(" + std::to_string(size) + ")");
+  if (call.Injected()) return call.Fail(ERROR_NOT_ENOUGH_MEMORY);
   const std::string folder = ToProgram(machineFolder);
   if (folder.size() + 1 > size) {
-    Trace(call + std::to_string(folder.size() + 1) + " (does not fit; buffer untouched)");
-    return static_cast<UINT>(folder.size() + 1);
+    return call.Return(static_cast<UINT>(folder.size() + 1),
+                       std::to_string(folder.size() + 1) + " (does not fit; buffer untouched)");
   }
   std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-  Trace(call + std::to_string(folder.size()) + " " + QuoteArg(folder));
-  return static_cast<UINT>(folder.size());
+  return call.Return(static_cast<UINT>(folder.size()),
+                     std::to_string(folder.size()) + " " + QuoteArg(folder));
 }
 
 std::string EventName(LONG eventId) {
@@ -78,41 +74,26 @@ UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
 // search order. Each load counts; FreeLibrary gives one back.
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   using namespace emu::detail;
-  std::string call = "LoadLibraryA(" + QuoteArg(lpLibFileName) + ") = ";
-  auto fail = [&](DWORD error) {
-    SetError(error);
-    Trace(call + "NULL (" + ErrorName(error) + ")");
-    return HMODULE{NULL};
-  };
-  if (InjectedFailure("LoadLibraryA")) return fail(ERROR_MOD_NOT_FOUND);
-  if (!lpLibFileName) return fail(ERROR_INVALID_PARAMETER);
+  const Call<HMODULE> call("LoadLibraryA(" + QuoteArg(lpLibFileName) + ")");
+  if (call.Injected()) return call.Fail(ERROR_MOD_NOT_FOUND);
+  if (!lpLibFileName) return call.Fail(ERROR_INVALID_PARAMETER);
   emu::Session& session = CurrentSession();
   const int process = CurrentProcess().id;
   const LoadOutcome outcome = LoadModule(session, process, FromProgram(lpLibFileName));
-  if (outcome.error) return fail(outcome.error);
+  if (outcome.error) return call.Fail(outcome.error);
   auto handle = reinterpret_cast<HMODULE>(outcome.handle);
-  Trace(call + ModuleName(session, *FindModule(session, process, handle)));
-  return handle;
+  return call.Return(handle, ModuleName(session, *FindModule(session, process, handle)));
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   using namespace emu::detail;
-  std::string call = "FreeLibrary(" + Hex(reinterpret_cast<std::uintptr_t>(hLibModule)) + ") = ";
-  if (InjectedFailure("FreeLibrary")) {
-    SetError(ERROR_INVALID_HANDLE);
-    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
-    return FALSE;
-  }
+  const Call<BOOL> call("FreeLibrary(" + Hex(reinterpret_cast<std::uintptr_t>(hLibModule)) + ")");
+  if (call.Injected()) return call.Fail(ERROR_INVALID_HANDLE);
   emu::Session& session = CurrentSession();
   const int process = CurrentProcess().id;
   const emu::LoadedModule* module = FindModule(session, process, hLibModule);
-  if (!module) {
-    SetError(ERROR_INVALID_HANDLE);
-    Trace(call + FailedWith(ERROR_INVALID_HANDLE));
-    return FALSE;
-  }
+  if (!module) return call.Fail(ERROR_INVALID_HANDLE);
   const std::string name = ModuleName(session, *module);
   FreeModule(session, process, hLibModule);
-  Trace(call + "TRUE (" + name + ")");
-  return TRUE;
+  return call.Return(TRUE, "TRUE (" + name + ")");
 }

@@ -9,6 +9,7 @@
 #include "string_table.h"
 #include "trace_format.h"
 
+using emu::detail::Call;
 using emu::detail::CurrentProcess;
 using emu::detail::CurrentSession;
 using emu::detail::FromProgram;
@@ -100,13 +101,9 @@ const char* AnswerName(int answer) {
 // terminator. An unknown ID gives 0 and an empty string. A capacity of 0, which LoadStringA does
 // not support (it corrupts memory on Windows), is refused here.
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
-  std::string call =
-      "LoadStringA(" + std::to_string(uID) + ", " + std::to_string(cchBufferMax) + ") = ";
-  if (!lpBuffer || cchBufferMax <= 0) {
-    SetError(ERROR_INVALID_PARAMETER);
-    Trace(call + "0 (ERROR_INVALID_PARAMETER)");
-    return 0;
-  }
+  const Call<int> call(
+      "LoadStringA(" + std::to_string(uID) + ", " + std::to_string(cchBufferMax) + ")", 0, "0");
+  if (!lpBuffer || cchBufferMax <= 0) return call.Fail(ERROR_INVALID_PARAMETER);
   const char* found = nullptr;
   if (hInstance == NULL || hInstance == emu::detail::ProcessInstance()) {
     if (const auto& strings = CurrentProcess().resourceStrings) {
@@ -120,16 +117,14 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
   }
   if (!found) {
     lpBuffer[0] = '\0';
-    SetError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    Trace(call + "0 (ERROR_RESOURCE_NAME_NOT_FOUND)");
-    return 0;
+    return call.Fail(ERROR_RESOURCE_NAME_NOT_FOUND);
   }
   const std::string text = ToProgram(found);
   std::size_t length = std::min(text.size(), static_cast<std::size_t>(cchBufferMax - 1));
   std::memcpy(lpBuffer, text.data(), length);
   lpBuffer[length] = '\0';
-  Trace(call + std::to_string(length) + " " + QuoteArg(std::string_view(lpBuffer, length)));
-  return static_cast<int>(length);
+  return call.Return(static_cast<int>(length),
+                     std::to_string(length) + " " + QuoteArg(std::string_view(lpBuffer, length)));
 }
 
 // Each box takes the next scripted answer (an MB_OK box too, which can only answer IDOK); when
@@ -145,17 +140,17 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   // exist only once the program has loaded comctl32.dll by name (user32 of that XP does not
   // load it on demand), so the box's window cannot be made and nothing shows. The classes go
   // again when comctl32 is freed (its DllMain unregisters them).
+  Buttons buttons = ButtonsOf(uType);
+  const Call<int> call("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " +
+                       QuoteArg(lpText) + ", " + QuoteArg(lpCaption) + ", " + buttons.style + ")");
   if (emu::BoxesNeedComctl32(session.scenario) &&
       !emu::detail::HasCommonControls6(session, CurrentProcess().id)) {
     SetError(ERROR_CANNOT_FIND_WND_CLASS);
-    Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + QuoteArg(lpText) +
-          ", " + QuoteArg(lpCaption) + ", " + ButtonsOf(uType).style +
-          ") = 0 (ERROR_CANNOT_FIND_WND_CLASS: common controls 6 not loaded, no box shown)");
-    return 0;
+    return call.Return(
+        0, "0 (ERROR_CANNOT_FIND_WND_CLASS: common controls 6 not loaded, no box shown)");
   }
   emu::detail::MakeSystemLoads("MessageBoxA");
   ++session.record.messageBoxes;
-  Buttons buttons = ButtonsOf(uType);
   emu::Answer answer = emu::Answer::First;
   if (session.record.answersUsed < session.scenario.answers.size())
     answer = session.scenario.answers[session.record.answersUsed++];
@@ -167,8 +162,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   event.text = FromProgram(lpText);
   event.style = buttons.style;
   event.answer = AnswerName(pressed);
-  Trace("MessageBoxA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " + QuoteArg(lpText) +
-        ", " + QuoteArg(lpCaption) + ", " + buttons.style + ") = " + event.answer);
+  call.Return(pressed, event.answer);
   session.record.events.push_back(std::move(event));
   return pressed;
 }
@@ -178,18 +172,14 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
 HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD, int, int, int,
                             int, HWND, HMENU, HINSTANCE, LPVOID) {
   bool atom = reinterpret_cast<std::uintptr_t>(lpClassName) < 0x10000;
-  std::string call = "CreateWindowExA(" +
-                     (atom ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpClassName))
-                           : QuoteArg(lpClassName)) +
-                     ", " + QuoteArg(lpWindowName) + ") = ";
+  const Call<HWND> call("CreateWindowExA(" +
+                        (atom ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(lpClassName))
+                              : QuoteArg(lpClassName)) +
+                        ", " + QuoteArg(lpWindowName) + ")");
   bool known = false;
   for (const char* name : kSystemClasses)
     known = known || (!atom && emu::SameName(FromProgram(lpClassName), name));
-  if (!known) {
-    SetError(ERROR_CANNOT_FIND_WND_CLASS);
-    Trace(call + "NULL (ERROR_CANNOT_FIND_WND_CLASS)");
-    return NULL;
-  }
+  if (!known) return call.Fail(ERROR_CANNOT_FIND_WND_CLASS);
   emu::Session& session = CurrentSession();
   emu::Window window;
   window.id = static_cast<int>(Kernel(session).windows.size()) + 1;
@@ -198,17 +188,16 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWOR
   window.queue.assign(std::begin(kStartupMessages), std::end(kStartupMessages));
   Kernel(session).windows.push_back(std::move(window));
   HWND handle = emu::detail::WindowHandle(Kernel(session).windows.back().id);
-  Trace(call + WindowName(handle));
-  return handle;
+  return call.Return(handle, WindowName(handle));
 }
 
 // Messages come in the order posted. hWnd NULL takes any window of the process, (HWND)-1 only
 // thread messages (there are none here); both filter bounds 0 take every message.
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg) {
-  std::string call = "PeekMessageA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " +
-                     std::to_string(wMsgFilterMin) + ", " + std::to_string(wMsgFilterMax) + ", " +
-                     (wRemoveMsg & PM_REMOVE ? "PM_REMOVE" : "PM_NOREMOVE") + ") = ";
+  const Call<BOOL> call("PeekMessageA(" + std::string(hWnd ? WindowName(hWnd) : "NULL") + ", " +
+                        std::to_string(wMsgFilterMin) + ", " + std::to_string(wMsgFilterMax) +
+                        ", " + (wRemoveMsg & PM_REMOVE ? "PM_REMOVE" : "PM_NOREMOVE") + ")");
   auto matches = [&](std::uint32_t message) {
     return (wMsgFilterMin == 0 && wMsgFilterMax == 0) ||
            (message >= wMsgFilterMin && message <= wMsgFilterMax);
@@ -222,11 +211,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
   } else if (hWnd != reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1))) {
     DWORD error = 0;
     emu::Window* window = OwnWindow(hWnd, error);
-    if (!window) {
-      SetError(error);
-      Trace(call + emu::detail::FailedWith(error));
-      return FALSE;
-    }
+    if (!window) return call.Fail(error);
     candidates.push_back(window);
   }
   for (emu::Window* window : candidates) {
@@ -237,12 +222,10 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
       lpMsg->message = *it;
       lpMsg->time = static_cast<DWORD>(Kernel(session).clockMs);
       if (wRemoveMsg & PM_REMOVE) window->queue.erase(it);
-      Trace(call + "TRUE " + MessageName(lpMsg->message));
-      return TRUE;
+      return call.Return(TRUE, "TRUE " + MessageName(lpMsg->message));
     }
   }
-  Trace(call + "FALSE");
-  return FALSE;
+  return call.Return(FALSE, "FALSE");
 }
 
 // The system classes' window procedures ignore these messages; the dispatch is recorded.
@@ -266,16 +249,11 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 
 // A window of another process cannot be destroyed (ERROR_ACCESS_DENIED); its queue goes with it.
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-  std::string call = "DestroyWindow(" + WindowName(hWnd) + ") = ";
+  const Call<BOOL> call("DestroyWindow(" + WindowName(hWnd) + ")");
   DWORD error = 0;
   emu::Window* window = OwnWindow(hWnd, error);
-  if (!window) {
-    SetError(error);
-    Trace(call + emu::detail::FailedWith(error));
-    return FALSE;
-  }
+  if (!window) return call.Fail(error);
   window->destroyed = true;
   window->queue.clear();
-  Trace(call + "TRUE");
-  return TRUE;
+  return call.Return(TRUE, "TRUE");
 }
