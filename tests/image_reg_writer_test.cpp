@@ -5,6 +5,7 @@
 
 #include "encoding.h"
 #include "machine.h"
+#include "reg_format.h"
 #include "reg_reader.h"
 #include "reg_writer.h"
 
@@ -121,4 +122,50 @@ TEST(RegWriter, AnAnsiOutcomeIsNotMistakenForUtf8) {
   mi::ReadRegFile(mi::WriteRegFile(machine), "outcome/registry.reg", reread);
   EXPECT_EQ(reread.registry.FindKey(emu::Root::CurrentUser, "T")->FindValue("")->data,
             B(std::string("\xC3\x83\xC2\xA9\0", 5)));
+}
+
+// The value lines both writers share: the outcome writer hands over machine text, the Wine
+// dump UTF-16 it read; either way only a REG_SZ of one terminated line may go out quoted.
+TEST(RegFormat, WritesEachValueAsRegeditDoes) {
+  struct Row {
+    const char* what;
+    const char* name = "";
+    std::uint32_t type = 1;
+    std::string text = {};   // the REG_SZ read as text, terminator included
+    std::string bytes = {};  // the data as the hex carries it
+    std::string expected = {};
+  };
+  const std::string wide = std::string("a\0\t\0b\0\0\0", 8);  // "a<TAB>b" in UTF-16LE
+  const Row rows[] = {
+      {.what = "plain string, escaped",
+       .name = "Path",
+       .text = std::string("C:\\\"x\"\0", 7),
+       .expected = "\"Path\"=\"C:\\\\\\\"x\\\"\"\r\n"},
+      {.what = "default value", .text = std::string("d\0", 2), .expected = "@=\"d\"\r\n"},
+      {.what = "a tab keeps the bytes",
+       .text = std::string("a\tb\0", 4),
+       .bytes = wide,
+       .expected = "@=hex(1):61,00,09,00,62,00,00,00\r\n"},
+      {.what = "unreadable text keeps the bytes",
+       .text = "",
+       .bytes = "ab",
+       .expected = "@=hex(1):61,62\r\n"},
+      {.what = "no terminator", .text = "abc", .bytes = "abc", .expected = "@=hex(1):61,62,63\r\n"},
+      {.what = "dword, little-endian",
+       .name = "N",
+       .type = 4,
+       .bytes = std::string("\x2a\0\0\x80", 4),
+       .expected = "\"N\"=dword:8000002a\r\n"},
+      {.what = "short dword", .type = 4, .bytes = "\x01", .expected = "@=hex(4):01\r\n"},
+      {.what = "empty REG_NONE", .type = 0, .expected = "@=hex(0):\r\n"},
+      {.what = "binary wrapped within 80 columns",
+       .name = "Bin",
+       .type = 3,
+       .bytes = std::string(26, '\xab'),
+       .expected = "\"Bin\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,"
+                   "ab,\\\r\n  ab,ab,ab,ab\r\n"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(mi::RegValueLines(row.name, row.type, row.text, row.bytes), row.expected) << row.what;
+  }
 }

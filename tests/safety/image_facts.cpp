@@ -243,10 +243,13 @@ void StudyWininit(emu::Session& session, const std::string& workerDir, ImageFact
 }
 
 void ListDeletables(const MachineState& state, ImageFacts& facts) {
-  for (const auto& [id, item] : state) {
-    if (!facts.footprint.Contains(id)) continue;
-    if (id[0] == 'K') facts.deletableKeys.push_back(item.shown);
-    if (id[0] == 'F' && !item.folder) facts.deletableFiles.push_back(item.shown);
+  for (const auto& [upper, key] : state.keys) {
+    if (facts.footprint.Contains(KeyId(upper))) facts.deletableKeys.push_back(key.path);
+  }
+  for (const auto& [upper, file] : state.files) {
+    const bool folder = file.folder && !file.linkTarget;
+    if (!folder && facts.footprint.Contains(FileId(upper)))
+      facts.deletableFiles.push_back(file.path);
   }
 }
 

@@ -34,11 +34,10 @@ std::string RealUpperPath(emu::Session& session, const std::string& path) {
 // Leaves out everything at and below the paths the other program changed: that is its doing,
 // not the product's.
 void LeaveOut(MachineState& state, const std::vector<std::string>& upperPaths) {
-  std::erase_if(state, [&](const auto& entry) {
-    const std::string& id = entry.first;
+  std::erase_if(state.files, [&](const auto& entry) {
+    const std::string& upper = entry.first;
     for (const auto& path : upperPaths) {
-      const std::string file = FileId(path);
-      if (id == file || id.rfind(file + "\\", 0) == 0) return true;
+      if (upper == path || upper.rfind(path + "\\", 0) == 0) return true;
     }
     return false;
   });

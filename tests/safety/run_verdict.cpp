@@ -5,6 +5,7 @@
 
 #include "platform/emulated/code_page.h"
 #include "platform/emulated/trace_format.h"
+#include "platform_api.h"
 #include "safety/faulted_call.h"
 #include "support/run_support.h"
 
@@ -41,11 +42,17 @@ std::vector<Box> Closing(const std::vector<Box>& boxes) {
 }
 
 bool Present(const MachineState& state, const std::string& id) {
-  return !id.empty() && state.count(id) > 0;
+  return !id.empty() && Find(state, id) != nullptr;
 }
 
-std::string ValueBytes(const std::string& text) {
-  return std::string("|1|") + text + '\0';  // an unnamed REG_SZ value, as CaptureState spells it
+bool SameValue(const SnapshotItem* a, const SnapshotItem* b) {
+  return machine_image::SameItem(machine_image::ItemKind::Value, *a, *b);
+}
+
+// A default value that names a class: a REG_SZ of its name.
+bool NamesClass(const SnapshotItem* value, const std::string& className) {
+  const std::string data = className + '\0';
+  return value && value->type == REG_SZ && value->data == emu::Bytes(data.begin(), data.end());
 }
 
 class Judge {
@@ -187,25 +194,24 @@ class Judge {
     for (const auto& extension : facts_.extensions) {
       if (!extension.namesProduct || !Present(after_, KeyId(extension.upperPath))) continue;
       const std::string defaultId = ValueId(extension.upperPath, "");
-      auto before = before_.find(defaultId);
-      auto after = after_.find(defaultId);
-      if (before == before_.end() || after == after_.end()) {
+      const SnapshotItem* before = Find(before_, defaultId);
+      const SnapshotItem* after = Find(after_, defaultId);
+      if (!before || !after) {
         Violation(extension.name + " lost its default value but stayed");
         continue;
       }
-      if (after->second.bytes != before->second.bytes) {
+      if (!SameValue(before, after)) {
         if (extension.designDeletesKey || extension.classNameLost ||
-            after->second.bytes != ValueBytes(extension.previousClass)) {
+            !NamesClass(after, extension.previousClass)) {
           Violation(extension.name + " names neither the product nor its previous class");
         }
         continue;
       }
       if (extension.designDeletesKey || UndoClassReadFailed(extension)) continue;
       const std::string undoId = ValueId(extension.upperPath + "\\UNDOCLASS", "");
-      auto undoBefore = before_.find(undoId);
-      auto undoAfter = after_.find(undoId);
-      if (undoBefore != before_.end() &&
-          (undoAfter == after_.end() || undoAfter->second.bytes != undoBefore->second.bytes)) {
+      const SnapshotItem* undoBefore = Find(before_, undoId);
+      const SnapshotItem* undoAfter = Find(after_, undoId);
+      if (undoBefore && (!undoAfter || !SameValue(undoBefore, undoAfter))) {
         Violation(extension.name + " still names the product but its previous class is lost");
       }
     }
@@ -338,19 +344,9 @@ class Judge {
   // The launcher's file loses its read-only bit before the worker's first attempt to delete it,
   // and keeps it lost when every attempt fails.
   bool OnlyAttributesChanged(const Difference& difference) const {
-    if (difference.id != facts_.uninstaller.id || !difference.before || !difference.after) {
-      return false;
-    }
-    auto withoutAttributes = [](const std::string& bytes) {
-      const auto mark = bytes.rfind("|attributes ");
-      if (mark == std::string::npos ||
-          bytes.find_first_not_of("0123456789", mark + 12) != std::string::npos) {
-        return bytes;
-      }
-      return bytes.substr(0, mark);
-    };
-    return withoutAttributes(difference.before->bytes) ==
-           withoutAttributes(difference.after->bytes);
+    return difference.id == facts_.uninstaller.id && difference.before && difference.after &&
+           machine_image::SameItem(machine_image::ItemKind::File, *difference.before,
+                                   *difference.after, {.attributes = 0});
   }
 
   // Only the worker's own copy may be deleted at the next restart.
@@ -419,9 +415,8 @@ class Judge {
     for (const auto& extension : facts_.extensions) {
       if (!extension.namesProduct || extension.blocked) continue;
       const bool gone = !Present(after_, KeyId(extension.upperPath));
-      auto value = after_.find(ValueId(extension.upperPath, ""));
       const bool restored =
-          value != after_.end() && value->second.bytes == ValueBytes(extension.previousClass);
+          NamesClass(Find(after_, ValueId(extension.upperPath, "")), extension.previousClass);
       if (extension.classNameLost) {
         // Untouched: its default value is what CheckExtensions compared with the one before.
         if (gone)

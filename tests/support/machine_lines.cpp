@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "machine_snapshot.h"
 #include "platform_api.h"
 #include "support/new_session.h"
 
@@ -27,7 +26,7 @@ bool IsRegistryLine(const std::string& line) {
   return line.rfind("HK", 0) == 0;
 }
 
-std::string ValueText(const machine_image::SnapshotValue& value) {
+std::string ValueText(const machine_image::SnapshotItem& value) {
   const auto& data = value.data;
   bool terminatedString = value.type == REG_SZ && !data.empty() && data.back() == 0 &&
                           std::find(data.begin(), data.end() - 1, 0) == data.end() - 1;
@@ -39,6 +38,15 @@ std::string ValueText(const machine_image::SnapshotValue& value) {
     text += kHex[byte & 15];
   }
   return text;
+}
+
+std::string Line(machine_image::ItemKind kind, const machine_image::SnapshotItem& item) {
+  if (kind == machine_image::ItemKind::Key) return item.path;
+  if (kind == machine_image::ItemKind::Value) {
+    return item.path + "|" + (item.name.empty() ? "@" : item.name) + "|" + ValueText(item);
+  }
+  if (item.linkTarget) return item.path + " -> " + *item.linkTarget;
+  return item.folder ? item.path + "\\" : item.path;
 }
 
 }  // namespace
@@ -77,20 +85,7 @@ void RemoveFile(emu::Session& session, const std::string& path) {
 }
 
 std::set<std::string> Snapshot(const emu::Session& session) {
-  const machine_image::Snapshot snapshot = machine_image::TakeSnapshot(session.machine);
-  std::set<std::string> out;
-  for (const auto& [upper, path] : snapshot.keys) out.insert(path);
-  for (const auto& [id, value] : snapshot.values) {
-    out.insert(value.key + "|" + (value.name.empty() ? "@" : value.name) + "|" + ValueText(value));
-  }
-  for (const auto& [upper, entry] : snapshot.files) {
-    if (entry.linkTarget) {
-      out.insert(entry.path + " -> " + *entry.linkTarget);
-    } else {
-      out.insert(entry.folder ? entry.path + "\\" : entry.path);
-    }
-  }
-  return out;
+  return Changes({}, machine_image::TakeSnapshot(session.machine)).added;
 }
 
 Change Compare(const std::set<std::string>& before, const std::set<std::string>& after) {
@@ -99,6 +94,16 @@ Change Compare(const std::set<std::string>& before, const std::set<std::string>&
                       std::inserter(change.removed, change.removed.end()));
   std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
                       std::inserter(change.added, change.added.end()));
+  return change;
+}
+
+Change Changes(const machine_image::Snapshot& before, const machine_image::Snapshot& after) {
+  Change change;
+  for (const auto& [kind, id, was, is] :
+       machine_image::DiffMachines(before, after, {.contents = false, .attributes = 0})) {
+    if (was) change.removed.insert(Line(kind, *was));
+    if (is) change.added.insert(Line(kind, *is));
+  }
   return change;
 }
 

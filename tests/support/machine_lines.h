@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "machine_diff.h"
 #include "support/new_session.h"
 
 namespace test {
@@ -32,7 +33,11 @@ struct Change {
   std::set<std::string> removed;  // in before, not after
   std::set<std::string> added;    // in after, not before (a changed value shows in both)
 };
+// For tests that hold a machine as lines.
 Change Compare(const std::set<std::string>& before, const std::set<std::string>& after);
+// The machine comparison of two snapshots, told in lines: what the lines show counts (the
+// spelling, link targets), file bytes and attributes do not.
+Change Changes(const machine_image::Snapshot& before, const machine_image::Snapshot& after);
 
 // Lines joined for readable failure messages.
 std::string Join(const std::set<std::string>& lines);

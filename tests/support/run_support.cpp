@@ -57,9 +57,9 @@ std::vector<std::string> LauncherFailedBoxes() {
 }
 
 RunResult RunUninstall(emu::Session& session) {
-  auto before = Snapshot(session);
+  const machine_image::Snapshot before = machine_image::TakeSnapshot(session.machine);
   RunResult result{RunThreeWays(session), {}, {}};
-  auto change = Compare(before, Snapshot(session));
+  auto change = Changes(before, machine_image::TakeSnapshot(session.machine));
   result.removed = std::move(change.removed);
   result.added = std::move(change.added);
   return result;

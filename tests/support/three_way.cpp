@@ -46,7 +46,7 @@ const std::vector<Exe>& Exes() {
 }
 
 // The trace with the events in their places: one list, so a difference in either shows at
-// the point where the runs went apart.
+// the point where the runs went apart. The machines they leave are compared on their own.
 std::vector<std::string> Story(const emu::Session& session, emu::RunStatus status) {
   std::vector<std::string> story;
   std::size_t event = 0;
@@ -58,7 +58,6 @@ std::vector<std::string> Story(const emu::Session& session, emu::RunStatus statu
   for (; event < session.record.events.size(); ++event)
     story.push_back("  [event] " + machine_image::EventLine(session.record.events[event]));
   story.push_back(status == emu::RunStatus::Completed ? "(run completed)" : "(run stopped)");
-  for (const std::string& item : Snapshot(session)) story.push_back("  [after] " + item);
   for (const std::string& path : session.record.restartDeletes)
     story.push_back("  [pending] " + path);
   return story;
@@ -73,8 +72,15 @@ std::string Around(const std::vector<std::string>& story, std::size_t at) {
   return text;
 }
 
-void Compare(const std::vector<std::string>& host, const emu::Session& ran, emu::RunStatus status,
-             const Exe& exe, const runner::ExeRunResult& result) {
+void Compare(const std::vector<std::string>& host, const machine_image::Snapshot& hostMachine,
+             const emu::Session& ran, emu::RunStatus status, const Exe& exe,
+             const runner::ExeRunResult& result) {
+  const Change machine = Changes(hostMachine, machine_image::TakeSnapshot(ran.machine));
+  if (!machine.removed.empty() || !machine.added.empty()) {
+    ADD_FAILURE() << "the " << exe.preset << " exe left another machine than the host build:\n"
+                  << "--- host build only:" << Join(machine.removed) << "\n--- " << exe.preset
+                  << " Uninstall.exe only:" << Join(machine.added);
+  }
   std::vector<std::string> story = Story(ran, status);
   std::string faults;
   for (const std::string& fault : result.faults) faults += fault + "\n";
@@ -95,6 +101,7 @@ emu::RunStatus RunAll(emu::Session& session, const std::string* image,
       image ? emu::Run(session, &UninstallerStartup, *image, *commandLine, *currentDir)
             : emu::Run(session, &UninstallerStartup);
   const std::vector<std::string> host = Story(session, status);
+  const machine_image::Snapshot hostMachine = machine_image::TakeSnapshot(session.machine);
   for (std::size_t i = 0; i < copies.size(); ++i) {
     const Exe& exe = Exes()[i];
     if (!exe.found) {
@@ -105,7 +112,7 @@ emu::RunStatus RunAll(emu::Session& session, const std::string* image,
     runner::ExeRunResult result =
         image ? runner::RunExe(copies[i], exe.bytes, *image, *commandLine, *currentDir, exe.options)
               : runner::RunExe(copies[i], exe.bytes, exe.options);
-    Compare(host, copies[i], result.status, exe, result);
+    Compare(host, hostMachine, copies[i], result.status, exe, result);
   }
   return status;
 }

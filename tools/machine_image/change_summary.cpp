@@ -4,6 +4,7 @@
 #include <set>
 
 #include "encoding.h"
+#include "machine_diff.h"
 
 namespace machine_image {
 namespace {
@@ -22,7 +23,7 @@ bool IsBelow(const std::string& upperPath, const std::string& upperAncestor) {
          upperPath[upperAncestor.size()] == '\\';
 }
 
-std::string DescribeData(const SnapshotValue& value) {
+std::string DescribeData(const SnapshotItem& value) {
   const emu::Bytes& data = value.data;
   if (value.type == 1 || value.type == 2) {
     std::string text(data.begin(), data.end());
@@ -42,7 +43,7 @@ std::string DescribeData(const SnapshotValue& value) {
   return data.size() > 8 ? hex + ",..." : hex;
 }
 
-std::string ValueLabel(const SnapshotValue& value) {
+std::string ValueLabel(const SnapshotItem& value) {
   return value.name.empty() ? "(default)" : "\"" + value.name + "\"";
 }
 
@@ -91,22 +92,29 @@ class SiblingLines {
   std::vector<std::pair<std::string, std::vector<std::string>>> groups_;
 };
 
+// The ids of the items of one kind that only one side has: the side `from` when `gone`.
+std::set<std::string> OneSided(const std::vector<Difference>& differences, ItemKind kind,
+                               bool gone) {
+  std::set<std::string> ids;
+  for (const Difference& d : differences) {
+    if (d.kind == kind && !(gone ? d.after : d.before)) ids.emplace(d.id);
+  }
+  return ids;
+}
+
 // What one side has and the other lacks, tree by tree: a key or folder that went (or came)
 // with everything below it is one item, not one per key or file.
-void ListKeyTrees(const Snapshot& from, const Snapshot& to, Section& section) {
-  std::set<std::string> gone;
-  for (const auto& [upper, path] : from.keys) {
-    if (!to.keys.count(upper)) gone.insert(upper);
-  }
+void ListKeyTrees(const Snapshot& from, const std::set<std::string>& gone,
+                  const std::set<std::string>& goneValues, Section& section) {
   SiblingLines lines;
   for (const std::string& upper : gone) {
-    const std::string& path = from.keys.at(upper);
+    const std::string& path = from.keys.at(upper).path;
     const std::string parent = ParentOf(path);
     if (gone.count(emu::UpperName(parent))) continue;
     std::size_t keys = 0, values = 0;
     for (const std::string& other : gone) keys += IsBelow(other, upper);
     for (const auto& [key, value] : from.values) {
-      const std::string keyUpper = emu::UpperName(value.key);
+      const std::string keyUpper = emu::UpperName(value.path);
       values += keyUpper == upper || IsBelow(keyUpper, upper);
     }
     std::string item = path.substr(parent.size() + 1);
@@ -118,24 +126,19 @@ void ListKeyTrees(const Snapshot& from, const Snapshot& to, Section& section) {
     lines.Add(parent, item);
   }
   lines.AppendTo(section, "key    ", "keys   ");
-  for (const auto& [upper, value] : from.values) {
+  for (const std::string& id : goneValues) {
+    const SnapshotItem& value = from.values.at(id);
     // Values of a key that went are counted with it; a root (no backslash) never goes.
-    const bool keyStays =
-        value.key.find('\\') == std::string::npos || to.keys.count(emu::UpperName(value.key));
-    if (to.values.count(upper) || !keyStays) continue;
-    section.Add("value  " + value.key + " " + ValueLabel(value) + " = " + DescribeData(value));
+    if (gone.count(emu::UpperName(value.path))) continue;
+    section.Add("value  " + value.path + " " + ValueLabel(value) + " = " + DescribeData(value));
   }
 }
 
-void ListFileTrees(const Snapshot& from, const Snapshot& to, const std::set<std::string>& restart,
-                   Section& section) {
-  std::set<std::string> gone;
-  for (const auto& [upper, entry] : from.files) {
-    if (!to.files.count(upper)) gone.insert(upper);
-  }
+void ListFileTrees(const Snapshot& from, const std::set<std::string>& gone,
+                   const std::set<std::string>& restart, Section& section) {
   SiblingLines folders, files;
   for (const std::string& upper : gone) {
-    const SnapshotEntry& entry = from.files.at(upper);
+    const SnapshotItem& entry = from.files.at(upper);
     const std::string parent = ParentOf(entry.path);
     if (gone.count(emu::UpperName(parent))) continue;
     std::string item = entry.path.substr(parent.size() + 1);
@@ -159,40 +162,28 @@ void ListFileTrees(const Snapshot& from, const Snapshot& to, const std::set<std:
   files.AppendTo(section, "file   ", "files  ");
 }
 
-void ListChangedValues(const Snapshot& before, const Snapshot& after, Section& section) {
-  for (const auto& [upper, old] : before.values) {
-    const auto found = after.values.find(upper);
-    if (found == after.values.end()) continue;
-    const SnapshotValue& now = found->second;
-    if (now.type == old.type && now.data == old.data) continue;
-    // An extension's default value is the class it opens with: say it that way.
-    const bool extension = old.key.rfind("HKCR\\.", 0) == 0 &&
-                           old.key.find('\\', 5) == std::string::npos && old.name.empty() &&
-                           now.type == 1;
-    if (extension) {
-      const auto className = [](const SnapshotValue& value) {
-        const std::string text(value.data.begin(), value.data.end());
-        return text.substr(0, text.find('\0'));
-      };
-      section.Add(old.key.substr(5) + " now opens with " + className(now) + " (was " +
-                  className(old) + ")");
-    } else {
-      section.Add(old.key + " " + ValueLabel(old) + ": " + DescribeData(old) + " -> " +
-                  DescribeData(now));
-    }
+void ListChangedValue(const SnapshotItem& old, const SnapshotItem& now, Section& section) {
+  // An extension's default value is the class it opens with: say it that way.
+  const bool extension = old.path.rfind("HKCR\\.", 0) == 0 &&
+                         old.path.find('\\', 5) == std::string::npos && old.name.empty() &&
+                         now.type == 1;
+  if (extension) {
+    const auto className = [](const SnapshotItem& value) {
+      const std::string text(value.data.begin(), value.data.end());
+      return text.substr(0, text.find('\0'));
+    };
+    section.Add(old.path.substr(5) + " now opens with " + className(now) + " (was " +
+                className(old) + ")");
+  } else {
+    section.Add(old.path + " " + ValueLabel(old) + ": " + DescribeData(old) + " -> " +
+                DescribeData(now));
   }
 }
 
 // Survivors next to something that went: the install folder's other files, a maker key's
 // other products. These are what a reader checks first to see the run kept to its own.
-void ListNotableSurvivors(const Snapshot& before, const Snapshot& after, Section& section) {
-  std::set<std::string> losingParents;
-  for (const auto& [upper, path] : before.keys) {
-    if (!after.keys.count(upper)) losingParents.insert(emu::UpperName(ParentOf(path)));
-  }
-  for (const auto& [upper, entry] : before.files) {
-    if (!after.files.count(upper)) losingParents.insert(emu::UpperName(ParentOf(entry.path)));
-  }
+void ListNotableSurvivors(const Snapshot& before, const Snapshot& after,
+                          const std::set<std::string>& losingParents, Section& section) {
   // A root or a drive root losing a child says nothing about its other children.
   const auto deepEnough = [](const std::string& path) {
     const std::size_t first = path.find('\\');
@@ -205,8 +196,8 @@ void ListNotableSurvivors(const Snapshot& before, const Snapshot& after, Section
     section.Add(label);
     ++shown;
   };
-  for (const auto& [upper, path] : after.keys) {
-    if (before.keys.count(upper)) consider(path, "key    " + path);
+  for (const auto& [upper, key] : after.keys) {
+    if (before.keys.count(upper)) consider(key.path, "key    " + key.path);
   }
   for (const auto& [upper, entry] : after.files) {
     if (before.files.count(upper)) {
@@ -216,40 +207,50 @@ void ListNotableSurvivors(const Snapshot& before, const Snapshot& after, Section
   }
 }
 
-std::string StayedCounts(const Snapshot& before, const Snapshot& after) {
-  std::size_t keys = 0, values = 0, files = 0, folders = 0;
-  for (const auto& [upper, path] : after.keys) keys += before.keys.count(upper);
-  for (const auto& [upper, value] : after.values) {
-    const auto old = before.values.find(upper);
-    values += old != before.values.end() && old->second.data == value.data &&
-              old->second.type == value.type;
-  }
-  for (const auto& [upper, entry] : after.files) {
-    if (before.files.count(upper)) (entry.folder ? folders : files)++;
-  }
-  return "Stayed unchanged: " + std::to_string(keys) + " keys, " + std::to_string(values) +
-         " values, " + std::to_string(files) + " files, " + std::to_string(folders) + " folders";
-}
-
 }  // namespace
 
 std::vector<std::string> SummariseChanges(const Snapshot& before, const Snapshot& after,
                                           const std::vector<std::string>& restartDeletes) {
+  // For people reading a run: what went, came and changed. Letter case, file bytes and
+  // attributes are left to the outcome's files.
+  const std::vector<Difference> differences =
+      DiffMachines(before, after, {.spelling = false, .contents = false, .attributes = 0});
   std::set<std::string> restart;
   for (const std::string& path : restartDeletes) restart.insert(emu::UpperName(path));
   Section removed("Removed"), changed("Changed"), added("Added"), notable("Next to what went:");
-  ListKeyTrees(before, after, removed);
-  ListFileTrees(before, after, {}, removed);
-  ListChangedValues(before, after, changed);
-  ListKeyTrees(after, before, added);
-  ListFileTrees(after, before, restart, added);
-  ListNotableSurvivors(before, after, notable);
+  const auto goneKeys = OneSided(differences, ItemKind::Key, true);
+  const auto goneFiles = OneSided(differences, ItemKind::File, true);
+  const auto newKeys = OneSided(differences, ItemKind::Key, false);
+  const auto newFiles = OneSided(differences, ItemKind::File, false);
+  const auto newValues = OneSided(differences, ItemKind::Value, false);
+  ListKeyTrees(before, goneKeys, OneSided(differences, ItemKind::Value, true), removed);
+  ListFileTrees(before, goneFiles, {}, removed);
+  std::size_t changedValues = 0;
+  for (const Difference& d : differences) {
+    if (d.kind != ItemKind::Value || !d.before || !d.after) continue;
+    ListChangedValue(*d.before, *d.after, changed);
+    ++changedValues;
+  }
+  ListKeyTrees(after, newKeys, newValues, added);
+  ListFileTrees(after, newFiles, restart, added);
+  std::set<std::string> losingParents;
+  for (const std::string& upper : goneKeys) losingParents.insert(ParentOf(upper));
+  for (const std::string& upper : goneFiles) losingParents.insert(ParentOf(upper));
+  ListNotableSurvivors(before, after, losingParents, notable);
 
+  // A file that became a folder, or the other way round, stayed: it is counted as it is now.
+  std::size_t files = 0, folders = 0;
+  for (const auto& [upper, entry] : after.files) {
+    if (!newFiles.count(upper)) (entry.folder ? folders : files)++;
+  }
   std::vector<std::string> out = {"Before and after the run"};
   removed.AppendTo(out);
   changed.AppendTo(out);
   added.AppendTo(out);
-  out.push_back("  " + StayedCounts(before, after));
+  out.push_back("  Stayed unchanged: " + std::to_string(after.keys.size() - newKeys.size()) +
+                " keys, " + std::to_string(after.values.size() - newValues.size() - changedValues) +
+                " values, " + std::to_string(files) + " files, " + std::to_string(folders) +
+                " folders");
   notable.AppendTo(out);
   if (out.size() == 2) out.insert(out.begin() + 1, "  Nothing changed.");
   return out;

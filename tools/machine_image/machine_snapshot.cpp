@@ -4,21 +4,21 @@ namespace machine_image {
 namespace {
 
 void AddKey(Snapshot& snapshot, const std::string& path, const emu::RegKey& key, bool isRoot) {
-  if (!isRoot) {
-    snapshot.keys[emu::UpperName(path)] = path;
-    if (key.denied) snapshot.deniedKeys.insert(emu::UpperName(path));
-  }
+  if (!isRoot) snapshot.keys[emu::UpperName(path)] = {.path = path, .denied = key.denied};
   for (const emu::RegValue& value : key.values) {
     snapshot.values[emu::UpperName(path) + '\n' + emu::UpperName(value.name)] = {
-        path, value.name, value.type, value.data};
+        .path = path, .name = value.name, .type = value.type, .data = value.data};
   }
   for (const auto& [upper, child] : key.subkeys)
     AddKey(snapshot, path + "\\" + child->name, *child, false);
 }
 
 void AddNode(Snapshot& snapshot, const std::string& path, const emu::FsNode& node) {
-  snapshot.files[emu::UpperName(path)] = {path, node.directory, node.linkTarget, node.content,
-                                          node.attributes};
+  snapshot.files[emu::UpperName(path)] = {.path = path,
+                                          .data = node.content,
+                                          .folder = node.directory,
+                                          .linkTarget = node.linkTarget,
+                                          .attributes = node.attributes};
   // A link's contents are its target's: they are listed where the target lives.
   if (node.linkTarget) return;
   for (const auto& [upper, child] : node.children)

@@ -5,12 +5,9 @@
 #include <string_view>
 
 #include "machine.h"
+#include "reg_format.h"
 
 namespace machine_image {
-
-// The two header lines regedit writes: ANSI text, and the Unicode format of Windows 2000 on.
-inline constexpr const char* kRegedit4 = "REGEDIT4";
-inline constexpr const char* kRegedit5 = "Windows Registry Editor Version 5.00";
 
 // Adds the file's keys and values to machine.registry and records its header in
 // machine.registryHeader. fileBytes is the file as stored (UTF-16LE with a byte order mark,

@@ -1,7 +1,6 @@
 #include "reg_writer.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "code_page.h"
 #include "encoding.h"
@@ -9,34 +8,6 @@
 
 namespace machine_image {
 namespace {
-
-constexpr std::size_t kWrapColumn = 76;  // regedit keeps hex lines within 80 columns
-
-bool IsPlainString(const emu::Bytes& data) {
-  // A REG_SZ whose bytes are one NUL-terminated line of text can be written as "..." and
-  // read back the same; anything else (no terminator, an inner NUL, a line break) is kept
-  // byte for byte as hex(1).
-  if (data.empty() || data.back() != 0) return false;
-  for (std::size_t i = 0; i + 1 < data.size(); ++i) {
-    if (data[i] < 0x20) return false;
-  }
-  return true;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + '"';
-}
-
-std::string HexByte(std::uint8_t byte) {
-  char text[3];
-  std::snprintf(text, sizeof text, "%02x", byte);
-  return text;
-}
 
 class RegWriter {
  public:
@@ -46,7 +17,7 @@ class RegWriter {
   // still a key the run may or may not have removed.
   void Key(const std::string& path, const emu::RegKey& key) {
     Note(key.name);
-    text_ += "[" + path + "]\r\n";
+    text_ += RegSectionLine(path);
     if (const emu::RegValue* byDefault = key.FindValue("")) Value(*byDefault);
     for (const emu::RegValue& value : key.values) {
       if (!value.name.empty()) Value(value);
@@ -56,7 +27,7 @@ class RegWriter {
   }
 
   std::string Finish(const std::string& header) {
-    const std::string all = header + "\r\n\r\n" + text_;
+    const std::string all = RegFileHead(header) + text_;
     if (unicode_) return "\xFF\xFE" + Utf8ToUtf16le(all);
     // An ASCII file is what regedit writes for REGEDIT4, byte for byte. Other text goes out as
     // UTF-8 with a byte order mark: bare Windows-1252 bytes that happen to form valid UTF-8
@@ -72,44 +43,17 @@ class RegWriter {
  private:
   void Value(const emu::RegValue& value) {
     Note(value.name);
-    std::string line = value.name.empty() ? "@" : Quoted(value.name);
-    line += '=';
-    if (value.type == 1 && IsPlainString(value.data)) {
-      const std::string text(value.data.begin(), value.data.end() - 1);
+    const std::string text(value.data.begin(), value.data.end());
+    std::string bytes = text;
+    if (value.type == 1 || value.type == 2 || value.type == 7) {
       Note(text);
-      text_ += line + Quoted(text) + "\r\n";
-      return;
-    }
-    if (value.type == 4 && value.data.size() == 4) {
-      char digits[9];
-      const std::uint32_t number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                                   (static_cast<std::uint32_t>(value.data[3]) << 24);
-      std::snprintf(digits, sizeof digits, "%08x", number);
-      text_ += line + "dword:" + digits + "\r\n";
-      return;
-    }
-    emu::Bytes data = value.data;
-    const bool stringType = value.type == 1 || value.type == 2 || value.type == 7;
-    if (stringType) {
       // The machine keeps strings as Unicode: UTF-16LE under Version 5.00, ANSI bytes under
-      // REGEDIT4.
-      const std::string text(data.begin(), data.end());
-      Note(text);
-      const std::string bytes = unicode_ ? Utf8ToUtf16le(text) : Utf8ToAnsi(text);
-      data.assign(bytes.begin(), bytes.end());
-    }
-    char type[16];
-    std::snprintf(type, sizeof type, "hex(%x):", value.type);
-    line += value.type == 3 ? "hex:" : type;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-      const std::string item = HexByte(data[i]) + (i + 1 < data.size() ? "," : "");
-      if (line.size() + item.size() > kWrapColumn) {
-        text_ += line + "\\\r\n";
-        line = "  ";
+      // REGEDIT4, where they go out as hex.
+      if (value.type != 1 || !IsPlainRegString(text)) {
+        bytes = unicode_ ? Utf8ToUtf16le(text) : Utf8ToAnsi(text);
       }
-      line += item;
     }
-    text_ += line + "\r\n";
+    text_ += RegValueLines(value.name, value.type, text, bytes);
   }
 
   void Note(std::string_view text) {

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
+#include "reg_format.h"
 #include "wide_text.h"
 #include "win_handle.h"
 
@@ -22,58 +21,16 @@ const RootName kRoots[] = {
     {L"HKEY_CLASSES_ROOT", HKEY_LOCAL_MACHINE, L"Software\\Classes"},
 };
 
-std::string Hex(const unsigned char* data, std::size_t size) {
-  std::string out;
-  for (std::size_t i = 0; i < size; ++i) {
-    char byte[4];
-    std::snprintf(byte, sizeof byte, "%02x", data[i]);
-    if (i > 0) out += ',';
-    out += byte;
+std::string ValueLines(const std::wstring& name, DWORD type,
+                       const std::vector<unsigned char>& data) {
+  // A REG_SZ is text when its UTF-16 comes in whole characters; the format decides whether
+  // the quoted form gives its bytes back.
+  std::string text;
+  if (type == REG_SZ && data.size() % 2 == 0) {
+    text = ToUtf8({reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2});
   }
-  return out;
-}
-
-std::string Quoted(std::wstring_view text) {
-  std::string out = "\"";
-  for (const char c : ToUtf8(text)) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-// A plain string only when the quoted form gives back the same bytes: one terminator at the
-// end and no line breaks or NULs inside. Anything else keeps its bytes as hex(1).
-bool PlainString(const std::vector<unsigned char>& data) {
-  if (data.size() < 2 || data.size() % 2 != 0) return false;
-  const auto* chars = reinterpret_cast<const wchar_t*>(data.data());
-  const std::size_t count = data.size() / 2;
-  if (chars[count - 1] != L'\0') return false;
-  for (std::size_t i = 0; i + 1 < count; ++i) {
-    if (chars[i] == L'\0' || chars[i] == L'\r' || chars[i] == L'\n') return false;
-  }
-  return true;
-}
-
-std::string ValueLine(const std::wstring& name, DWORD type,
-                      const std::vector<unsigned char>& data) {
-  std::string line = name.empty() ? "@" : Quoted(name);
-  line += '=';
-  if (type == REG_SZ && PlainString(data)) {
-    const auto* chars = reinterpret_cast<const wchar_t*>(data.data());
-    return line + Quoted(std::wstring_view(chars, data.size() / 2 - 1));
-  }
-  if (type == REG_DWORD && data.size() == 4) {
-    char dword[16];
-    std::snprintf(dword, sizeof dword, "dword:%08lx",
-                  static_cast<unsigned long>(data[0] | data[1] << 8 | data[2] << 16 |
-                                             static_cast<DWORD>(data[3]) << 24));
-    return line + dword;
-  }
-  char prefix[16];
-  std::snprintf(prefix, sizeof prefix,
-                type == REG_BINARY ? "hex:" : "hex(%lx):", static_cast<unsigned long>(type));
-  return line + prefix + Hex(data.data(), data.size());
+  return machine_image::RegValueLines(ToUtf8(name), type, text,
+                                      {reinterpret_cast<const char*>(data.data()), data.size()});
 }
 
 std::string DumpKey(const std::wstring& fullName) {
@@ -87,10 +44,6 @@ std::string DumpKey(const std::wstring& fullName) {
     real += path;
     UniqueKey key;
     if (RegOpenKeyExW(root.key, real.c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS) return {};
-    // Built piece by piece: GCC 12 warns falsely (-Wrestrict) on "[" + string + "]".
-    std::string section = "[";
-    section += ToUtf8(fullName);
-    section += "]\r\n";
     std::string defaultLine, lines;
     for (DWORD index = 0;; ++index) {
       wchar_t valueName[16384];
@@ -106,9 +59,9 @@ std::string DumpKey(const std::wstring& fullName) {
       data.resize(size);
       const std::wstring name(valueName, nameLength);
       // The default value first, as the simulator writes it.
-      (name.empty() ? defaultLine : lines) += ValueLine(name, type, data) + "\r\n";
+      (name.empty() ? defaultLine : lines) += ValueLines(name, type, data);
     }
-    return section + defaultLine + lines + "\r\n";
+    return machine_image::RegSectionLine(ToUtf8(fullName)) + defaultLine + lines + "\r\n";
   }
   return {};
 }
@@ -116,7 +69,7 @@ std::string DumpKey(const std::wstring& fullName) {
 }  // namespace
 
 std::string DumpKeys(const std::vector<std::wstring>& keys) {
-  std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+  std::string text = machine_image::RegFileHead(machine_image::kRegedit5);
   for (const std::wstring& key : keys) text += DumpKey(key);
   return text;
 }

@@ -4,15 +4,17 @@
 #include <set>
 
 #include "encoding.h"
-#include "machine_snapshot.h"
+#include "machine_diff.h"
 
 namespace wine_harness {
 namespace {
 
+using machine_image::ItemKind;
 using machine_image::Snapshot;
+using machine_image::SnapshotItem;
 using Kind = emu::Event::Kind;
 
-std::string Describe(const machine_image::SnapshotValue& value) {
+std::string Describe(const SnapshotItem& value) {
   std::string text = "type " + std::to_string(value.type) + ", ";
   const bool isString = value.type == 1 || value.type == 2;
   if (isString) {
@@ -28,65 +30,41 @@ std::string Describe(const machine_image::SnapshotValue& value) {
   return text;
 }
 
-std::string ValueName(const machine_image::SnapshotValue& value) {
-  return value.key + " value " + (value.name.empty() ? "@" : "\"" + value.name + "\"");
+std::string ValueName(const SnapshotItem& value) {
+  return value.path + " value " + (value.name.empty() ? "@" : "\"" + value.name + "\"");
 }
 
-void CompareRegistry(const Snapshot& wine, const Snapshot& sim, std::vector<std::string>& out) {
-  for (const auto& [upper, spelled] : sim.keys) {
-    if (!wine.keys.contains(upper))
-      out.push_back("key " + spelled + ": gone under Wine, kept by the emulator");
-  }
-  for (const auto& [upper, spelled] : wine.keys) {
-    if (!sim.keys.contains(upper))
-      out.push_back("key " + spelled + ": kept under Wine, gone in the emulator");
-  }
-  for (const auto& [id, value] : sim.values) {
-    const auto found = wine.values.find(id);
-    const std::string key = id.substr(0, id.find('\n'));
-    if (found == wine.values.end()) {
-      // A value of a key that is gone on one side is already told above.
-      if (wine.keys.contains(key)) out.push_back(ValueName(value) + ": missing under Wine");
-    } else if (found->second.type != value.type || found->second.data != value.data) {
-      out.push_back(ValueName(value) + ": Wine has " + Describe(found->second) + ", the emulator " +
-                    Describe(value));
-    }
-  }
-  for (const auto& [id, value] : wine.values) {
-    const std::string key = id.substr(0, id.find('\n'));
-    if (!sim.values.contains(id) && sim.keys.contains(key)) {
-      out.push_back(ValueName(value) + ": only under Wine (" + Describe(value) + ")");
-    }
-  }
-}
-
-void CompareFiles(const Snapshot& wine, const Snapshot& sim, std::vector<std::string>& out) {
-  for (const auto& [upper, entry] : sim.files) {
-    const auto found = wine.files.find(upper);
-    if (found == wine.files.end()) {
-      out.push_back(entry.path + ": gone under Wine, kept by the emulator");
-    } else if (found->second.folder != entry.folder) {
-      out.push_back(entry.path + ": a " + (found->second.folder ? "folder" : "file") +
-                    " under Wine, a " + (entry.folder ? "folder" : "file") + " in the emulator");
-    }
-  }
-  for (const auto& [upper, entry] : wine.files) {
-    if (!sim.files.contains(upper)) out.push_back(entry.path + ": present under Wine only");
-  }
-}
-
-// Read-only is the one attribute Wine keeps on the host file itself (its write permission),
-// so the one compared; the images that carry others do not run under Wine.
-void CompareReadOnly(const emu::Session& wine, const emu::Session& sim, const Snapshot& simSnap,
-                     std::vector<std::string>& out) {
+void CompareMachines(const Snapshot& wine, const Snapshot& sim, std::vector<std::string>& out) {
+  // Wine answers with the case a name has on disk, and of the attributes keeps only read-only
+  // on the host file itself (its write permission); the images that carry others do not run
+  // under Wine, and its files hold no bytes of the image's.
   constexpr std::uint32_t kReadOnly = 0x1;  // FILE_ATTRIBUTE_READONLY
-  for (const auto& [upper, entry] : simSnap.files) {
-    const emu::FsNode* simNode = sim.machine.files.Find(entry.path);
-    const emu::FsNode* wineNode = wine.machine.files.Find(entry.path);
-    if (entry.folder || !simNode || !wineNode || wineNode->directory) continue;
-    const bool simReadOnly = (simNode->attributes & kReadOnly) != 0;
-    if (simReadOnly != ((wineNode->attributes & kReadOnly) != 0)) {
-      out.push_back(entry.path + ": " + (simReadOnly ? "writable" : "read-only") + " under Wine, " +
+  const machine_image::DiffOptions options{
+      .spelling = false, .contents = false, .attributes = kReadOnly};
+  for (const auto& [kind, id, w, s] : machine_image::DiffMachines(wine, sim, options)) {
+    if (kind == ItemKind::Key) {
+      out.push_back("key " + (w ? w->path + ": kept under Wine, gone in the emulator"
+                                : s->path + ": gone under Wine, kept by the emulator"));
+    } else if (kind == ItemKind::Value) {
+      // A value of a key that is gone on one side is already told with its key.
+      const std::string key(id.substr(0, id.find('\n')));
+      if (!w && wine.keys.contains(key)) out.push_back(ValueName(*s) + ": missing under Wine");
+      if (!s && sim.keys.contains(key)) {
+        out.push_back(ValueName(*w) + ": only under Wine (" + Describe(*w) + ")");
+      }
+      if (w && s) {
+        out.push_back(ValueName(*s) + ": Wine has " + Describe(*w) + ", the emulator " +
+                      Describe(*s));
+      }
+    } else if (!w || !s) {
+      out.push_back(w ? w->path + ": present under Wine only"
+                      : s->path + ": gone under Wine, kept by the emulator");
+    } else if (w->folder != s->folder) {
+      out.push_back(s->path + ": a " + (w->folder ? "folder" : "file") + " under Wine, a " +
+                    (s->folder ? "folder" : "file") + " in the emulator");
+    } else if (!s->folder) {  // a folder's attributes are not Wine's to keep
+      const bool simReadOnly = (s->attributes & kReadOnly) != 0;
+      out.push_back(s->path + ": " + (simReadOnly ? "writable" : "read-only") + " under Wine, " +
                     (simReadOnly ? "read-only" : "writable") + " in the emulator");
     }
   }
@@ -216,11 +194,8 @@ void CompareShellNotices(const emu::Session& wine, const emu::Session& sim,
 
 std::vector<std::string> CompareOutcomes(const emu::Session& wine, const emu::Session& simulated) {
   std::vector<std::string> out;
-  const Snapshot wineSnap = machine_image::TakeSnapshot(wine.machine);
-  const Snapshot simSnap = machine_image::TakeSnapshot(simulated.machine);
-  CompareRegistry(wineSnap, simSnap, out);
-  CompareFiles(wineSnap, simSnap, out);
-  CompareReadOnly(wine, simulated, simSnap, out);
+  CompareMachines(machine_image::TakeSnapshot(wine.machine),
+                  machine_image::TakeSnapshot(simulated.machine), out);
   CompareMessages(wine, simulated, out);
   CompareProcesses(wine, simulated, out);
   CompareRestartDeletes(wine, simulated, out);

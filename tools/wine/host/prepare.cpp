@@ -180,9 +180,7 @@ void Prepare(const PrepareOptions& options) {
   for (const auto& [upper, lock] : session.scenario.faults.locked) {
     plan += "hold=" + upper + "\n";
   }
-  for (const auto& [upper, spelled] : before.keys) {
-    plan += "key=" + FullKeyName(spelled) + "\n";
-  }
+  for (const auto& [upper, key] : before.keys) plan += "key=" + FullKeyName(key.path) + "\n";
   plan += std::string("out=") + kHarnessFolder + "\\out\n";
   plan += std::string("import=") + kHarnessFolder + "\\import.reg\n";
   plan += std::string("handshake=") + (options.handshake ? "1" : "0") + "\n";

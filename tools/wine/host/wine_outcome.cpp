@@ -47,9 +47,9 @@ void BuildRegistry(const WineRun& run, const Snapshot& image, const Snapshot& si
   LoadRegistry(run.results / "template.reg", before);
   const Snapshot afterSnap = TakeSnapshot(after);
   const Snapshot beforeSnap = TakeSnapshot(before);
-  for (const auto& [upper, spelled] : afterSnap.keys) CreateSnapshotKey(out.registry, spelled);
+  for (const auto& [upper, key] : afterSnap.keys) CreateSnapshotKey(out.registry, key.path);
   for (const auto& [id, value] : afterSnap.values) {
-    const std::string keyUpper = emu::UpperName(value.key);
+    const std::string keyUpper = emu::UpperName(value.path);
     const bool wineHadKey = beforeSnap.keys.contains(keyUpper);
     const bool named = HasValueNamed(image, keyUpper, value.name) ||
                        HasValueNamed(simulated, keyUpper, value.name);
@@ -58,7 +58,7 @@ void BuildRegistry(const WineRun& run, const Snapshot& image, const Snapshot& si
         mirrored.contains(emu::UpperName(value.name))) {
       continue;
     }
-    CreateSnapshotKey(out.registry, value.key).SetValue(value.name, value.type, value.data);
+    CreateSnapshotKey(out.registry, value.path).SetValue(value.name, value.type, value.data);
   }
 }
 
