@@ -100,3 +100,22 @@
   ROW(KERNEL32, BOOL, SetDefaultDllDirectories, (DWORD DirectoryFlags), Traced) \
   ROW(SHELL32, void, SHChangeNotify,                                            \
       (LONG wEventId, UINT uFlags, LPCVOID dwItem1, LPCVOID dwItem2), Traced)
+
+// What tests and tools call to set a machine up through the "A" API, as a program on Windows
+// would; declared in setup_api.h only, so the product never reaches them, and never failed by a
+// scenario.
+#define ORBELLE_SETUP(ROW)                                                                  \
+  ROW(KERNEL32, BOOL, CreateDirectoryA,                                                     \
+      (LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes), Traced)              \
+  ROW(KERNEL32, BOOL, WriteFile,                                                            \
+      (HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,                         \
+       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped),                          \
+      Traced)                                                                               \
+  ROW(KERNEL32, UINT, GetACP, (void), Quiet)                                                \
+  ROW(KERNEL32, DWORD, GetCurrentDirectoryA, (DWORD nBufferLength, LPSTR lpBuffer), Quiet)  \
+  ROW(ADVAPI32, LONG, RegCreateKeyA, (HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult), Traced) \
+  ROW(ADVAPI32, LONG, RegSetValueExA,                                                       \
+      (HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,     \
+       DWORD cbData),                                                                       \
+      Traced)                                                                               \
+  ROW(ADVAPI32, LONG, RegDeleteValueA, (HKEY hKey, LPCSTR lpValueName), Traced)

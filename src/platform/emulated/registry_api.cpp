@@ -5,6 +5,7 @@
 #include "kernel_state.h"
 #include "loader.h"
 #include "platform_api.h"
+#include "setup_api.h"
 #include "state.h"
 #include "trace_format.h"
 
@@ -127,12 +128,11 @@ emu::Bytes ProgramData(const emu::RegValue& value) {
   return emu::Bytes(converted.begin(), converted.end());
 }
 
-}  // namespace
-
-// A NULL or empty subkey gives back the very handle passed in: no new handle, nothing more to
-// close (the documented RegOpenKey behaviour). On failure *phkResult is NULL.
-LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-  const Call<LONG> call("RegOpenKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")");
+// RegOpenKeyA and RegCreateKeyA alike: a NULL or empty subkey gives back the very handle passed
+// in, no new handle and nothing more to close (the documented behaviour of both); on failure
+// *phkResult is NULL.
+LONG OpenKeyHandle(const Call<LONG>& call, HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult,
+                   bool create) {
   if (!phkResult) return Result(call, ERROR_INVALID_PARAMETER);
   *phkResult = NULL;
   if (call.Injected()) return Result(call, ERROR_ACCESS_DENIED);
@@ -142,7 +142,7 @@ LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     *phkResult = hKey;
     return Result(call, ERROR_SUCCESS, "(the same handle)");
   }
-  OpenKey opened = Walk(from, lpSubKey, false);
+  OpenKey opened = Walk(from, lpSubKey, create);
   if (opened.error) return Result(call, opened.error);
   emu::Session& session = emu::detail::CurrentSession();
   std::uintptr_t value = Kernel(session).nextKeyHandle;
@@ -150,6 +150,19 @@ LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
   Kernel(session).keyHandles[value] = {opened.key, emu::detail::CurrentProcess().id, opened.path};
   *phkResult = reinterpret_cast<HKEY>(value);
   return Result(call, ERROR_SUCCESS, "[" + opened.path + "]");
+}
+
+}  // namespace
+
+LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+  const Call<LONG> call("RegOpenKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")");
+  return OpenKeyHandle(call, hKey, lpSubKey, phkResult, false);
+}
+
+// Opens the key, making every missing key on the way.
+LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+  const Call<LONG> call("RegCreateKeyA(" + Name(hKey) + ", " + QuoteArg(lpSubKey) + ")");
+  return OpenKeyHandle(call, hKey, lpSubKey, phkResult, true);
 }
 
 // Subkeys come in ascending order of their upper-cased names. The name is in the caller's code
@@ -295,4 +308,37 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
   }
   std::memcpy(lpData, data.data(), needed);
   return Result(call, ERROR_SUCCESS, "size " + std::to_string(needed));
+}
+
+// Stores the bytes as given: for the string types in the caller's code page, converted to the
+// machine's text (cbData counts the terminator, as the documentation asks of the caller; data
+// without one is stored without one). Windows does not check the size against the type.
+LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                           DWORD cbData) {
+  const Call<LONG> call("RegSetValueExA(" + Name(hKey) + ", " + QuoteArg(lpValueName) + ", " +
+                        std::to_string(dwType) + ", " + std::to_string(cbData) + ")");
+  OpenKey key = Resolve(hKey);
+  if (key.error) return Result(call, key.error);
+  if (!lpData && cbData > 0) return Result(call, ERROR_NOACCESS);
+  emu::Bytes data(lpData, lpData + cbData);
+  if (IsStringType(dwType)) {
+    const std::string text =
+        FromProgram(std::string_view(reinterpret_cast<const char*>(lpData), cbData));
+    data.assign(text.begin(), text.end());
+  }
+  key.key->SetValue(FromProgram(lpValueName), dwType, std::move(data));
+  return Result(call, ERROR_SUCCESS);
+}
+
+LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+  const Call<LONG> call("RegDeleteValueA(" + Name(hKey) + ", " + QuoteArg(lpValueName) + ")");
+  OpenKey key = Resolve(hKey);
+  if (key.error) return Result(call, key.error);
+  const std::string name = FromProgram(lpValueName);
+  auto& values = key.key->values;
+  const auto found = std::ranges::find_if(
+      values, [&](const emu::RegValue& v) { return emu::SameName(v.name, name); });
+  if (found == values.end()) return Result(call, ERROR_FILE_NOT_FOUND);
+  values.erase(found);
+  return Result(call, ERROR_SUCCESS);
 }

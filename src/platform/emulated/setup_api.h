@@ -8,15 +8,6 @@
 
 #define ERROR_NOACCESS 998L
 
-// KERNEL32
-BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
-BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-UINT WINAPI GetACP(void);
-DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
-
-// ADVAPI32
-LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
-LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                           const BYTE* lpData, DWORD cbData);
-LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+#define ORBELLE_DECLARE_SETUP(dll, type, name, parameters, use) type WINAPI name parameters;
+ORBELLE_SETUP(ORBELLE_DECLARE_SETUP)
+#undef ORBELLE_DECLARE_SETUP
