@@ -69,8 +69,13 @@ fi
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' \
   >"$WINEPREFIX/drive_c/orbtest/managed.reg"
 cd "$WINEPREFIX/drive_c" || exit 1
-timeout 60 "$WINE64" reg import 'C:\orbtest\managed.reg' </dev/null >/dev/null 2>&1 \
-  || { wine_log "cannot set Managed=N"; exit 1; }
+# Once seen to fail on a loaded machine with nothing said; a second try after the server has
+# ended, and Wine's words in the log when that fails too.
+import_managed() {
+  timeout 60 "$WINE64" reg import 'C:\orbtest\managed.reg' </dev/null >"$template/reg.log" 2>&1
+}
+import_managed || { timeout 60 "$WINESERVER" -w; import_managed; } \
+  || { wine_log "cannot set Managed=N:"; cat "$template/reg.log" >&2; exit 1; }
 timeout 60 "$WINESERVER" -w || { wine_log "wineserver did not end"; exit 1; }
 rm -f "$WINEPREFIX/drive_c/orbtest/managed.reg"
 if [[ -n $i386 ]]; then
