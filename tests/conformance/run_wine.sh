@@ -21,18 +21,8 @@ while (($#)); do
 done
 [[ -n $work && -f $exe ]] || { wine_log "usage: run_wine.sh --arch ARCH --work WINE_WORK --exe EXE"; exit 2; }
 work=$(realpath -m "$work")
-[[ -f $work/template/ready ]] || { wine_log "no template prefix in $work (wine_template failed?)"; exit 1; }
-if [[ $arch == i686 ]]; then
-  wine_use_i386 "$work"
-  status=$?
-  ((status == 0)) || exit $status
-fi
-
-trap wine_cleanup EXIT
 case_dir=$work/conformance/$arch
-rm -rf "$case_dir"
-mkdir -p "$case_dir"
-wine_case_prefix "$work" "$case_dir" || exit 1
+wine_begin_case "$work" "$arch" "$case_dir" || exit $?
 unset DISPLAY
 
 root=$WINEPREFIX/drive_c/conform

@@ -32,16 +32,10 @@ for var in work harness exe base; do
   [[ -n ${!var} && ${!var} != none ]] && printf -v "$var" %s "$(realpath -m "${!var}")"
 done
 nop='C:\orbtest\orbnop.exe'
-if [[ $arch == i686 ]]; then
-  wine_use_i386 "$work" || exit 1
-  nop='C:\orbtest\orbnop32.exe'
-fi
-trap wine_cleanup EXIT
+[[ $arch == i686 ]] && nop='C:\orbtest\orbnop32.exe'
 case_dir=$work/cases/bench-$arch
-rm -rf "$case_dir"
-mkdir -p "$case_dir"
+wine_begin_case "$work" "$arch" "$case_dir" || exit 1
 compose_image "$base" "$base" "$case_dir/image" || exit 1
-wine_case_prefix "$work" "$case_dir" || exit 1
 "$harness" prepare --image "$case_dir/image" --prefix "$WINEPREFIX" --exe "$exe" || exit 1
 
 FBDIR=$case_dir/screen

@@ -22,14 +22,8 @@ while (($#)); do
 done
 [[ -n $work ]] || { wine_log "usage: codepage_check.sh --arch x86_64|i686 --work WINE_WORK"; exit 2; }
 work=$(realpath -m "$work")
-[[ -f $work/template/ready ]] || { wine_log "no template prefix in $work (wine_template failed?)"; exit 1; }
 suffix=
-if [[ $arch == i686 ]]; then
-  wine_use_i386 "$work"
-  status=$?
-  ((status == 0)) || exit $status
-  suffix=32
-fi
+[[ $arch == i686 ]] && suffix=32
 
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # The folder orbacp.cpp sets, as each code page gives it back (with GetTempPathA's backslash).
@@ -40,11 +34,8 @@ expected_plain="acp=1252
 oemcp=437
 temp_a=$(hex 'C:\users\????\?????????\')"
 
-trap wine_cleanup EXIT
 case_dir=$work/codepage/$arch
-rm -rf "$case_dir"
-mkdir -p "$case_dir"
-wine_case_prefix "$work" "$case_dir" || exit 1
+wine_begin_case "$work" "$arch" "$case_dir" || exit $?
 unset DISPLAY
 failed=0
 for probe in orbacp orbacp_plain; do

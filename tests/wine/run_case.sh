@@ -41,24 +41,13 @@ done
 for var in name image base exe work harness sim; do
   [[ -n ${!var} ]] || { wine_log "run_case.sh: missing --$var"; exit 2; }
 done
-[[ -f $work/template/ready ]] || { wine_log "no template prefix in $work (wine_template failed?)"; exit 1; }
 [[ -f $exe ]] || { wine_log "no $exe"; exit 1; }
 
 # 32-bit programs run under qemu (tests/wine/qemu/setup_i386.sh); where it could not be set
 # up, the run reports itself skipped.
-if [[ $arch == i686 ]]; then
-  wine_use_i386 "$work"
-  status=$?
-  ((status == 0)) || exit $status
-fi
-
-trap wine_cleanup EXIT
 case_dir=$work/cases/$name
-rm -rf "$case_dir"
-mkdir -p "$case_dir"
+wine_begin_case "$work" "$arch" "$case_dir" || exit $?
 compose_image "$base" "$image" "$case_dir/image" || exit 1
-
-wine_case_prefix "$work" "$case_dir" || exit 1
 
 "$harness" prepare --image "$case_dir/image" --prefix "$WINEPREFIX" --exe "$exe" \
   ${shots:+--handshake} --timeout-ms 60000 || exit 1

@@ -21,7 +21,6 @@ while (($#)); do
 done
 [[ -n $exe && -n $work ]] || { wine_log "usage: version_check.sh --exe EXE --work WINE_WORK"; exit 2; }
 exe=$(realpath -m "$exe") work=$(realpath -m "$work")
-[[ -f $work/template/ready ]] || { wine_log "no template prefix in $work (wine_template failed?)"; exit 1; }
 [[ -f $exe ]] || { wine_log "no $exe"; exit 1; }
 
 expected='fixed file version=1.0.0.0
@@ -33,11 +32,8 @@ OriginalFilename=Uninstall.exe
 ProductName=Orbelle
 ProductVersion=1.0'
 
-trap wine_cleanup EXIT
 case_dir=$work/version/$(basename "$(dirname "$exe")")
-rm -rf "$case_dir"
-mkdir -p "$case_dir"
-wine_case_prefix "$work" "$case_dir" || exit 1
+wine_begin_case "$work" x86_64 "$case_dir" || exit $?
 cp "$exe" "$WINEPREFIX/drive_c/orbtest/Uninstall.exe"
 
 unset DISPLAY

@@ -68,6 +68,23 @@ wine_case_prefix() {
   wine_use_prefix "$2/prefix" "$2"
 }
 
+# wine_begin_case WORK ARCH CASE_DIR: CASE_DIR made anew with a copy of WORK's template prefix
+# in use, 32-bit programs able to run where ARCH is i686, and whatever the case starts ended
+# when the script exits. Returns wine_use_i386's 77 where this machine cannot run 32-bit Wine.
+wine_begin_case() {
+  local work=$1 arch=$2 case_dir=$3 status
+  [[ -f $work/template/ready ]] || { wine_log "no template prefix in $work (wine_template failed?)"; return 1; }
+  if [[ $arch == i686 ]]; then
+    wine_use_i386 "$work"
+    status=$?
+    ((status == 0)) || return $status
+  fi
+  trap wine_cleanup EXIT
+  rm -rf "$case_dir"
+  mkdir -p "$case_dir"
+  wine_case_prefix "$work" "$case_dir"
+}
+
 # wine_drop_prefix CASE_DIR: the prefix in use, a gigabyte and more, goes once its case is done
 # with it; what the case wrote beside it stays. A server Wine started on its own lingers a few
 # seconds after the last program and writes the registry into the prefix as it ends; removing
