@@ -12,22 +12,6 @@ namespace {
 // characters keeps the drawing stable and close enough.
 constexpr std::size_t kWrapWidth = 60;
 
-// Text as characters, so widths count what a reader sees rather than UTF-8 bytes.
-std::u32string Characters(std::string_view text) {
-  std::u32string out;
-  for (std::size_t pos = 0; pos < text.size();) {
-    bool valid = true;
-    out += emu::NextCodePoint(text, pos, valid);
-  }
-  return out;
-}
-
-std::string Utf8(const std::u32string& text) {
-  std::string out;
-  for (const char32_t c : text) emu::AppendUtf8(out, c);
-  return out;
-}
-
 std::vector<std::u32string> WrapLine(const std::u32string& line) {
   std::vector<std::u32string> out;
   std::u32string rest = line;
@@ -67,7 +51,7 @@ std::vector<std::string> DrawMessageBox(const std::string& caption, const std::s
                                         const std::string& style, const std::string& answer) {
   std::vector<std::u32string> body;
   for (const std::string& line : SplitLines(text)) {
-    for (std::u32string& part : WrapLine(Characters(line))) body.push_back(std::move(part));
+    for (std::u32string& part : WrapLine(emu::Utf32(line))) body.push_back(std::move(part));
   }
   if (!text.empty() && (text.back() == '\n' || text.back() == '\r')) body.emplace_back();
   std::string buttons;
@@ -76,14 +60,14 @@ std::vector<std::string> DrawMessageBox(const std::string& caption, const std::s
     const std::string label = ButtonLabel(id);
     buttons += id == answer ? "[>" + label + "<]" : "[ " + label + " ]";
   }
-  std::size_t width = std::max(buttons.size(), Characters(caption).size() + 2);
+  std::size_t width = std::max(buttons.size(), emu::Utf32(caption).size() + 2);
   for (const std::u32string& line : body) width = std::max(width, line.size());
 
   std::vector<std::string> out;
-  const std::u32string title = U"-- " + Characters(caption) + U" ";
-  out.push_back("+" + Utf8(title) + std::string(width + 2 - title.size(), '-') + "+");
+  const std::u32string title = U"-- " + emu::Utf32(caption) + U" ";
+  out.push_back("+" + emu::Utf8(title) + std::string(width + 2 - title.size(), '-') + "+");
   for (const std::u32string& line : body) {
-    out.push_back("| " + Utf8(line) + std::string(width - line.size(), ' ') + " |");
+    out.push_back("| " + emu::Utf8(line) + std::string(width - line.size(), ' ') + " |");
   }
   out.push_back("| " + std::string(width, ' ') + " |");
   out.push_back("| " + Center(buttons, width) + " |");

@@ -148,6 +148,21 @@ std::string FromMachine(unsigned codePage, std::string_view text) {
   return out;
 }
 
+std::u32string Utf32(std::string_view text) {
+  std::u32string out;
+  for (std::size_t pos = 0; pos < text.size();) {
+    bool valid = true;
+    out += NextCodePoint(text, pos, valid);
+  }
+  return out;
+}
+
+std::string Utf8(std::u32string_view characters) {
+  std::string out;
+  for (const char32_t c : characters) AppendUtf8(out, c);
+  return out;
+}
+
 bool PageHolds(unsigned codePage, std::string_view text) {
   return ToMachine(codePage, FromMachine(codePage, text)) == text;
 }

@@ -28,6 +28,9 @@ bool PageHolds(unsigned codePage, std::string_view text);
 // malformed, overlong or surrogate sequence gives U+FFFD, clears `valid` and moves one byte.
 char32_t NextCodePoint(std::string_view text, std::size_t& pos, bool& valid);
 void AppendUtf8(std::string& out, char32_t codePoint);
+// The text as its characters, malformed sequences as U+FFFD: for counting what a reader sees.
+std::u32string Utf32(std::string_view text);
+std::string Utf8(std::u32string_view characters);
 bool IsValidUtf8(std::string_view bytes);
 // The length Windows counts (MAX_PATH and the like): UTF-16 code units.
 std::size_t Utf16Length(std::string_view text);

@@ -13,27 +13,10 @@ namespace {
 
 using emu::FsNode;
 
-// A name as its characters. Short names are counted in characters of the OEM code page, a
-// single-byte page on the systems modelled, so one character is one place.
-std::u32string Characters(std::string_view name) {
-  std::u32string characters;
-  for (std::size_t pos = 0; pos < name.size();) {
-    bool valid = true;
-    characters += emu::NextCodePoint(name, pos, valid);
-  }
-  return characters;
-}
-
-std::string Utf8(std::u32string_view characters) {
-  std::string text;
-  for (char32_t c : characters) emu::AppendUtf8(text, c);
-  return text;
-}
-
 // Beyond ASCII, a short name holds what the OEM code page holds; the system's ANSI page stands
 // in for it here (850 and 866, the OEM pages beside 1252 and 1251, hold the same letters).
 bool IsShortNameCharacter(char32_t c, unsigned codePage) {
-  if (c >= 0x80) return emu::PageHolds(codePage, Utf8(std::u32string(1, c)));
+  if (c >= 0x80) return emu::PageHolds(codePage, emu::Utf8(std::u32string(1, c)));
   if (c >= '0' && c <= '9') return true;
   if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
   return c != 0 && std::strchr("!#$%&'()-@^_`{}~", static_cast<int>(c)) != nullptr;
@@ -41,8 +24,10 @@ bool IsShortNameCharacter(char32_t c, unsigned codePage) {
 
 // A name that is already 8.3 (up to 8 characters, at most one dot and 3 after it, nothing a
 // short name cannot hold) has no alias: Windows gives it back as it is, its case kept.
+// Short names are counted in characters of the OEM code page, a single-byte page on the systems
+// modelled, so one character is one place.
 bool IsShortName(std::string_view utf8, unsigned codePage) {
-  const std::u32string name = Characters(utf8);
+  const std::u32string name = emu::Utf32(utf8);
   const auto dot = name.find(U'.');
   const std::u32string_view base = std::u32string_view(name).substr(0, dot);
   const std::u32string_view extension = dot == std::u32string::npos
@@ -63,7 +48,7 @@ bool IsShortName(std::string_view utf8, unsigned codePage) {
 // cannot hold become '_', letters are upper-cased; the first six characters of the base, "~N"
 // and the first three of the extension, with the lowest N that no name in the folder has.
 std::string AliasStem(std::string_view utf8, unsigned codePage, std::string& extension) {
-  const std::u32string name = Characters(utf8);
+  const std::u32string name = emu::Utf32(utf8);
   const auto lastDot = name.rfind(U'.');
   const bool hasExtension = lastDot != std::u32string::npos && lastDot + 1 < name.size();
   const std::u32string_view base =
@@ -75,7 +60,7 @@ std::string AliasStem(std::string_view utf8, unsigned codePage, std::string& ext
       if (out.size() == limit) break;
       out += IsShortNameCharacter(c, codePage) ? c : U'_';
     }
-    return emu::UpperName(Utf8(out));
+    return emu::UpperName(emu::Utf8(out));
   };
   extension =
       hasExtension ? clean(std::u32string_view(name).substr(lastDot + 1), 3) : std::string();
